@@ -1,0 +1,1 @@
+// placeholder; the backend follows
