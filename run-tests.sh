@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Builds every preset with warnings as errors and runs every test:
+# Linux natively, Windows under Wine, Linux again under ASan/UBSan, and the
+# threaded tests under TSan. Anything that draws runs under Xvfb.
+set -euo pipefail
+cd "$(dirname "$0")"
+scripts/setup-debian.sh
+source scripts/wine-env.sh
+
+if [ $# -gt 0 ]; then presets=("$@"); else presets=(linux windows linux-asan linux-tsan); fi
+status=0
+for preset in "${presets[@]}"; do
+  echo "=== $preset: configure and build"
+  cmake --preset "$preset" -DORVALIS_WERROR=ON >/dev/null
+  cmake --build --preset "$preset"
+  echo "=== $preset: tests"
+  xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset "$preset" || status=1
+done
+wineserver -k 2>/dev/null || true
+exit $status

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# The main job: builds the Linux bundle, shows what the plug-in describes,
+# renders the built-in sample frame through it in CubeMap mode to an image,
+# and in 3D visualization mode publishes the sample's point cloud.
+set -euo pipefail
+cd "$(dirname "$0")"
+scripts/setup-debian.sh
+cmake --preset linux >/dev/null
+cmake --build --preset linux
+
+host=build/linux/bin/orvalis-host
+bundle=build/linux/Orvalis.ofx.bundle
+out=out
+mkdir -p "$out"
+
+echo "=== What the plug-in describes"
+"$host" describe "$bundle"
+
+echo "=== CubeMap mode: the sample frame with its cube map, 8-bit"
+"$host" render "$bundle" --sample 1920x1080 --depth 8 --param pluginMode=1 --output "$out/cubemap.png"
+
+echo "=== 3D visualization mode: the sample frame's cloud, float"
+"$host" render "$bundle" --sample 1920x1080 --depth float --param pluginMode=0 --output "$out/passthrough.exr" --keep-alive 1000
+echo "Output images are in $out/"
