@@ -1,0 +1,23 @@
+/* OpenFX memory suite: host-managed general purpose memory. */
+#ifndef ORVALIS_OFX_MEMORY_H
+#define ORVALIS_OFX_MEMORY_H
+
+#include "ofxCore.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define kOfxMemorySuite "OfxMemorySuite"
+
+typedef struct OfxMemorySuiteV1 {
+  /* handle: an effect instance or null. */
+  OfxStatus (*memoryAlloc)(void* handle, size_t nBytes, void** allocatedData);
+  OfxStatus (*memoryFree)(void* allocatedData);
+} OfxMemorySuiteV1;
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

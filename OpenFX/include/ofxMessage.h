@@ -1,0 +1,38 @@
+/* OpenFX message suite: messages from the plug-in to the user. */
+#ifndef ORVALIS_OFX_MESSAGE_H
+#define ORVALIS_OFX_MESSAGE_H
+
+#include "ofxCore.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define kOfxMessageSuite "OfxMessageSuite"
+
+/* Message types. */
+#define kOfxMessageFatal "OfxMessageFatal"
+#define kOfxMessageError "OfxMessageError"
+#define kOfxMessageWarning "OfxMessageWarning"
+#define kOfxMessageMessage "OfxMessageMessage"
+#define kOfxMessageLog "OfxMessageLog"
+#define kOfxMessageQuestion "OfxMessageQuestion"
+
+/* handle: the effect (descriptor or instance) or null; format is printf-style.
+   A question answers kOfxStatReplyYes or kOfxStatReplyNo. */
+typedef struct OfxMessageSuiteV1 {
+  OfxStatus (*message)(void* handle, const char* messageType, const char* messageId, const char* format, ...);
+} OfxMessageSuiteV1;
+
+/* Extends V1 without moving its member: a host may hand out one struct for both. */
+typedef struct OfxMessageSuiteV2 {
+  OfxStatus (*message)(void* handle, const char* messageType, const char* messageId, const char* format, ...);
+  OfxStatus (*setPersistentMessage)(void* handle, const char* messageType, const char* messageId, const char* format, ...);
+  OfxStatus (*clearPersistentMessage)(void* handle);
+} OfxMessageSuiteV2;
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif
