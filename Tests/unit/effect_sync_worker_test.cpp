@@ -1,0 +1,377 @@
+// The processing worker's queue (newest job wins), its start and stop, the
+// bounded result history and the viewer-link watcher's decisions.
+#include "link/sync_worker.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <stdexcept>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+using namespace orvalis::plugin;
+using namespace std::chrono_literals;
+
+namespace {
+
+// Keeps track of which test images were released, by id.
+struct ReleaseLog {
+    std::mutex mutex;
+    std::vector<int> released;
+    void add(int id) {
+        std::lock_guard lock(mutex);
+        released.push_back(id);
+    }
+    std::vector<int> snapshot() {
+        std::lock_guard lock(mutex);
+        return released;
+    }
+    void clear() {
+        std::lock_guard lock(mutex);
+        released.clear();
+    }
+};
+ReleaseLog g_releases;
+
+struct TestImage {
+    int id;
+};
+
+RenderJob makeJob(int id) {
+    RenderJob job;
+    job.image = JobImage(new TestImage{id}, [](void* p) {
+        auto* image = static_cast<TestImage*>(p);
+        g_releases.add(image->id);
+        delete image;
+    });
+    job.time = id;
+    return job;
+}
+
+// A one-shot gate a test opens for a waiting thread.
+class Gate {
+public:
+    void open() {
+        std::lock_guard lock(mutex_);
+        open_ = true;
+        cv_.notify_all();
+    }
+    void wait() {
+        std::unique_lock lock(mutex_);
+        cv_.wait(lock, [this] { return open_; });
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    bool open_ = false;
+};
+
+class SyncWorkerTest : public ::testing::Test {
+protected:
+    void SetUp() override { g_releases.clear(); }
+};
+
+}  // namespace
+
+TEST_F(SyncWorkerTest, QueueReleasesImagesItDiscards) {
+    {
+        JobQueue queue;
+        EXPECT_TRUE(queue.push(makeJob(1)));
+        EXPECT_TRUE(queue.push(makeJob(2)));
+        EXPECT_EQ(queue.size(), 2u);
+        queue.discardAll();
+        EXPECT_EQ(queue.size(), 0u);
+        EXPECT_EQ(g_releases.snapshot().size(), 2u);
+        EXPECT_TRUE(queue.push(makeJob(3)));
+    }  // the destructor releases what is left
+    EXPECT_EQ(g_releases.snapshot(), (std::vector<int>{1, 2, 3}));
+}
+
+TEST_F(SyncWorkerTest, AStoppingQueueDropsNewJobsAndReleasesTheirImages) {
+    JobQueue queue;
+    queue.stop();
+    EXPECT_FALSE(queue.push(makeJob(9)));
+    EXPECT_EQ(queue.size(), 0u);
+    EXPECT_EQ(g_releases.snapshot(), (std::vector<int>{9}));
+}
+
+TEST_F(SyncWorkerTest, NewestJobWinsWhileTheWorkerIsBusy) {
+    JobQueue queue;
+    Gate firstStarted, releaseFirst;
+    std::mutex processedMutex;
+    std::vector<int> processed;
+    std::condition_variable processedCv;
+    ProcessingWorker worker(queue, [] { return 16ms; }, [&](RenderJob job) {
+        const int id = static_cast<TestImage*>(job.image.get())->id;
+        if (id == 1) {
+            firstStarted.open();
+            releaseFirst.wait();
+        }
+        std::lock_guard lock(processedMutex);
+        processed.push_back(id);
+        processedCv.notify_all();
+    });
+    worker.start();
+    queue.push(makeJob(1));
+    firstStarted.wait();
+    for (int id = 2; id <= 6; ++id) {
+        queue.push(makeJob(id));
+    }
+    releaseFirst.open();
+    {
+        std::unique_lock lock(processedMutex);
+        processedCv.wait(lock, [&] { return processed.size() >= 2; });
+    }
+    worker.stop();
+    EXPECT_EQ(processed, (std::vector<int>{1, 6}));
+    EXPECT_EQ(worker.discardedCount(), 4u);
+    EXPECT_EQ(worker.processedCount(), 2u);
+    // Every image went back, the four older ones unprocessed.
+    auto released = g_releases.snapshot();
+    std::sort(released.begin(), released.end());
+    EXPECT_EQ(released, (std::vector<int>{1, 2, 3, 4, 5, 6}));
+}
+
+TEST_F(SyncWorkerTest, StopWakesAWaitingWorkerAtOnce) {
+    JobQueue queue;
+    // A wait far longer than any test run: only the wake-up can end it.
+    ProcessingWorker worker(queue, [] { return std::chrono::milliseconds(std::chrono::hours(24)); },
+                            [](RenderJob) {});
+    worker.start();
+    std::this_thread::sleep_for(20ms);  // let it reach the wait (not required for correctness)
+    worker.stop();
+    EXPECT_FALSE(worker.running());
+    EXPECT_TRUE(queue.stopping());
+}
+
+TEST_F(SyncWorkerTest, StopLetsTheJobInHandCompleteThenEnds) {
+    JobQueue queue;
+    Gate started, finish;
+    std::atomic<bool> completed{false};
+    ProcessingWorker worker(queue, [] { return 16ms; }, [&](RenderJob) {
+        started.open();
+        finish.wait();
+        completed.store(true);
+    });
+    worker.start();
+    queue.push(makeJob(1));
+    started.wait();
+    std::atomic<bool> stopReturned{false};
+    std::thread stopper([&] {
+        worker.stop();
+        stopReturned.store(true);
+    });
+    // Jobs arriving while stopping are refused, not processed.
+    while (!queue.stopping()) {
+        std::this_thread::yield();
+    }
+    EXPECT_FALSE(queue.push(makeJob(2)));
+    finish.open();
+    stopper.join();
+    EXPECT_TRUE(completed.load());
+    EXPECT_TRUE(stopReturned.load());
+    EXPECT_EQ(worker.processedCount(), 1u);
+}
+
+TEST_F(SyncWorkerTest, AThrowingJobDoesNotEndTheWorker) {
+    JobQueue queue;
+    std::atomic<int> calls{0};
+    Gate second;
+    ProcessingWorker worker(queue, [] { return 16ms; }, [&](RenderJob) {
+        if (calls.fetch_add(1) == 0) {
+            throw std::runtime_error("bad frame");
+        }
+        second.open();
+    });
+    worker.start();
+    queue.push(makeJob(1));
+    while (worker.processedCount() < 1) {
+        std::this_thread::yield();
+    }
+    queue.push(makeJob(2));
+    second.wait();
+    worker.stop();
+    EXPECT_EQ(calls.load(), 2);
+    EXPECT_EQ(g_releases.snapshot().size(), 2u);
+}
+
+// ---- history ----
+
+namespace {
+PointList cloudOf(std::size_t n, float marker) {
+    PointList list(n);
+    for (auto& p : list) {
+        p.x = marker;
+    }
+    return list;
+}
+}  // namespace
+
+TEST(ResultHistory, KeepsTheNewestEntriesUpToItsCapacity) {
+    ResultHistory history(3);
+    for (int i = 1; i <= 5; ++i) {
+        history.append(cloudOf(2, static_cast<float>(i)));
+    }
+    EXPECT_EQ(history.size(), 3u);
+    auto newest = history.newest();
+    ASSERT_TRUE(newest.has_value());
+    EXPECT_EQ((*newest)[0].x, 5.0f);
+}
+
+TEST(ResultHistory, ShrinkingDropsTheOldestEntries) {
+    ResultHistory history(10);
+    for (int i = 1; i <= 6; ++i) {
+        history.append(cloudOf(1, static_cast<float>(i)));
+    }
+    history.setCapacity(2);
+    EXPECT_EQ(history.size(), 2u);
+    EXPECT_EQ((*history.newest())[0].x, 6.0f);
+    history.setCapacity(0);  // never below one entry
+    EXPECT_EQ(history.capacity(), 1u);
+    EXPECT_EQ(history.size(), 1u);
+}
+
+TEST(ResultHistory, EmptyHistoryHasNoNewest) {
+    ResultHistory history;
+    EXPECT_FALSE(history.newest().has_value());
+}
+
+TEST(ResultHistory, CapacityIsFiveSecondsAtTheChosenRate) {
+    EXPECT_EQ(historyCapacityForRateIndex(0), 120u);  // "24"
+    EXPECT_EQ(historyCapacityForRateIndex(2), 150u);  // "30"
+    EXPECT_EQ(historyCapacityForRateIndex(4), 300u);  // "60"
+    EXPECT_EQ(historyCapacityForRateIndex(-1), 120u);
+    EXPECT_EQ(historyCapacityForRateIndex(17), 120u);
+}
+
+// ---- watcher ----
+
+namespace {
+WatchInputs attachedUnowned() {
+    WatchInputs in;
+    in.visualizationMode = true;
+    in.hasBlock = true;
+    in.viewerAttached = true;
+    in.windowFound = true;
+    return in;
+}
+}  // namespace
+
+TEST(WatcherDecision, CubeMapModeNeverClaims) {
+    WatchInputs in = attachedUnowned();
+    in.visualizationMode = false;
+    EXPECT_EQ(decideWatch(in), WatchAction::None);
+    in.renderedLast = true;
+    EXPECT_EQ(decideWatch(in), WatchAction::None);
+}
+
+TEST(WatcherDecision, NothingWithoutBlockViewerOrWindow) {
+    WatchInputs in = attachedUnowned();
+    in.hasBlock = false;
+    EXPECT_EQ(decideWatch(in), WatchAction::None);
+    in = attachedUnowned();
+    in.viewerAttached = false;
+    EXPECT_EQ(decideWatch(in), WatchAction::None);
+    in = attachedUnowned();
+    in.windowFound = false;
+    EXPECT_EQ(decideWatch(in), WatchAction::None);
+}
+
+TEST(WatcherDecision, AnUnownedViewerIsAutoConnected) {
+    EXPECT_EQ(decideWatch(attachedUnowned()), WatchAction::ClaimAutoConnect);
+    WatchInputs in = attachedUnowned();
+    in.viewerOwned = true;  // someone else feeds it: leave it
+    EXPECT_EQ(decideWatch(in), WatchAction::None);
+}
+
+TEST(WatcherDecision, TheLastRendererTakesTheViewerOver) {
+    WatchInputs in = attachedUnowned();
+    in.renderedLast = true;
+    in.viewerOwned = true;
+    EXPECT_EQ(decideWatch(in), WatchAction::ClaimClipSwitch);
+    in.ownsViewer = true;
+    EXPECT_EQ(decideWatch(in), WatchAction::None);
+}
+
+TEST(ViewerLinkWatcher, CycleClaimsThenPublishes) {
+    std::vector<std::string> calls;
+    ViewerLinkWatcher watcher({
+        [] {
+            WatchInputs in = attachedUnowned();
+            in.windowFound = false;  // the watcher must look it up itself
+            in.renderedLast = true;
+            in.viewerOwned = true;
+            return in;
+        },
+        [&] { calls.push_back("find"); return true; },
+        [&](std::string_view id) { calls.push_back("claim:" + std::string(id)); },
+        [&] { calls.push_back("publish"); },
+    });
+    EXPECT_EQ(watcher.cycle(), WatchAction::ClaimClipSwitch);
+    EXPECT_EQ(calls, (std::vector<std::string>{"find", "claim:timeline-clip-switch", "publish"}));
+}
+
+TEST(ViewerLinkWatcher, NoWindowLookupWhileNoViewerIsAttached) {
+    int finds = 0, claims = 0;
+    ViewerLinkWatcher watcher({
+        [] { WatchInputs in = attachedUnowned(); in.viewerAttached = false; return in; },
+        [&] { ++finds; return true; },
+        [&](std::string_view) { ++claims; },
+        [] {},
+    });
+    EXPECT_EQ(watcher.cycle(), WatchAction::None);
+    EXPECT_EQ(finds, 0);
+    EXPECT_EQ(claims, 0);
+}
+
+TEST(ViewerLinkWatcher, CubeMapModeNeverClaimsAnUnownedViewer) {
+    int claims = 0, publishes = 0;
+    ViewerLinkWatcher watcher({
+        [] { WatchInputs in = attachedUnowned(); in.visualizationMode = false; return in; },
+        [] { return true; },
+        [&](std::string_view) { ++claims; },
+        [&] { ++publishes; },
+    });
+    EXPECT_EQ(watcher.cycle(), WatchAction::None);
+    EXPECT_EQ(claims, 0);
+    EXPECT_EQ(publishes, 0);
+}
+
+TEST(ViewerLinkWatcher, ThreadAutoConnectsAndStops) {
+    std::mutex m;
+    std::condition_variable cv;
+    std::vector<std::string> ids;
+    std::atomic<bool> owned{false};
+    ViewerLinkWatcher watcher({
+        [&] { WatchInputs in = attachedUnowned(); in.viewerOwned = owned.load(); return in; },
+        [] { return true; },
+        [&](std::string_view id) {
+            owned.store(true);
+            std::lock_guard lock(m);
+            ids.emplace_back(id);
+            cv.notify_all();
+        },
+        [] {},
+    }, 1ms);
+    watcher.start();
+    {
+        std::unique_lock lock(m);
+        cv.wait(lock, [&] { return !ids.empty(); });
+    }
+    watcher.stop();
+    EXPECT_FALSE(watcher.running());
+    std::lock_guard lock(m);
+    // Claimed once: afterwards the viewer is owned and left alone.
+    EXPECT_EQ(ids, (std::vector<std::string>{"auto-connect"}));
+}
+
+TEST(ViewerLinkWatcher, StopEndsALongPause) {
+    ViewerLinkWatcher watcher({[] { return WatchInputs{}; }, nullptr, nullptr, nullptr},
+                              std::chrono::hours(24));
+    watcher.start();
+    watcher.stop();
+    EXPECT_FALSE(watcher.running());
+}
