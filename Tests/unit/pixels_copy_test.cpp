@@ -1,0 +1,125 @@
+// The pass-through copy: every row at its own stride, only the pixels both
+// images have, nothing written outside the destination.
+#include "effect/pixel_copy.h"
+#include "pixels_test_image.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+
+namespace orvalis::plugin {
+namespace {
+
+using testing::TestImage;
+
+// A source whose every byte depends on its absolute pixel and byte index.
+TestImage patterned(int x1, int y1, int w, int h, PixelDepth depth, int pad = 0, bool topDown = false)
+{
+    TestImage img(x1, y1, w, h, depth, pad, topDown);
+    const int bpp = bytesPerPixel(depth);
+    for (int py = 0; py < h; ++py) {
+        for (int px = 0; px < w; ++px) {
+            auto* p = const_cast<unsigned char*>(img.pixelBytes(px, py));
+            for (int i = 0; i < bpp; ++i) {
+                p[i] = static_cast<unsigned char>((x1 + px) * 7 + (y1 + py) * 13 + i + 1);
+            }
+        }
+    }
+    return img;
+}
+
+// Checks dst against src over their common area and against the fill byte
+// elsewhere.
+void expectCopied(const TestImage& src, const PixelView& s, const TestImage& dst, const PixelView& d, unsigned char fill)
+{
+    const int bpp = bytesPerPixel(d.depth);
+    for (int y = d.y1; y < d.y2; ++y) {
+        for (int x = d.x1; x < d.x2; ++x) {
+            const unsigned char* got = dst.pixelBytes(x - d.x1, y - d.y1);
+            const bool common = x >= s.x1 && x < s.x2 && y >= s.y1 && y < s.y2;
+            if (common) {
+                ASSERT_EQ(std::memcmp(got, src.pixelBytes(x - s.x1, y - s.y1), bpp), 0) << x << "," << y;
+            } else {
+                for (int i = 0; i < bpp; ++i) {
+                    ASSERT_EQ(got[i], fill) << x << "," << y;
+                }
+            }
+        }
+    }
+    EXPECT_TRUE(dst.paddingIntact());
+}
+
+struct Layout {
+    int pad;
+    bool topDown;
+};
+
+TEST(PixelsCopy, EveryRowLayoutAndDepth)
+{
+    const Layout layouts[] = {{0, false}, {0, true}, {5, false}, {64, true}, {16, false}};
+    for (const PixelDepth depth : {PixelDepth::UByte, PixelDepth::UShort, PixelDepth::Float}) {
+        for (const Layout& a : layouts) {
+            for (const Layout& b : layouts) {
+                const TestImage src = patterned(0, 0, 33, 17, depth, a.pad, a.topDown);
+                TestImage dst(0, 0, 33, 17, depth, b.pad, b.topDown);
+                dst.fillBytes(0xEE);
+                ASSERT_TRUE(copyPixels(src.view(), dst.mutableView()));
+                SCOPED_TRACE(::testing::Message() << "pads " << a.pad << "/" << b.pad << " topDown " << a.topDown << "/"
+                                                  << b.topDown);
+                expectCopied(src, src.view(), dst, dst.view(), 0xEE);
+                EXPECT_TRUE(src.paddingIntact());
+            }
+        }
+    }
+}
+
+TEST(PixelsCopy, LargerSourceFillsOnlyTheDestination)
+{
+    // The old whole-block copy of the source's bytes ran past such an
+    // output; AddressSanitizer watches the exactly-sized buffer here.
+    const TestImage src = patterned(-10, -10, 120, 90, PixelDepth::Float, 32);
+    TestImage dst(0, 0, 50, 40, PixelDepth::Float);
+    dst.fillBytes(0xEE);
+    ASSERT_TRUE(copyPixels(src.view(), dst.mutableView()));
+    expectCopied(src, src.view(), dst, dst.view(), 0xEE);
+}
+
+TEST(PixelsCopy, SmallerOrShiftedSourceLeavesTheRest)
+{
+    const TestImage src = patterned(20, 10, 30, 30, PixelDepth::UShort, 0, true);
+    TestImage dst(0, 0, 40, 25, PixelDepth::UShort, 6);
+    dst.fillBytes(0xEE);
+    ASSERT_TRUE(copyPixels(src.view(), dst.mutableView()));
+    expectCopied(src, src.view(), dst, dst.view(), 0xEE);
+}
+
+TEST(PixelsCopy, NothingWhenTheImagesDoNotMatch)
+{
+    const TestImage src = patterned(0, 0, 8, 8, PixelDepth::UByte);
+    TestImage dst(0, 0, 8, 8, PixelDepth::UShort);
+    dst.fillBytes(0xEE);
+    EXPECT_FALSE(copyPixels(src.view(), dst.mutableView()));  // depths differ
+    TestImage other(0, 0, 8, 8, PixelDepth::Other);
+    other.fillBytes(0xEE);
+    EXPECT_FALSE(copyPixels(src.view(), other.mutableView()));
+    TestImage apart(8, 0, 8, 8, PixelDepth::UByte);  // touches, does not overlap
+    apart.fillBytes(0xEE);
+    EXPECT_FALSE(copyPixels(src.view(), apart.mutableView()));
+    PixelView none = src.view();
+    none.data = nullptr;
+    EXPECT_FALSE(copyPixels(none, apart.mutableView()));
+    PixelView narrow = src.view();
+    narrow.rowBytes = 16;  // less than one row of pixels
+    EXPECT_FALSE(copyPixels(narrow, apart.mutableView()));
+    for (const TestImage* img : {&dst, &other, &apart}) {
+        for (int y = 0; y < 8; ++y) {
+            for (int x = 0; x < 8; ++x) {
+                ASSERT_EQ(img->pixelBytes(x, y)[0], 0xEE);
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace orvalis::plugin

@@ -1,0 +1,328 @@
+// The cube map: layout, tile colours, the black backing, the source showing
+// through, conversion to each output depth, and which pixels get written.
+#include "effect/cube_map.h"
+#include "pixels_test_image.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <set>
+#include <tuple>
+#include <type_traits>
+#include <utility>
+
+namespace orvalis::plugin {
+namespace {
+
+using testing::TestImage;
+
+template <class T>
+constexpr PixelDepth depthOf()
+{
+    if constexpr (std::is_same_v<T, std::uint8_t>) {
+        return PixelDepth::UByte;
+    } else if constexpr (std::is_same_v<T, std::uint16_t>) {
+        return PixelDepth::UShort;
+    } else {
+        return PixelDepth::Float;
+    }
+}
+
+// Full scale of a component: 255, 65535 or 1.
+template <class T>
+constexpr T one()
+{
+    if constexpr (std::is_same_v<T, float>) {
+        return 1.0f;
+    } else {
+        return std::numeric_limits<T>::max();
+    }
+}
+
+template <class T>
+using Px = std::array<T, 4>;
+
+template <class T>
+Px<T> pixelAt(const TestImage& img, const PixelView& v, int x, int y)
+{
+    const int px = x - v.x1;
+    const int py = y - v.y1;
+    return {img.get<T>(px, py, 0), img.get<T>(px, py, 1), img.get<T>(px, py, 2), img.get<T>(px, py, 3)};
+}
+
+// --- layout -----------------------------------------------------------------
+
+TEST(PixelsCubeMapLayout, SizesAndClamping)
+{
+    const std::tuple<int, int, int, int, int, int> cases[] = {
+        // steps in, N, T, W, H, D
+        {30, 30, 6, 180, 150, 29}, {8, 8, 3, 24, 24, 7},   {5, 5, 3, 15, 10, 4},
+        {1, 2, 2, 4, 2, 1},        {-7, 2, 2, 4, 2, 1},    {100, 64, 8, 512, 512, 63},
+        {50, 50, 8, 400, 350, 49},
+    };
+    for (const auto& [in, n, t, w, h, d] : cases) {
+        const CubeMapLayout l = cubeMapLayout(in);
+        EXPECT_EQ(l.steps, n) << in;
+        EXPECT_EQ(l.tilesPerRow, t) << in;
+        EXPECT_EQ(l.width, w) << in;
+        EXPECT_EQ(l.height, h) << in;
+        EXPECT_EQ(l.divisor, d) << in;
+    }
+}
+
+// --- per depth --------------------------------------------------------------
+
+template <class T>
+class PixelsCubeMap : public ::testing::Test {};
+using Depths = ::testing::Types<std::uint8_t, std::uint16_t, float>;
+TYPED_TEST_SUITE(PixelsCubeMap, Depths);
+
+TYPED_TEST(PixelsCubeMap, DefaultMapFillsTheBacking)
+{
+    using T = TypeParam;
+    constexpr T z = 0, o = one<T>();
+    TestImage out(0, 0, 200, 170, depthOf<T>());
+    const MutablePixelView v = out.mutableView();
+    ASSERT_TRUE(renderCubeMap(v, nullptr, RenderWindow{0, 0, 200, 170}, 30));
+    const PixelView r = readOnly(v);
+    EXPECT_EQ(pixelAt<T>(out, r, 0, 0), (Px<T>{z, z, z, o}));
+    EXPECT_EQ(pixelAt<T>(out, r, 29, 0), (Px<T>{o, z, z, o}));
+    EXPECT_EQ(pixelAt<T>(out, r, 0, 29), (Px<T>{z, o, z, o}));
+    EXPECT_EQ(pixelAt<T>(out, r, 150, 120), (Px<T>{z, z, o, o}));  // tile 29, top right
+    EXPECT_EQ(pixelAt<T>(out, r, 179, 149), (Px<T>{o, o, o, o}));
+    // Beyond the map, with no source: transparent.
+    EXPECT_EQ(pixelAt<T>(out, r, 180, 0), (Px<T>{z, z, z, z}));
+    EXPECT_EQ(pixelAt<T>(out, r, 0, 150), (Px<T>{z, z, z, z}));
+    EXPECT_EQ(pixelAt<T>(out, r, 199, 169), (Px<T>{z, z, z, z}));
+    // Tile 7 (second row, second column) bottom-left holds blue 7/29.
+    const Px<T> t7 = pixelAt<T>(out, r, 30, 30);
+    EXPECT_EQ(t7[0], z);
+    EXPECT_EQ(t7[1], z);
+    EXPECT_NE(t7[2], z);
+    EXPECT_NE(t7[2], o);
+    // Every pixel of the 180 x 150 rectangle is opaque.
+    for (int y = 0; y < 150; ++y) {
+        for (int x = 0; x < 180; ++x) {
+            ASSERT_EQ(pixelAt<T>(out, r, x, y)[3], o) << x << "," << y;
+        }
+    }
+}
+
+TYPED_TEST(PixelsCubeMap, SmallMapOverBlackBackingAndSource)
+{
+    using T = TypeParam;
+    constexpr T z = 0, o = one<T>();
+    TestImage src(0, 0, 220, 180, depthOf<T>());
+    src.fillUnit(0.2f, 0.4f, 0.6f, 0.8f);
+    TestImage out(0, 0, 220, 180, depthOf<T>());
+    const MutablePixelView v = out.mutableView();
+    const PixelView s = src.view();
+    ASSERT_TRUE(renderCubeMap(v, &s, RenderWindow{0, 0, 220, 180}, 8));
+    const PixelView r = readOnly(v);
+    const Px<T> source = pixelAt<T>(src, s, 0, 0);
+    EXPECT_EQ(pixelAt<T>(out, r, 7, 0), (Px<T>{o, z, z, o}));
+    EXPECT_EQ(pixelAt<T>(out, r, 7, 7), (Px<T>{o, o, z, o}));
+    EXPECT_EQ(pixelAt<T>(out, r, 15, 23), (Px<T>{o, o, o, o}));  // tile 7, top right
+    const Px<T> t5 = pixelAt<T>(out, r, 16, 8);                  // tile 5, bottom left
+    EXPECT_EQ(t5[0], z);
+    EXPECT_EQ(t5[1], z);
+    EXPECT_NE(t5[2], z);
+    EXPECT_NE(t5[2], o);
+    // Slot 8 (top right of the 3 x 3 tiles) and the rest of the rectangle:
+    // opaque black.
+    for (const auto& [x, y] : {std::pair{16, 16}, {23, 23}, {24, 0}, {100, 100}, {179, 149}, {0, 24}}) {
+        EXPECT_EQ(pixelAt<T>(out, r, x, y), (Px<T>{z, z, z, o})) << x << "," << y;
+    }
+    // Beyond the rectangle the source shows, alpha included.
+    for (const auto& [x, y] : {std::pair{180, 0}, {0, 150}, {219, 179}}) {
+        EXPECT_EQ(pixelAt<T>(out, r, x, y), source) << x << "," << y;
+    }
+}
+
+TYPED_TEST(PixelsCubeMap, SourceBeyondItsBoundsIsTransparent)
+{
+    using T = TypeParam;
+    constexpr T z = 0;
+    TestImage src(190, 10, 5, 5, depthOf<T>());
+    src.fillUnit(1.0f, 1.0f, 1.0f, 1.0f);
+    TestImage out(0, 0, 200, 160, depthOf<T>());
+    const MutablePixelView v = out.mutableView();
+    const PixelView s = src.view();
+    ASSERT_TRUE(renderCubeMap(v, &s, RenderWindow{0, 0, 200, 160}, 30));
+    const PixelView r = readOnly(v);
+    EXPECT_EQ(pixelAt<T>(out, r, 189, 10), (Px<T>{z, z, z, z}));
+    EXPECT_EQ(pixelAt<T>(out, r, 190, 10), pixelAt<T>(src, s, 190, 10));
+    EXPECT_EQ(pixelAt<T>(out, r, 194, 14), pixelAt<T>(src, s, 190, 10));
+    EXPECT_EQ(pixelAt<T>(out, r, 195, 14), (Px<T>{z, z, z, z}));
+    EXPECT_EQ(pixelAt<T>(out, r, 194, 15), (Px<T>{z, z, z, z}));
+}
+
+TYPED_TEST(PixelsCubeMap, OutOfRangeSourceValues)
+{
+    using T = TypeParam;
+    TestImage src(0, 0, 200, 20, PixelDepth::Float);
+    src.set<float>(190, 10, 2.0f, -1.0f, 0.5f, 1.5f);
+    src.set<float>(191, 10, std::nanf(""), 1.0f, 0.0f, 1.0f);
+    TestImage out(0, 0, 200, 20, depthOf<T>());
+    const MutablePixelView v = out.mutableView();
+    const PixelView s = src.view();
+    ASSERT_TRUE(renderCubeMap(v, &s, RenderWindow{0, 0, 200, 20}, 30));
+    const Px<T> p = pixelAt<T>(out, readOnly(v), 190, 10);
+    if constexpr (std::is_same_v<T, float>) {
+        EXPECT_EQ(p, (Px<T>{2.0f, -1.0f, 0.5f, 1.5f}));
+    } else if constexpr (std::is_same_v<T, std::uint8_t>) {
+        EXPECT_EQ(p, (Px<T>{255, 0, 128, 255}));
+        EXPECT_EQ(pixelAt<T>(out, readOnly(v), 191, 10)[0], 0);  // NaN becomes 0
+    } else {
+        EXPECT_EQ(p, (Px<T>{65535, 0, 32768, 65535}));
+        EXPECT_EQ(pixelAt<T>(out, readOnly(v), 191, 10)[0], 0);
+    }
+}
+
+TYPED_TEST(PixelsCubeMap, OutputAwayFromTheOrigin)
+{
+    using T = TypeParam;
+    constexpr T z = 0, o = one<T>();
+    TestImage src(-50, -20, 300, 200, depthOf<T>());
+    src.fillUnit(0.0f, 0.0f, 1.0f, 1.0f);
+    TestImage out(-50, -20, 260, 190, depthOf<T>(), 12, true);
+    const MutablePixelView v = out.mutableView();
+    const PixelView s = src.view();
+    ASSERT_TRUE(renderCubeMap(v, &s, RenderWindow{-50, -20, 210, 170}, 30));
+    const PixelView r = readOnly(v);
+    EXPECT_EQ(pixelAt<T>(out, r, -50, -20), (Px<T>{z, z, z, o}));
+    EXPECT_EQ(pixelAt<T>(out, r, -21, -20), (Px<T>{o, z, z, o}));
+    EXPECT_EQ(pixelAt<T>(out, r, -50, 9), (Px<T>{z, o, z, o}));
+    EXPECT_EQ(pixelAt<T>(out, r, 100, 100), (Px<T>{z, z, o, o}));  // tile 29
+    EXPECT_EQ(pixelAt<T>(out, r, 130, 0), (Px<T>{z, z, o, o}));    // source, past the map
+    EXPECT_TRUE(out.paddingIntact());
+}
+
+TYPED_TEST(PixelsCubeMap, OnlyTheRenderWindowIsWritten)
+{
+    using T = TypeParam;
+    TestImage full(0, 0, 240, 180, depthOf<T>());
+    const MutablePixelView fv = full.mutableView();
+    ASSERT_TRUE(renderCubeMap(fv, nullptr, RenderWindow{0, 0, 240, 180}, 30));
+
+    TestImage part(0, 0, 240, 180, depthOf<T>(), 8);
+    part.fillBytes(0x77);
+    const MutablePixelView pv = part.mutableView();
+    ASSERT_TRUE(renderCubeMap(pv, nullptr, RenderWindow{10, 5, 200, 40}, 30));
+    const int bpp = bytesPerPixel(depthOf<T>());
+    for (int y = 0; y < 180; ++y) {
+        for (int x = 0; x < 240; ++x) {
+            const bool inside = x >= 10 && x < 200 && y >= 5 && y < 40;
+            const unsigned char* got = part.pixelBytes(x, y);
+            if (inside) {
+                ASSERT_EQ(std::memcmp(got, full.pixelBytes(x, y), bpp), 0) << x << "," << y;
+            } else {
+                for (int i = 0; i < bpp; ++i) {
+                    ASSERT_EQ(got[i], 0x77) << x << "," << y;
+                }
+            }
+        }
+    }
+    EXPECT_TRUE(part.paddingIntact());
+}
+
+TYPED_TEST(PixelsCubeMap, WindowPastTheBoundsStaysInside)
+{
+    using T = TypeParam;
+    TestImage out(5, 5, 190, 160, depthOf<T>(), 4);
+    const MutablePixelView v = out.mutableView();
+    ASSERT_TRUE(renderCubeMap(v, nullptr, RenderWindow{-1000, -1000, 5000, 5000}, 30));
+    EXPECT_EQ(pixelAt<T>(out, readOnly(v), 34, 5)[0], one<T>());
+    EXPECT_TRUE(out.paddingIntact());
+    // A row outside the bounds, or a window beside them, writes nothing.
+    renderCubeMapRow<T>(v, nullptr, cubeMapLayout(30), 4, 0, 100);
+    renderCubeMapRow<T>(v, nullptr, cubeMapLayout(30), 165, 0, 100);
+    renderCubeMapRow<T>(v, nullptr, cubeMapLayout(30), 10, 300, 400);
+    EXPECT_TRUE(out.paddingIntact());
+}
+
+TYPED_TEST(PixelsCubeMap, AbortStopsBetweenRows)
+{
+    using T = TypeParam;
+    TestImage out(0, 0, 50, 20, depthOf<T>());
+    out.fillBytes(0x77);
+    const MutablePixelView v = out.mutableView();
+    int polls = 0;
+    ASSERT_TRUE(renderCubeMap(v, nullptr, RenderWindow{0, 0, 50, 20}, 30, [&] { return ++polls > 3; }));
+    EXPECT_EQ(polls, 4);
+    EXPECT_NE(out.pixelBytes(0, 2)[0], 0x77);
+    EXPECT_EQ(out.pixelBytes(0, 3)[0], 0x77);
+    EXPECT_EQ(out.pixelBytes(49, 19)[0], 0x77);
+}
+
+TYPED_TEST(PixelsCubeMap, SourceOfAnotherDepthIsReadAtItsOwn)
+{
+    using T = TypeParam;
+    // A byte source under any output: read as bytes, never past its rows.
+    TestImage src(0, 0, 190, 10, PixelDepth::UByte);
+    src.fillUnit(1.0f, 0.0f, 1.0f, 1.0f);
+    TestImage out(0, 0, 190, 10, depthOf<T>());
+    const MutablePixelView v = out.mutableView();
+    const PixelView s = src.view();
+    ASSERT_TRUE(renderCubeMap(v, &s, RenderWindow{0, 0, 190, 10}, 30));
+    EXPECT_EQ(pixelAt<T>(out, readOnly(v), 189, 9), (Px<T>{one<T>(), 0, one<T>(), one<T>()}));
+}
+
+// --- whole-map properties ---------------------------------------------------
+
+TEST(PixelsCubeMapColours, EveryColourExactlyOnce)
+{
+    for (const int n : {8, 30, 50}) {
+        const CubeMapLayout l = cubeMapLayout(n);
+        std::set<std::tuple<int, int, int>> seen;
+        for (int y = 0; y < l.height; ++y) {
+            for (int x = 0; x < l.width; ++x) {
+                if (l.tilesPerRow * (y / n) + x / n >= n) {
+                    continue;  // empty slot
+                }
+                const Rgba c = cubeMapColour(l, 0, 0, nullptr, x, y);
+                ASSERT_EQ(c.a, 1.0f);
+                const float d = static_cast<float>(n - 1);
+                seen.emplace(std::lround(c.r * d), std::lround(c.g * d), std::lround(c.b * d));
+            }
+        }
+        EXPECT_EQ(seen.size(), static_cast<std::size_t>(n) * n * n) << n;
+    }
+}
+
+TEST(PixelsCubeMapColours, LargeMapEmptySlotsShowTheSource)
+{
+    // At 50 steps the map is 400 x 350 and its last tile row has empty slots
+    // outside the backing: there the source shows.
+    TestImage src(0, 0, 400, 350, PixelDepth::Float);
+    src.fillUnit(0.25f, 0.5f, 0.75f, 0.5f);
+    const PixelView s = src.view();
+    const CubeMapLayout l = cubeMapLayout(50);
+    const Rgba slot = cubeMapColour(l, 0, 0, &s, 200, 320);
+    EXPECT_EQ(slot.r, 0.25f);
+    EXPECT_EQ(slot.a, 0.5f);
+    const Rgba tile = cubeMapColour(l, 0, 0, &s, 300, 10);  // tile 6 reaches past the backing
+    EXPECT_EQ(tile.r, 0.0f);
+    EXPECT_EQ(tile.b, 6.0f / 49.0f);
+    EXPECT_EQ(tile.a, 1.0f);
+    const Rgba none = cubeMapColour(l, 0, 0, nullptr, 200, 320);
+    EXPECT_EQ(none.a, 0.0f);
+}
+
+TEST(PixelsCubeMapColours, UnwritableOutputsAreRefused)
+{
+    TestImage out(0, 0, 4, 4, PixelDepth::Other);
+    out.fillBytes(0x77);
+    EXPECT_FALSE(renderCubeMap(out.mutableView(), nullptr, RenderWindow{0, 0, 4, 4}, 30));
+    EXPECT_EQ(out.pixelBytes(0, 0)[0], 0x77);
+    MutablePixelView empty;
+    empty.depth = PixelDepth::Float;
+    EXPECT_FALSE(renderCubeMap(empty, nullptr, RenderWindow{0, 0, 4, 4}, 30));
+}
+
+}  // namespace
+}  // namespace orvalis::plugin

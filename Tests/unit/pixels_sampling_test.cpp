@@ -1,0 +1,430 @@
+// Sampling a frame into colour points: grid size under the cap, which
+// pixels are read, the black-border trim, the crop window and the records.
+#include "effect/sampling.h"
+#include "pixels_test_image.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+
+namespace orvalis::plugin {
+namespace {
+
+using testing::TestImage;
+
+// A 16-bit image whose red and green hold each pixel's own column and row,
+// so that a sample tells which pixel it came from.
+TestImage coordinateImage(int w, int h, int padBytes = 0, bool topDown = false)
+{
+    TestImage img(0, 0, w, h, PixelDepth::UShort, padBytes, topDown);
+    for (int py = 0; py < h; ++py) {
+        for (int px = 0; px < w; ++px) {
+            img.set<std::uint16_t>(px, py, static_cast<std::uint16_t>(px), static_cast<std::uint16_t>(py), 7, 65535);
+        }
+    }
+    return img;
+}
+
+int columnOf(const Rgb& c) { return static_cast<int>(std::lround(c.r * 65535.0f)); }
+int rowOf(const Rgb& c) { return static_cast<int>(std::lround(c.g * 65535.0f)); }
+
+// --- grid size under the cap ------------------------------------------------
+
+struct GridCase {
+    int w, h;
+    std::uint32_t cap;
+    int gw, gh;
+};
+
+TEST(PixelsGridSize, WorkedResults)
+{
+    const GridCase cases[] = {
+        {1920, 1080, 50'000, 298, 167},
+        {1920, 1080, 100'000, 421, 237},
+        {3840, 2160, 10'000, 133, 75},
+        {200, 100, 50'000, 200, 100},
+        {200, 100, 20'000, 200, 100},
+        {1, 1'000'000, 50'000, 1, 50'000},
+    };
+    for (const GridCase& c : cases) {
+        TestImage img(0, 0, c.w, c.h, PixelDepth::UByte);
+        img.fillUnit(0.5f, 0.5f, 0.5f);
+        const SampleGrid grid = sampleGrid(img.view(), c.cap);
+        EXPECT_EQ(grid.gw, c.gw) << c.w << "x" << c.h << " cap " << c.cap;
+        EXPECT_EQ(grid.gh, c.gh) << c.w << "x" << c.h << " cap " << c.cap;
+        EXPECT_EQ(grid.samples.size(), static_cast<std::size_t>(c.gw) * c.gh);
+        EXPECT_LE(grid.samples.size(), c.cap);
+    }
+}
+
+TEST(PixelsGridSize, DownsampleChoiceSetsTheCap)
+{
+    TestImage img(0, 0, 1920, 1080, PixelDepth::UByte);
+    img.fillUnit(0.25f, 0.5f, 0.75f);
+    EXPECT_EQ(samplePoints(img.view(), false, 0).size(), 99'777u);  // "100%" is a count, not every pixel
+    EXPECT_EQ(samplePoints(img.view(), false, 2).size(), 49'766u);
+    EXPECT_EQ(samplePoints(img.view(), false, 42).size(), 49'766u);  // unknown choice: 50,000
+    EXPECT_EQ(samplePoints(img.view(), false, -1).size(), 49'766u);
+    EXPECT_LE(samplePoints(img.view(), false, 4).size(), 10'000u);
+    EXPECT_GT(samplePoints(img.view(), false, 1).size(), 50'000u);
+    EXPECT_LE(samplePoints(img.view(), false, 1).size(), 75'000u);
+}
+
+TEST(PixelsGridSize, EmptyOrMissingImageGivesNothing)
+{
+    EXPECT_EQ(sampleGrid(PixelView{}, 50'000).gw, 0);
+    TestImage img(0, 0, 4, 4, PixelDepth::UByte);
+    PixelView v = img.view();
+    v.x2 = v.x1;  // zero width
+    const SampleGrid grid = sampleGrid(v, 50'000);
+    EXPECT_EQ(grid.gw, 0);
+    EXPECT_EQ(grid.gh, 0);
+    EXPECT_TRUE(grid.samples.empty());
+    EXPECT_TRUE(samplePoints(v, false, 2).empty());
+    EXPECT_TRUE(samplePoints(v, true, 2).empty());
+    EXPECT_TRUE(cropSamples(v).empty());
+    v = img.view();
+    v.y2 = v.y1 - 3;  // inverted bounds
+    EXPECT_TRUE(sampleGrid(v, 10).samples.empty());
+    v = img.view();
+    v.rowBytes = 4;  // rows narrower than a row of pixels: not a layout to read
+    EXPECT_TRUE(sampleGrid(v, 10).samples.empty());
+}
+
+// --- which pixels a grid reads ----------------------------------------------
+
+TEST(PixelsGridPixels, SmallImageIsReadCompletelyInRowOrder)
+{
+    const TestImage img = coordinateImage(200, 100);
+    const SampleGrid grid = sampleGrid(img.view(), 100'000);
+    ASSERT_EQ(grid.samples.size(), 20'000u);
+    for (int py = 0; py < 100; ++py) {
+        for (int px = 0; px < 200; ++px) {
+            const Rgb& s = grid.samples[static_cast<std::size_t>(py) * 200 + px];
+            ASSERT_EQ(columnOf(s), px);
+            ASSERT_EQ(rowOf(s), py);
+        }
+    }
+}
+
+TEST(PixelsGridPixels, NearestPixelsBottomRowFirst)
+{
+    const TestImage img = coordinateImage(1920, 1080);
+    const SampleGrid grid = sampleGrid(img.view(), 50'000);
+    ASSERT_EQ(grid.gw, 298);
+    ASSERT_EQ(grid.gh, 167);
+    // First sample is the bottom-left pixel; the grid steps by w / gw.
+    EXPECT_EQ(columnOf(grid.samples.front()), 0);
+    EXPECT_EQ(rowOf(grid.samples.front()), 0);
+    EXPECT_EQ(columnOf(grid.samples[1]), 6);  // floor(1920 / 298)
+    EXPECT_EQ(rowOf(grid.samples[298]), 6);   // floor(1080 / 167)
+    EXPECT_EQ(columnOf(grid.samples.back()), 1913);  // floor(297 * 1920 / 298)
+    EXPECT_EQ(rowOf(grid.samples.back()), 1073);     // floor(166 * 1080 / 167)
+    // Rows and columns never decrease along the grid.
+    for (int j = 0; j < grid.gh; ++j) {
+        for (int i = 1; i < grid.gw; ++i) {
+            const auto idx = static_cast<std::size_t>(j) * grid.gw + i;
+            ASSERT_LT(columnOf(grid.samples[idx - 1]), columnOf(grid.samples[idx]));
+            ASSERT_EQ(rowOf(grid.samples[idx - 1]), rowOf(grid.samples[idx]));
+        }
+    }
+}
+
+TEST(PixelsGridPixels, TallNarrowImage)
+{
+    TestImage img(0, 0, 1, 1'000'000, PixelDepth::Float);
+    for (int py = 0; py < img.height(); ++py) {
+        img.set<float>(0, py, 0.0f, static_cast<float>(py), 0.0f, 1.0f);
+    }
+    const SampleGrid grid = sampleGrid(img.view(), 50'000);
+    ASSERT_EQ(grid.samples.size(), 50'000u);
+    for (int j = 0; j < 50'000; ++j) {
+        ASSERT_EQ(grid.samples[j].g, static_cast<float>(j * 20));
+    }
+}
+
+// --- pixel formats and row layouts ------------------------------------------
+
+TEST(PixelsRead, ByteAndShortScaling)
+{
+    TestImage b(0, 0, 2, 1, PixelDepth::UByte);
+    b.set<std::uint8_t>(0, 0, 255, 128, 0, 9);
+    b.set<std::uint8_t>(1, 0, 1, 2, 3, 0);
+    Rgb c = readColour(b.view(), 0, 0);
+    EXPECT_EQ(c.r, 1.0f);
+    EXPECT_EQ(c.g, 128.0f / 255.0f);
+    EXPECT_EQ(c.b, 0.0f);
+    c = readColour(b.view(), 1, 0);
+    EXPECT_EQ(c.b, 3.0f / 255.0f);
+
+    TestImage s(0, 0, 1, 1, PixelDepth::UShort);
+    s.set<std::uint16_t>(0, 0, 65535, 32768, 1, 0);
+    c = readColour(s.view(), 0, 0);
+    EXPECT_EQ(c.r, 1.0f);
+    EXPECT_EQ(c.g, 32768.0f / 65535.0f);
+    EXPECT_EQ(c.b, 1.0f / 65535.0f);
+}
+
+TEST(PixelsRead, UnknownDepthReadsAsBytes)
+{
+    TestImage img(0, 0, 2, 1, PixelDepth::Other);
+    img.set<std::uint8_t>(1, 0, 51, 102, 204, 255);
+    const Rgb c = readColour(img.view(), 1, 0);
+    EXPECT_EQ(c.r, 51.0f / 255.0f);
+    EXPECT_EQ(c.g, 102.0f / 255.0f);
+    EXPECT_EQ(c.b, 204.0f / 255.0f);
+}
+
+TEST(PixelsRead, FloatValuesPassUnchanged)
+{
+    TestImage img(0, 0, 1, 1, PixelDepth::Float);
+    img.set<float>(0, 0, -0.5f, 2.0f, 1e6f, 0.0f);
+    const PointRecordList rec = samplePoints(img.view(), false, 2);
+    ASSERT_EQ(rec.size(), 1u);
+    EXPECT_EQ(rec[0].z, -0.5f);
+    EXPECT_EQ(rec[0].y, 2.0f);
+    EXPECT_EQ(rec[0].x, 1e6f);
+    EXPECT_EQ(rec[0].r, -0.5f);
+    EXPECT_EQ(rec[0].g, 2.0f);
+    EXPECT_EQ(rec[0].b, 1e6f);
+}
+
+TEST(PixelsRead, PaddedAndTopDownRowsReadTheRightPixels)
+{
+    const TestImage plain = coordinateImage(37, 23);
+    for (const int pad : {0, 3, 64}) {      // 3: rows at an odd stride
+        for (const bool topDown : {false, true}) {
+            const TestImage img = coordinateImage(37, 23, pad, topDown);
+            for (int py = 0; py < 23; ++py) {
+                for (int px = 0; px < 37; ++px) {
+                    const Rgb c = readColour(img.view(), px, py);
+                    ASSERT_EQ(columnOf(c), px) << "pad " << pad << " topDown " << topDown;
+                    ASSERT_EQ(rowOf(c), py) << "pad " << pad << " topDown " << topDown;
+                }
+            }
+            const SampleGrid a = sampleGrid(plain.view(), 300);
+            const SampleGrid b = sampleGrid(img.view(), 300);
+            ASSERT_EQ(a.samples.size(), b.samples.size());
+            for (std::size_t i = 0; i < a.samples.size(); ++i) {
+                ASSERT_EQ(columnOf(a.samples[i]), columnOf(b.samples[i]));
+                ASSERT_EQ(rowOf(a.samples[i]), rowOf(b.samples[i]));
+            }
+            EXPECT_EQ(samplePoints(img.view(), true, 2).size(), 37u * 23u);
+        }
+    }
+}
+
+TEST(PixelsRead, BoundsAwayFromTheOrigin)
+{
+    TestImage img(-100, 40, 3, 2, PixelDepth::UByte);
+    img.set<std::uint8_t>(0, 0, 255, 0, 0, 255);  // the bounds origin
+    const SampleGrid grid = sampleGrid(img.view(), 100);
+    ASSERT_EQ(grid.samples.size(), 6u);
+    EXPECT_EQ(grid.samples[0].r, 1.0f);
+    EXPECT_EQ(grid.samples[1].r, 0.0f);
+}
+
+// --- black-border trim ------------------------------------------------------
+
+SampleGrid gridOf(int gw, int gh, Rgb fill)
+{
+    SampleGrid g;
+    g.gw = gw;
+    g.gh = gh;
+    g.samples.assign(static_cast<std::size_t>(gw) * gh, fill);
+    return g;
+}
+
+bool isBlack(const Rgb& c) { return !(c.r > 0.001f || c.g > 0.001f || c.b > 0.001f); }
+
+TEST(PixelsTrim, LetterboxBarsAreDropped)
+{
+    // A 16:9 picture inside a 4:3 frame with pure black bars above and below.
+    TestImage img(0, 0, 640, 480, PixelDepth::UByte);
+    for (int py = 60; py < 420; ++py) {
+        for (int px = 0; px < 640; ++px) {
+            img.setUnit(px, py, 0.2f + 0.5f * (px % 2), 0.4f, 0.6f);
+        }
+    }
+    const SampleGrid grid = sampleGrid(img.view(), 50'000);
+    std::size_t picture = 0;
+    for (const Rgb& s : grid.samples) {
+        picture += isBlack(s) ? 0 : 1;
+    }
+    ASSERT_GT(picture, 0u);
+    ASSERT_LT(picture, grid.samples.size());
+
+    const SampleGrid trimmed = trimBlackBorder(grid);
+    EXPECT_EQ(trimmed.gw, grid.gw);
+    EXPECT_LT(trimmed.gh, grid.gh);
+    EXPECT_EQ(trimmed.samples.size(), picture);
+    const PointRecordList rec = samplePoints(img.view(), false, 2);
+    EXPECT_EQ(rec.size(), picture);
+    for (const auto& r : rec) {
+        ASSERT_FALSE(isBlack(Rgb{r.r, r.g, r.b}));
+    }
+}
+
+TEST(PixelsTrim, PillarboxBarsAreDropped)
+{
+    SampleGrid g = gridOf(10, 4, Rgb{});
+    for (int y = 0; y < 4; ++y) {
+        for (int x = 2; x < 8; ++x) {
+            g.samples[static_cast<std::size_t>(y) * 10 + x] = Rgb{0.0f, 0.0f, static_cast<float>(x)};
+        }
+    }
+    const SampleGrid t = trimBlackBorder(g);
+    EXPECT_EQ(t.gw, 6);
+    EXPECT_EQ(t.gh, 4);
+    ASSERT_EQ(t.samples.size(), 24u);
+    EXPECT_EQ(t.samples[0].b, 2.0f);
+    EXPECT_EQ(t.samples[5].b, 7.0f);
+    EXPECT_EQ(t.samples[6].b, 2.0f);
+}
+
+TEST(PixelsTrim, DarkButNotBlackBarsStay)
+{
+    SampleGrid g = gridOf(8, 6, Rgb{0.0f, 0.002f, 0.0f});  // bars just above the limit
+    for (int y = 2; y < 4; ++y) {
+        for (int x = 0; x < 8; ++x) {
+            g.samples[static_cast<std::size_t>(y) * 8 + x] = Rgb{0.5f, 0.5f, 0.5f};
+        }
+    }
+    const SampleGrid t = trimBlackBorder(g);
+    EXPECT_EQ(t.gw, 8);
+    EXPECT_EQ(t.gh, 6);
+    EXPECT_EQ(t.samples.size(), 48u);
+}
+
+TEST(PixelsTrim, LimitIsStrict)
+{
+    // 0.001 itself is black; negative values are black too.
+    SampleGrid g = gridOf(5, 5, Rgb{0.001f, 0.001f, -3.0f});
+    g.samples[2 * 5 + 3] = Rgb{0.0f, 0.0f, 0.0011f};
+    const SampleGrid t = trimBlackBorder(g);
+    EXPECT_EQ(t.gw, 1);
+    EXPECT_EQ(t.gh, 1);
+    ASSERT_EQ(t.samples.size(), 1u);
+    EXPECT_EQ(t.samples[0].b, 0.0011f);
+}
+
+TEST(PixelsTrim, AllBlackKeepsTheWholeGrid)
+{
+    const SampleGrid g = gridOf(7, 3, Rgb{});
+    const SampleGrid t = trimBlackBorder(g);
+    EXPECT_EQ(t.gw, 7);
+    EXPECT_EQ(t.gh, 3);
+    EXPECT_EQ(t.samples.size(), 21u);
+
+    TestImage img(0, 0, 300, 200, PixelDepth::UShort);
+    const std::size_t full = sampleGrid(img.view(), 50'000).samples.size();
+    EXPECT_GT(full, 40'000u);
+    EXPECT_EQ(samplePoints(img.view(), false, 2).size(), full);
+}
+
+TEST(PixelsTrim, BlackInsideTheBoxStays)
+{
+    SampleGrid g = gridOf(6, 6, Rgb{});
+    g.samples[1 * 6 + 1] = Rgb{1.0f, 0.0f, 0.0f};  // (1, 1)
+    g.samples[4 * 6 + 4] = Rgb{0.0f, 1.0f, 0.0f};  // (4, 4)
+    const SampleGrid t = trimBlackBorder(g);
+    EXPECT_EQ(t.gw, 4);
+    EXPECT_EQ(t.gh, 4);
+    ASSERT_EQ(t.samples.size(), 16u);
+    EXPECT_EQ(t.samples[0].r, 1.0f);
+    EXPECT_EQ(t.samples[15].g, 1.0f);
+    for (std::size_t i = 1; i < 15; ++i) {
+        EXPECT_TRUE(isBlack(t.samples[i]));
+    }
+}
+
+TEST(PixelsTrim, EmptyAndShortGrids)
+{
+    EXPECT_EQ(trimBlackBorder(SampleGrid{}).gw, 0);
+    SampleGrid bad = gridOf(3, 3, Rgb{1.0f, 1.0f, 1.0f});
+    bad.gw = 0;
+    EXPECT_TRUE(trimBlackBorder(bad).samples.empty());
+    // Fewer samples than gw * gh: the missing ones are skipped, never read.
+    SampleGrid shortGrid = gridOf(4, 4, Rgb{1.0f, 1.0f, 1.0f});
+    shortGrid.samples.resize(10);
+    const SampleGrid t = trimBlackBorder(shortGrid);
+    EXPECT_EQ(t.gw, 4);
+    EXPECT_EQ(t.gh, 3);
+    EXPECT_EQ(t.samples.size(), 10u);
+}
+
+// --- crop window ------------------------------------------------------------
+
+TEST(PixelsCrop, SmallImageIsReadWhole)
+{
+    const TestImage img = coordinateImage(100, 80);
+    const std::vector<Rgb> s = cropSamples(img.view());
+    ASSERT_EQ(s.size(), 8'000u);
+    EXPECT_EQ(columnOf(s[0]), 0);
+    EXPECT_EQ(columnOf(s[99]), 99);
+    EXPECT_EQ(rowOf(s[100]), 1);
+    EXPECT_EQ(samplePoints(img.view(), true, 4).size(), 8'000u);  // no cap, no trim
+}
+
+TEST(PixelsCrop, LargeFrameGivesTheBottomLeftWindow)
+{
+    const TestImage img = coordinateImage(3840, 2160);
+    const std::vector<Rgb> s = cropSamples(img.view());
+    ASSERT_EQ(s.size(), 27'000u);
+    for (int py = 0; py < 150; ++py) {
+        for (int px = 0; px < 180; ++px) {
+            const Rgb& c = s[static_cast<std::size_t>(py) * 180 + px];
+            ASSERT_EQ(columnOf(c), px);
+            ASSERT_EQ(rowOf(c), py);
+        }
+    }
+}
+
+TEST(PixelsCrop, BlackIsNotTrimmed)
+{
+    TestImage img(0, 0, 200, 20, PixelDepth::UByte);
+    img.setUnit(5, 5, 1.0f, 1.0f, 1.0f);
+    EXPECT_EQ(samplePoints(img.view(), true, 2).size(), 180u * 20u);
+}
+
+// --- point records ----------------------------------------------------------
+
+TEST(PixelsRecords, PureRed)
+{
+    TestImage img(0, 0, 1, 1, PixelDepth::UByte);
+    img.setUnit(0, 0, 1.0f, 0.0f, 0.0f);
+    const PointRecordList rec = samplePoints(img.view(), false, 0);
+    ASSERT_EQ(rec.size(), 1u);
+    EXPECT_EQ(rec[0].x, 0.0f);
+    EXPECT_EQ(rec[0].y, 0.0f);
+    EXPECT_EQ(rec[0].z, 1.0f);
+    EXPECT_EQ(rec[0].r, 1.0f);
+    EXPECT_EQ(rec[0].g, 0.0f);
+    EXPECT_EQ(rec[0].b, 0.0f);
+}
+
+TEST(PixelsRecords, OrderLayoutAndAlignment)
+{
+    const std::vector<Rgb> samples = {{0.1f, 0.2f, 0.3f}, {0.4f, 0.5f, 0.6f}, {-1.0f, 7.0f, 0.0f}};
+    const PointRecordList rec = buildPointRecords(samples);
+    ASSERT_EQ(rec.size(), 3u);
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(rec.data()) % 32, 0u);
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        EXPECT_EQ(rec[i].x, samples[i].b);
+        EXPECT_EQ(rec[i].y, samples[i].g);
+        EXPECT_EQ(rec[i].z, samples[i].r);
+        EXPECT_EQ(rec[i].r, samples[i].r);
+        EXPECT_EQ(rec[i].g, samples[i].g);
+        EXPECT_EQ(rec[i].b, samples[i].b);
+        EXPECT_EQ(rec[i].reserved[0], 0u);
+        EXPECT_EQ(rec[i].reserved[1], 0u);
+    }
+    EXPECT_TRUE(buildPointRecords({}).empty());
+    PointRecordList copy = rec;  // the allocator survives copies
+    copy.resize(1000);
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(copy.data()) % 32, 0u);
+}
+
+}  // namespace
+}  // namespace orvalis::plugin
