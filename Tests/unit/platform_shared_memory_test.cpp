@@ -1,0 +1,239 @@
+// Named shared memory: sharing, creator detection, zeroing, lifetime (the
+// block lives while any process holds it) and refusals.
+#include <orvalis/platform/shared_memory.h>
+
+#include "platform_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdint>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#if defined(__linux__)
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+using namespace orvalis::platform;
+using namespace orvalis::platform::testing;
+
+constexpr std::uint32_t kMarker = 0x4F52564Cu;  // the helper's "done" word
+
+std::uint32_t word(const SharedMemory& block, std::size_t index) {
+    return std::atomic_ref<std::uint32_t>(static_cast<std::uint32_t*>(block.data())[index])
+        .load(std::memory_order_acquire);
+}
+
+bool allZero(const SharedMemory& block) {
+    const auto* bytes = static_cast<const unsigned char*>(block.data());
+    return std::all_of(bytes, bytes + block.size(), [](unsigned char b) { return b == 0; });
+}
+
+#if defined(__linux__)
+// Whether the system still has the block, asked directly.
+bool systemHasBlock(const std::string& name) {
+    const std::string full = "/" + name + "." + std::to_string(::geteuid());
+    const int fd = ::shm_open(full.c_str(), O_RDONLY, 0);
+    if (fd < 0)
+        return false;
+    ::close(fd);
+    return true;
+}
+#endif
+
+TEST(SharedMemorySharing, OpenSeesTheCreatorsBytes) {
+    const std::string name = uniqueName();
+    auto first = SharedMemory::createOrOpen(name, 4096);
+    ASSERT_TRUE(first);
+    EXPECT_TRUE(first->created());
+    EXPECT_EQ(first->size(), 4096u);
+    std::memset(first->data(), 0x5A, 100);
+
+    auto second = SharedMemory::open(name, 4096);
+    ASSERT_TRUE(second);
+    EXPECT_FALSE(second->created());
+    EXPECT_NE(first->data(), second->data());
+    EXPECT_EQ(std::memcmp(first->data(), second->data(), 4096), 0);
+
+    static_cast<unsigned char*>(second->data())[4095] = 0x7E;
+    EXPECT_EQ(static_cast<unsigned char*>(first->data())[4095], 0x7E);
+}
+
+TEST(SharedMemorySharing, SecondCreateOrOpenFindsTheBlock) {
+    const std::string name = uniqueName();
+    auto first = SharedMemory::createOrOpen(name, 8192);
+    ASSERT_TRUE(first);
+    static_cast<unsigned char*>(first->data())[10] = 42;
+    auto second = SharedMemory::createOrOpen(name, 8192);
+    ASSERT_TRUE(second);
+    EXPECT_TRUE(first->created());
+    EXPECT_FALSE(second->created());
+    EXPECT_EQ(static_cast<unsigned char*>(second->data())[10], 42);
+}
+
+TEST(SharedMemorySharing, NewBlockIsZeroed) {
+    auto block = SharedMemory::createOrOpen(uniqueName(), 1 << 20);
+    ASSERT_TRUE(block);
+    EXPECT_TRUE(allZero(*block));
+}
+
+TEST(SharedMemoryRefusal, OpenOfMissingNameFails) {
+    EXPECT_FALSE(SharedMemory::open(uniqueName(), 4096));
+}
+
+TEST(SharedMemoryRefusal, OpenLargerThanTheBlockFails) {
+    const std::string name = uniqueName();
+    auto block = SharedMemory::createOrOpen(name, 4096);
+    ASSERT_TRUE(block);
+    EXPECT_FALSE(SharedMemory::open(name, 1 << 20));
+}
+
+TEST(SharedMemoryLifetime, LastHolderLeavingFreesTheBlock) {
+    const std::string name = uniqueName();
+    {
+        auto first = SharedMemory::createOrOpen(name, 4096);
+        ASSERT_TRUE(first);
+        auto second = SharedMemory::open(name, 4096);
+        ASSERT_TRUE(second);
+        first.reset();
+        // One holder left: the block stays, with its contents.
+        std::memset(second->data(), 1, 16);
+        auto third = SharedMemory::open(name, 4096);
+        ASSERT_TRUE(third);
+        EXPECT_EQ(static_cast<unsigned char*>(third->data())[15], 1);
+    }
+#if defined(__linux__)
+    EXPECT_FALSE(systemHasBlock(name));
+#endif
+    EXPECT_FALSE(SharedMemory::open(name, 4096));
+    auto again = SharedMemory::createOrOpen(name, 4096);
+    ASSERT_TRUE(again);
+    EXPECT_TRUE(again->created());
+    EXPECT_TRUE(allZero(*again));
+}
+
+TEST(SharedMemoryAcrossProcesses, HelperFindsTheBlockAndSeesOurBytes) {
+    const std::string name = uniqueName();
+    ScratchFolder scratch;
+    auto block = SharedMemory::createOrOpen(name, 4096);
+    ASSERT_TRUE(block);
+    ASSERT_TRUE(block->created());
+    static_cast<std::uint32_t*>(block->data())[3] = 0xC0FFEEu;
+
+    auto helper = startHelper("shm", scratch.file("stop"), name, 4096);
+    ASSERT_TRUE(helper) << helperPath();
+    EXPECT_TRUE(eventually([&] { return word(*block, 0) == kMarker || !helper->isRunning(); }));
+    EXPECT_EQ(word(*block, 0), kMarker);
+    EXPECT_EQ(word(*block, 1), 2u) << "the helper must not count as creator";
+    EXPECT_EQ(word(*block, 2), 0xC0FFEEu);
+
+    touch(scratch.file("stop"));
+    int code = -1;
+    ASSERT_TRUE(helper->waitForExit(std::chrono::seconds(30), code));
+    EXPECT_EQ(code, 0);
+    // We still hold it: the helper's leaving must not take it away.
+    auto still = SharedMemory::open(name, 4096);
+    ASSERT_TRUE(still);
+    EXPECT_EQ(static_cast<std::uint32_t*>(still->data())[2], 0xC0FFEEu);
+}
+
+TEST(SharedMemoryAcrossProcesses, HelperCreatesAndWeFindIt) {
+    const std::string name = uniqueName();
+    ScratchFolder scratch;
+    auto helper = startHelper("shm", scratch.file("stop"), name, 4096);
+    ASSERT_TRUE(helper);
+    std::unique_ptr<SharedMemory> block;
+    EXPECT_TRUE(eventually([&] {
+        block = SharedMemory::open(name, 4096);
+        return (block && word(*block, 0) == kMarker) || !helper->isRunning();
+    }));
+    ASSERT_TRUE(block);
+    EXPECT_FALSE(block->created());
+    EXPECT_EQ(word(*block, 1), 1u) << "the helper made the block";
+    auto again = SharedMemory::createOrOpen(name, 4096);
+    ASSERT_TRUE(again);
+    EXPECT_FALSE(again->created());
+
+    touch(scratch.file("stop"));
+    int code = -1;
+    ASSERT_TRUE(helper->waitForExit(std::chrono::seconds(30), code));
+    EXPECT_EQ(code, 0);
+}
+
+TEST(SharedMemoryAcrossProcesses, BlockOfACrashedHolderIsMadeAfresh) {
+    const std::string name = uniqueName();
+    auto helper = startHelper("shm-abandon", {}, name, 4096);
+    ASSERT_TRUE(helper);
+    int code = -1;
+    ASSERT_TRUE(helper->waitForExit(std::chrono::seconds(30), code));
+    ASSERT_EQ(code, 0);
+#if defined(__linux__)
+    // Nothing let go of it: the system still has the block.
+    EXPECT_TRUE(systemHasBlock(name));
+#endif
+    // With no live holder it counts as gone, as on Windows.
+    EXPECT_FALSE(SharedMemory::open(name, 4096));
+    auto block = SharedMemory::createOrOpen(name, 4096);
+    ASSERT_TRUE(block);
+    EXPECT_TRUE(block->created());
+    EXPECT_TRUE(allZero(*block));
+}
+
+TEST(SharedMemoryThreads, HoldersComingAndGoingNeverSplitTheBlock) {
+    const std::string name = uniqueName();
+    auto anchor = SharedMemory::createOrOpen(name, 4096);
+    ASSERT_TRUE(anchor);
+    std::atomic<int> failures{0}, creators{0};
+    std::vector<std::thread> threads;
+    constexpr int kThreads = 6, kRounds = 60;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&] {
+            for (int i = 0; i < kRounds; ++i) {
+                auto block = (i % 2 == 0) ? SharedMemory::createOrOpen(name, 4096) : SharedMemory::open(name, 4096);
+                if (!block) {
+                    ++failures;
+                    continue;
+                }
+                if (block->created())
+                    ++creators;
+                std::atomic_ref<std::uint32_t>(*static_cast<std::uint32_t*>(block->data())).fetch_add(1);
+            }
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(failures.load(), 0);
+    EXPECT_EQ(creators.load(), 0);
+    EXPECT_EQ(word(*anchor, 0), static_cast<std::uint32_t>(kThreads * kRounds));
+}
+
+TEST(SharedMemoryThreads, RacingAttachAndDetachLeaveNothingBehind) {
+    const std::string name = uniqueName();
+    std::atomic<int> failures{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 6; ++t) {
+        threads.emplace_back([&] {
+            for (int i = 0; i < 60; ++i) {
+                auto block = SharedMemory::createOrOpen(name, 4096);
+                if (!block)
+                    ++failures;
+            }
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(failures.load(), 0);
+    EXPECT_FALSE(SharedMemory::open(name, 4096));
+#if defined(__linux__)
+    EXPECT_FALSE(systemHasBlock(name));
+#endif
+}
+
+}  // namespace

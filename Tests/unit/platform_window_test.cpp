@@ -1,0 +1,41 @@
+// Window lookup by class: nothing found is an empty answer, with or without
+// a display; raising a window that is not there does no harm.
+#include <orvalis/platform/window.h>
+
+#include "platform_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <optional>
+
+namespace {
+
+using namespace orvalis::platform;
+using namespace orvalis::platform::testing;
+
+TEST(FindWindow, UnknownClassGivesNothing) {
+    EXPECT_FALSE(findWindowByClass(uniqueName("OrvalisNoSuchClass")));
+    EXPECT_FALSE(findWindowByClass(""));
+}
+
+TEST(FindWindow, RaisingAMissingWindowIsHarmless) {
+    raiseWindow(WindowId{});
+    raiseWindow(WindowId{0x7FFFF0});  // no such window: errors must be absorbed
+    SUCCEED();
+}
+
+#if !defined(_WIN32)
+TEST(FindWindow, NoDisplayGivesNothing) {
+    std::optional<std::string> saved;
+    if (const char* v = std::getenv("DISPLAY"))
+        saved = v;
+    unsetEnv("DISPLAY");
+    EXPECT_FALSE(findWindowByClass("OrvalisViewer"));
+    raiseWindow(WindowId{0x7FFFF0});
+    if (saved)
+        setEnv("DISPLAY", *saved);
+}
+#endif
+
+}  // namespace
