@@ -1,0 +1,135 @@
+#include "app/exchange_reader.h"
+
+#include <atomic>
+#include <bit>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <utility>
+
+#include "orvalis/platform/paths.h"
+
+namespace orvalis::viewer {
+
+namespace off = exchange::offset;
+
+static_assert(std::endian::native == std::endian::little, "the exchange is little-endian");
+
+bool hasOutOfRange(std::span<const PointRecord> records) noexcept {
+    // Compared as f32: a value stored as 1.0001f is in range.
+    constexpr float kLow = -0.0001f;
+    constexpr float kHigh = 1.0001f;
+    for (const PointRecord& r : records) {
+        if (r.x < kLow || r.x > kHigh || r.y < kLow || r.y > kHigh || r.z < kLow || r.z > kHigh) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool readBlockStep(const BlockView& view, IntakeState& state, const std::function<void()>& duringCopy) {
+    auto sequence = view.u64(off::sequence);
+    const std::uint64_t s1 = sequence.load(std::memory_order_acquire);
+    if (s1 == 0 || s1 <= state.lastSequence) {
+        return false;
+    }
+    const std::uint32_t active = view.u32(off::activeBuffer).load(std::memory_order_relaxed);
+    if (active > 1) {
+        return false;
+    }
+    const std::uint32_t count =
+        view.u32(active == 0 ? off::pointCount0 : off::pointCount1).load(std::memory_order_relaxed);
+    const float pointSize = view.f32(off::pointSize).load(std::memory_order_relaxed);
+
+    if (count == 0) {
+        const std::uint32_t lightingEnabled = view.u32(off::lightingEnabled).load(std::memory_order_relaxed);
+        if (duringCopy) {
+            duringCopy();
+        }
+        std::atomic_thread_fence(std::memory_order_acquire);
+        if (sequence.load(std::memory_order_acquire) != s1) {
+            return false;
+        }
+        std::lock_guard lock(state.pointsMutex);
+        state.points.clear();
+        state.hasOutOfRange = false;
+        state.lighting[0] = lightingEnabled;
+        state.lastSequence = s1;
+        return true;
+    }
+    if (count > exchange::kMaxBlockPoints) {
+        return false;
+    }
+
+    std::vector<PointRecord> points(count);
+    std::memcpy(points.data(), view.buffer(active), count * sizeof(PointRecord));
+    std::array<std::uint32_t, 8> lighting{};
+    lighting[0] = view.u32(off::lightingEnabled).load(std::memory_order_relaxed);
+    for (std::size_t i = 1; i < lighting.size(); ++i) {
+        lighting[i] = std::bit_cast<std::uint32_t>(view.f32(off::lightingEnabled + 4 * i).load(std::memory_order_relaxed));
+    }
+    if (duringCopy) {
+        duringCopy();
+    }
+    // The copy's loads must not drift past the second look at sequence.
+    std::atomic_thread_fence(std::memory_order_acquire);
+    if (sequence.load(std::memory_order_acquire) != s1) {
+        return false;
+    }
+
+    const bool outOfRange = hasOutOfRange(points);
+    std::lock_guard lock(state.pointsMutex);
+    state.points.swap(points);
+    state.pointSize = pointSize;
+    state.hasOutOfRange = outOfRange;
+    state.lighting = lighting;
+    state.lastSequence = s1;
+    return true;
+}
+
+bool readFallbackFile(std::string_view path, std::int64_t& lastWriteTime, IntakeState& state) {
+    if (path.empty() || !platform::pathExists(path)) {
+        return false;
+    }
+    std::int64_t time = 0;
+    if (!platform::lastWriteTime(path, time) || time == lastWriteTime) {
+        return false;
+    }
+    lastWriteTime = time;
+
+    // UTF-8 at our API; the path type turns it into what the system opens.
+    const std::u8string utf8(reinterpret_cast<const char8_t*>(path.data()), path.size());
+    std::ifstream file(std::filesystem::path(utf8), std::ios::binary);
+    if (!file) {
+        return false;
+    }
+    file.seekg(0, std::ios::end);
+    const std::streamoff size = file.tellg();
+    file.seekg(0, std::ios::beg);
+    std::uint32_t count = 0;
+    if (size < static_cast<std::streamoff>(sizeof count) || !file.read(reinterpret_cast<char*>(&count), sizeof count)) {
+        return false;
+    }
+    if (count == 0 || count >= exchange::kMaxFilePoints) {
+        return false;
+    }
+    // The body must be there before anything is allocated for it.
+    const auto bodyBytes = static_cast<std::streamoff>(count) * static_cast<std::streamoff>(sizeof(PointRecord));
+    if (size - static_cast<std::streamoff>(sizeof count) < bodyBytes) {
+        return false;
+    }
+    std::vector<PointRecord> points(count);
+    if (!file.read(reinterpret_cast<char*>(points.data()), bodyBytes)) {
+        return false;
+    }
+
+    const bool outOfRange = hasOutOfRange(points);
+    std::lock_guard lock(state.pointsMutex);
+    state.points.swap(points);
+    state.pointSize = 1.0f;
+    state.hasOutOfRange = outOfRange;
+    return true;
+}
+
+}  // namespace orvalis::viewer

@@ -1,0 +1,51 @@
+// The viewer's side of the point exchange: one intake step from the shared
+// block and the points-file fallback, over plain state that the viewer's
+// state object embeds.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "Shared/exchange.h"
+
+namespace orvalis::viewer {
+
+using exchange::BlockView;
+using exchange::PointRecord;
+
+// The cloud the viewer draws and what came with it. pointsMutex guards every
+// field; lastSequence is written only by the intake thread (under the lock),
+// so that thread may read it without.
+struct IntakeState {
+    std::mutex pointsMutex;
+    std::vector<PointRecord> points;
+    float pointSize = 1.0f;
+    bool hasOutOfRange = false;
+    // lightingEnabled, ambient, diffuse, ambient2, diffuse2, lightDir2 x, y, z
+    // as the block holds them (offsets 36 to 67).
+    std::array<std::uint32_t, 8> lighting{};
+    std::uint64_t lastSequence = 0;
+};
+
+// True when some record's x, y or z lies below -0.0001 or above 1.0001.
+bool hasOutOfRange(std::span<const PointRecord> records) noexcept;
+
+// One intake step from the block: takes the published cloud when its
+// sequence is newer than the last one taken and did not change during the
+// copy. True when something was taken. duringCopy, when set, runs after the
+// copy and before sequence is read again (tests stand in a racing publish).
+bool readBlockStep(const BlockView& view, IntakeState& state, const std::function<void()>& duringCopy = {});
+
+// One step of the fallback while the viewer has no block: takes the points
+// file at `path` when its last-write time differs from `lastWriteTime`
+// (which it then updates) and it holds 0 < n < kMaxFilePoints whole
+// records. The point size becomes 1.0; lighting and lastSequence stay.
+// True when something was taken.
+bool readFallbackFile(std::string_view path, std::int64_t& lastWriteTime, IntakeState& state);
+
+}  // namespace orvalis::viewer
