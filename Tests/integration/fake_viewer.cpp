@@ -1,0 +1,203 @@
+// A stand-in for the viewer, for the launcher's tests. It takes no
+// arguments, as the real viewer; what it does is read from the file
+// "fake_viewer_mode.txt" in its own folder:
+//   exit2     exit at once with code 2 (no OpenGL 3.0)
+//   exit0     exit at once with code 0
+//   stay      stay up without a window
+//   window    stay up with a top-level window of class "OrvalisViewer",
+//             titled "Vantorel"
+// Staying copies end when a file "stop" appears in their folder, or after
+// about 20 seconds. Every start appends one line to "starts.txt" beside it,
+// a staying copy keeps a file "alive-<process id>" while it runs, and a
+// window that was asked to come to the front appends "raised" to
+// "raised.txt". A window that cannot be made (no display) writes
+// "no_window.txt" and ends with code 3.
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr auto kLifetime = std::chrono::seconds(20);
+constexpr auto kPoll = std::chrono::milliseconds(20);
+
+fs::path ownFolder() {
+#if defined(_WIN32)
+    wchar_t buffer[MAX_PATH * 4];
+    const DWORD n = GetModuleFileNameW(nullptr, buffer, static_cast<DWORD>(std::size(buffer)));
+    return fs::path(std::wstring(buffer, n)).parent_path();
+#else
+    std::error_code ec;
+    return fs::read_symlink("/proc/self/exe", ec).parent_path();
+#endif
+}
+
+unsigned long processId() {
+#if defined(_WIN32)
+    return GetCurrentProcessId();
+#else
+    return static_cast<unsigned long>(getpid());
+#endif
+}
+
+// Marks this copy as running for as long as it lives.
+class AliveFile {
+public:
+    explicit AliveFile(const fs::path& folder)
+        : path_(folder / ("alive-" + std::to_string(processId()))) {
+        std::ofstream(path_) << "alive";
+    }
+    ~AliveFile() {
+        std::error_code ignored;
+        fs::remove(path_, ignored);
+    }
+
+private:
+    fs::path path_;
+};
+
+void appendLine(const fs::path& file, const std::string& line) {
+    std::ofstream(file, std::ios::app) << line << "\n";
+}
+
+std::string readMode(const fs::path& folder) {
+    std::ifstream in(folder / "fake_viewer_mode.txt");
+    std::string mode;
+    in >> mode;
+    return mode;
+}
+
+bool stopRequested(const fs::path& folder, std::chrono::steady_clock::time_point start) {
+    return fs::exists(folder / "stop") || std::chrono::steady_clock::now() - start > kLifetime;
+}
+
+#if defined(_WIN32)
+
+fs::path gFolder;
+std::chrono::steady_clock::time_point gStart;
+
+LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_TIMER:
+        if (stopRequested(gFolder, gStart)) {
+            DestroyWindow(window);
+        }
+        return 0;
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) != WA_INACTIVE) {
+            appendLine(gFolder / "raised.txt", "raised");
+        }
+        break;
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+int runWindow(const fs::path& folder) {
+    gFolder = folder;
+    gStart = std::chrono::steady_clock::now();
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = windowProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"OrvalisViewer";
+    if (!RegisterClassW(&wc)) {
+        return 3;
+    }
+    HWND window = CreateWindowW(L"OrvalisViewer", L"Vantorel", WS_OVERLAPPEDWINDOW, 10, 10, 200,
+                                150, nullptr, nullptr, wc.hInstance, nullptr);
+    if (!window) {
+        return 3;
+    }
+    // Shown without activation, so that "raised" counts only the launcher's.
+    ShowWindow(window, SW_SHOWNOACTIVATE);
+    SetTimer(window, 1, 20, nullptr);
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return 0;
+}
+
+#else
+
+int runWindow(const fs::path& folder) {
+    const auto start = std::chrono::steady_clock::now();
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) {
+        return 3;
+    }
+    const Window root = DefaultRootWindow(display);
+    const Window window = XCreateSimpleWindow(display, root, 10, 10, 200, 150, 0, 0, 0);
+    XStoreName(display, window, "Vantorel");
+    XClassHint hint;
+    char name[] = "vantorel";
+    char className[] = "OrvalisViewer";
+    hint.res_name = name;
+    hint.res_class = className;
+    XSetClassHint(display, window, &hint);
+    XMapWindow(display, window);
+    // The launcher asks for activation with a client message to the root
+    // window; listening to the root's substructure lets us notice it, with
+    // or without a window manager.
+    XSelectInput(display, root, SubstructureNotifyMask);
+    const Atom activeAtom = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
+    XSync(display, False);
+    while (!stopRequested(folder, start)) {
+        while (XPending(display) > 0) {
+            XEvent event;
+            XNextEvent(display, &event);
+            if (event.type == ClientMessage && event.xclient.message_type == activeAtom &&
+                event.xclient.window == window) {
+                appendLine(folder / "raised.txt", "raised");
+            }
+        }
+        std::this_thread::sleep_for(kPoll);
+    }
+    XDestroyWindow(display, window);
+    XCloseDisplay(display);
+    return 0;
+}
+
+#endif
+
+}  // namespace
+
+int main() {
+    const fs::path folder = ownFolder();
+    appendLine(folder / "starts.txt", "start");
+    const std::string mode = readMode(folder);
+    if (mode == "exit2") {
+        return 2;
+    }
+    if (mode == "exit0") {
+        return 0;
+    }
+    AliveFile alive(folder);
+    if (mode == "window") {
+        const int code = runWindow(folder);
+        if (code == 3) {
+            appendLine(folder / "no_window.txt", "no window");
+        }
+        return code;
+    }
+    const auto start = std::chrono::steady_clock::now();
+    while (!stopRequested(folder, start)) {
+        std::this_thread::sleep_for(kPoll);
+    }
+    return 0;
+}

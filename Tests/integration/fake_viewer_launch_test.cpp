@@ -1,0 +1,112 @@
+// Launches of the stand-in viewer that need no window: early exits, the
+// search order and the limit of two.
+#include "fake_viewer_support.h"
+
+namespace orvalis::plugin::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+// The early-exit cases use a long grace, so a slow process start (Wine)
+// cannot turn "ended at once" into "still running".
+constexpr std::chrono::milliseconds kPatientGrace = 30s;
+
+using EarlyExit = StandInTest;
+
+TEST_F(EarlyExit, CodeTwoShowsTheOpenGlMessageOnce) {
+    install(pluginFolder(), "exit2");
+    options.grace = kPatientGrace;
+    press();
+    EXPECT_EQ(starts(pluginFolder()), 1u);
+    ASSERT_EQ(notifier.messages.size(), 1u);
+    const Message& m = notifier.messages[0];
+    EXPECT_EQ(m.title, "Orvalis - OpenGL 3.0+ Required");
+    EXPECT_EQ(m.icon, platform::MessageIcon::Error);
+    EXPECT_EQ(m.text,
+              "The 3D Visualizer requires OpenGL 3.0 or above.\n\nYour GPU drivers may be out of "
+              "date or your hardware may not support the required OpenGL version.\n\nPlease "
+              "update your GPU drivers from the manufacturer's website.");
+    EXPECT_EQ(listed(), 0u);
+    EXPECT_EQ(countRunningViewers(), 0);
+}
+
+TEST_F(EarlyExit, CodeZeroIsSilent) {
+    install(pluginFolder(), "exit0");
+    options.grace = kPatientGrace;
+    press();
+    EXPECT_EQ(starts(pluginFolder()), 1u);
+    EXPECT_TRUE(notifier.messages.empty());
+    EXPECT_EQ(listed(), 0u);
+}
+
+using SearchOrder = StandInTest;
+
+TEST_F(SearchOrder, ModuleFolderBeforeTheOneAbove) {
+    install(pluginFolder(), "exit0");
+    install(root(), "exit0");  // "..": the second entry
+    options.grace = kPatientGrace;
+    press();
+    EXPECT_EQ(starts(pluginFolder()), 1u);
+    EXPECT_EQ(starts(root()), 0u);
+    fs::remove(pluginFolder() / kViewerExecutableName);
+    press();
+    EXPECT_EQ(starts(root()), 1u);
+    EXPECT_TRUE(notifier.messages.empty());
+}
+
+TEST_F(SearchOrder, BundleLayoutOfTheBuildTree) {
+    // The viewer of a build tree: two levels up, then Viewer/Release.
+    const fs::path module = root() / "build" / "plugin" / "Orvalis.ofx";
+    fs::create_directories(module.parent_path());
+    install(root() / "Viewer" / "Release", "exit0");
+    options.moduleFilePath = module.string();
+    options.grace = kPatientGrace;
+    press();
+    EXPECT_EQ(starts(root() / "Viewer" / "Release"), 1u);
+    EXPECT_TRUE(notifier.messages.empty());
+}
+
+using Limit = StandInTest;
+
+TEST_F(Limit, ThirdPressWhileTwoRunShowsTheLimit) {
+    install(pluginFolder(), "stay");  // no window, so every press launches
+    press();
+    press();
+    ASSERT_TRUE(notifier.messages.empty());
+    ASSERT_EQ(listed(), 2u);
+    EXPECT_EQ(countRunningViewers(), 2);
+    press();
+    ASSERT_EQ(notifier.messages.size(), 1u);
+    const Message& m = notifier.messages[0];
+    EXPECT_EQ(m.text,
+              "Maximum of 2 viewer instances allowed. Currently running: 2\n\n"
+              "Close an existing viewer to open a new one.");
+    EXPECT_EQ(m.title, "Orvalis - Viewer Limit");
+    EXPECT_EQ(m.icon, platform::MessageIcon::Information);
+    EXPECT_EQ(listed(), 2u);
+    EXPECT_TRUE(waitUntil([&] { return starts(pluginFolder()) >= 2; }));
+    EXPECT_EQ(starts(pluginFolder()), 2u);
+}
+
+TEST_F(Limit, ViewersThatEndedAreDroppedFromTheCount) {
+    install(pluginFolder(), "stay");
+    press();
+    ASSERT_EQ(listed(), 1u);
+    std::ofstream(pluginFolder() / "stop") << "stop";
+    EXPECT_TRUE(waitUntil([] { return countRunningViewers() == 0; }));
+    EXPECT_EQ(listed(), 0u);
+}
+
+TEST_F(Limit, ClosingTheHandlesLeavesTheViewersRunning) {
+    install(pluginFolder(), "stay");
+    press();
+    ASSERT_EQ(listed(), 1u);
+    ASSERT_TRUE(waitUntil([&] { return alive(pluginFolder()) == 1; }));
+    closeLaunchedViewerHandles();
+    EXPECT_EQ(listed(), 0u);
+    EXPECT_EQ(countRunningViewers(), 0);  // without a window no longer seen
+    EXPECT_EQ(alive(pluginFolder()), 1u);  // but still running
+}
+
+}  // namespace
+}  // namespace orvalis::plugin::testing

@@ -1,0 +1,140 @@
+// Helpers for the tests that launch the stand-in viewer: scratch folders
+// holding copies of it under the viewer's name, a recording notifier, and a
+// clean-up that stops every copy a test started.
+#pragma once
+
+#include "link/launcher.h"
+
+#include <orvalis/platform/process.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace orvalis::plugin::testing {
+
+namespace fs = std::filesystem;
+
+struct Message {
+    std::string text, title;
+    platform::MessageIcon icon;
+};
+
+struct RecordingNotifier : Notifier {
+    std::vector<Message> messages;
+    void show(std::string_view text, std::string_view title, platform::MessageIcon icon) override {
+        messages.push_back({std::string(text), std::string(title), icon});
+    }
+};
+
+// The stand-in is built beside the test program, which holds the launcher.
+inline fs::path fakeViewerProgram() {
+    const std::string exe = kViewerExecutableName;
+    const std::string suffix = exe.ends_with(".exe") ? ".exe" : "";
+    return fs::path(launcherModulePath()).parent_path() / ("fake_viewer" + suffix);
+}
+
+inline std::vector<std::string> linesIn(const fs::path& file) {
+    std::ifstream in(file);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// Polls until `done` holds; false when it still does not after `limit`.
+inline bool waitUntil(const std::function<bool()>& done,
+                      std::chrono::seconds limit = std::chrono::seconds(20)) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) {
+            return false;
+        }
+        platform::sleepFor(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+// A scratch folder with the plug-in module at plugin/Orvalis.ofx; copies of
+// the stand-in go into folders below it. Tear-down stops every copy.
+class StandInTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        static std::atomic<int> counter{0};
+        root_ = fs::temp_directory_path() /
+                ("orvalis-viewer-test-" + std::to_string(platform::currentProcessId()) + "-" +
+                 std::to_string(counter++));
+        fs::remove_all(root_);
+        fs::create_directories(pluginFolder());
+        ASSERT_TRUE(fs::exists(fakeViewerProgram())) << fakeViewerProgram();
+        ASSERT_FALSE(findViewerWindow()) << "a viewer window is already open";
+        closeLaunchedViewerHandles();
+        options.moduleFilePath = (pluginFolder() / "Orvalis.ofx").string();
+    }
+
+    void TearDown() override {
+        for (const fs::path& folder : installed_) {
+            std::ofstream(folder / "stop") << "stop";
+        }
+        EXPECT_TRUE(waitUntil([this] {
+            std::size_t left = 0;
+            for (const fs::path& folder : installed_) {
+                left += alive(folder);
+            }
+            return left == 0 && countRunningViewers() == 0;
+        })) << "a stand-in did not stop";
+        closeLaunchedViewerHandles();
+        std::error_code ignored;
+        fs::remove_all(root_, ignored);
+    }
+
+    fs::path pluginFolder() const { return root_ / "plugin"; }
+    fs::path root() const { return root_; }
+
+    // Copies the stand-in into `folder` under the viewer's name.
+    void install(const fs::path& folder, const std::string& mode) {
+        fs::create_directories(folder);
+        const fs::path target = folder / kViewerExecutableName;
+        fs::copy_file(fakeViewerProgram(), target, fs::copy_options::overwrite_existing);
+        fs::permissions(target, fs::perms::owner_all, fs::perm_options::add);
+        std::ofstream(folder / "fake_viewer_mode.txt") << mode;
+        installed_.push_back(folder);
+    }
+
+    static std::size_t starts(const fs::path& folder) {
+        return linesIn(folder / "starts.txt").size();
+    }
+
+    // Copies of the stand-in in `folder` that run now.
+    static std::size_t alive(const fs::path& folder) {
+        std::size_t n = 0;
+        std::error_code ec;
+        for (const auto& entry : fs::directory_iterator(folder, ec)) {
+            n += entry.path().filename().string().starts_with("alive-") ? 1 : 0;
+        }
+        return n;
+    }
+
+    static std::size_t listed() {
+        std::lock_guard lock(launchMutex);
+        return launchedViewers.size();
+    }
+
+    void press() { openViewer(nullptr, notifier, options); }
+
+    RecordingNotifier notifier;
+    LaunchOptions options;
+
+private:
+    fs::path root_;
+    std::vector<fs::path> installed_;
+};
+
+}  // namespace orvalis::plugin::testing

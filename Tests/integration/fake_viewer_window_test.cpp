@@ -1,0 +1,74 @@
+// Launches while a viewer window is open: the button raises it instead of
+// starting another, and a window counts as one running viewer. Needs a
+// display (xvfb-run on Linux and for Wine).
+#include "fake_viewer_support.h"
+
+namespace orvalis::plugin::testing {
+namespace {
+
+constexpr char kNoWindow[] =
+    "the stand-in's window did not appear: these tests need a display (run under xvfb-run)";
+
+class ViewerWindow : public StandInTest {
+protected:
+    // True once the stand-in's window exists; false at once when the
+    // stand-in reported that it could not make one.
+    bool windowAppears() {
+        return waitUntil([this] {
+                   return findViewerWindow().has_value() ||
+                          fs::exists(pluginFolder() / "no_window.txt");
+               }) &&
+               findViewerWindow().has_value();
+    }
+};
+
+TEST_F(ViewerWindow, OpenWindowIsRaisedAndNothingStarts) {
+    install(pluginFolder(), "window");
+    press();
+    ASSERT_TRUE(windowAppears()) << kNoWindow;
+    EXPECT_EQ(starts(pluginFolder()), 1u);
+    const std::string snapshot = lastLaunchSnapshot();
+    ASSERT_FALSE(snapshot.empty());
+    int copies = 0;
+    openViewer(
+        [&] {
+            ++copies;
+            return std::vector<exchange::PointRecord>{};
+        },
+        notifier, options);
+    EXPECT_TRUE(waitUntil([&] { return !linesIn(pluginFolder() / "raised.txt").empty(); }))
+        << "the window was not asked to come to the front";
+    EXPECT_EQ(copies, 0);
+    EXPECT_EQ(lastLaunchSnapshot(), snapshot);  // no new snapshot either
+    EXPECT_EQ(starts(pluginFolder()), 1u);
+    EXPECT_EQ(listed(), 1u);
+    EXPECT_TRUE(notifier.messages.empty());
+}
+
+TEST_F(ViewerWindow, WindowCountsOnceWithOrWithoutAHandle) {
+    install(pluginFolder(), "window");
+    press();  // one handle in the list, and its window
+    ASSERT_TRUE(windowAppears()) << kNoWindow;
+    EXPECT_EQ(countRunningViewers(), 1);
+    closeLaunchedViewerHandles();  // a viewer this process no longer holds
+    EXPECT_EQ(listed(), 0u);
+    EXPECT_EQ(countRunningViewers(), 1);
+}
+
+TEST_F(ViewerWindow, StartedElsewhereCountsAsOne) {
+    install(pluginFolder(), "window");
+    int error = 0;
+    std::unique_ptr<platform::ChildProcess> other =
+        platform::ChildProcess::start((pluginFolder() / kViewerExecutableName).string(), error);
+    ASSERT_TRUE(other) << "error " << error;
+    ASSERT_TRUE(windowAppears()) << kNoWindow;
+    EXPECT_EQ(listed(), 0u);
+    EXPECT_EQ(countRunningViewers(), 1);
+    std::ofstream(pluginFolder() / "stop") << "stop";
+    int code = -1;
+    EXPECT_TRUE(other->waitForExit(std::chrono::seconds(20), code));
+    EXPECT_EQ(code, 0);
+}
+
+}  // namespace
+}  // namespace orvalis::plugin::testing

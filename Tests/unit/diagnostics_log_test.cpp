@@ -1,0 +1,254 @@
+// The diagnostics log: line layout, opening lines, the size cap, the echo.
+#include "diagnostics/log.h"
+
+#include <orvalis/platform/process.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace orvalis::plugin {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A fresh folder per test, removed afterwards.
+class ScratchFolder {
+public:
+    ScratchFolder() {
+        static std::atomic<int> counter{0};
+        path_ = fs::temp_directory_path() /
+                ("orvalis-log-test-" + std::to_string(platform::currentProcessId()) + "-" +
+                 std::to_string(counter++));
+        fs::remove_all(path_);
+        fs::create_directories(path_);
+    }
+    ~ScratchFolder() {
+        std::error_code ignored;
+        fs::remove_all(path_, ignored);
+    }
+    const fs::path& path() const { return path_; }
+    std::string str() const { return path_.string(); }
+
+private:
+    fs::path path_;
+};
+
+std::vector<std::string> readLines(const fs::path& file) {
+    std::ifstream in(file);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+std::string readAll(const fs::path& file) {
+    std::ifstream in(file);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// Everything echoed, for the tests that look at the echo.
+std::mutex echoMutex;
+std::vector<std::string> echoed;
+void recordEcho(std::string_view text) {
+    std::lock_guard lock(echoMutex);
+    echoed.emplace_back(text);
+}
+
+class ProcessLog : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ShutdownOVLogging();
+        setLogEcho(&recordEcho);
+        std::lock_guard lock(echoMutex);
+        echoed.clear();
+    }
+    void TearDown() override {
+        ShutdownOVLogging();
+        setLogEcho(nullptr);
+    }
+};
+
+const std::regex kStamp(R"(^\[\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\] )");
+
+TEST(LogLine, LocalTimeStampThenMessage) {
+    std::tm local{};
+    local.tm_year = 2024 - 1900;
+    local.tm_mon = 4;
+    local.tm_mday = 1;
+    local.tm_hour = 14;
+    local.tm_min = 3;
+    local.tm_sec = 7;
+    local.tm_isdst = -1;
+    const std::time_t t = std::mktime(&local);
+    ASSERT_NE(t, static_cast<std::time_t>(-1));
+    EXPECT_EQ(formatLogLine(t, "Orvalis: Instance created."),
+              "[2024-05-01 14:03:07] Orvalis: Instance created.\n");
+    EXPECT_EQ(formatLogLine(t, ""), "[2024-05-01 14:03:07] \n");
+}
+
+TEST(LogWriterCap, LineThatCrossesIsWrittenLaterOnesDropped) {
+    ScratchFolder scratch;
+    const fs::path file = scratch.path() / "capped.txt";
+    LogWriter writer;
+    ASSERT_TRUE(writer.open(file.string()));
+    // 22 characters of stamp and 1 line break per line.
+    const std::string body(1'048'576 - 23 - 4, 'x');
+    const std::time_t now = std::time(nullptr);
+    // Ten lines reach the cap exactly: not above it, so the eleventh is
+    // written too, and it crosses; the twelfth is dropped.
+    for (int i = 0; i < 12; ++i) {
+        const std::string message = "L" + std::to_string(100 + i) + body;
+        EXPECT_EQ(writer.write(message, now), i < 11) << "line " << i;
+        if (i == 9) {
+            EXPECT_EQ(writer.charactersWritten(), kLogCharacterCap);
+        }
+    }
+    EXPECT_GT(writer.charactersWritten(), kLogCharacterCap);
+    EXPECT_FALSE(writer.write("short", now));
+    writer.close();
+    const std::vector<std::string> lines = readLines(file);
+    ASSERT_EQ(lines.size(), 11u);
+    EXPECT_EQ(lines[10].substr(22, 4), "L110");
+}
+
+TEST(LogWriterCap, ReopenStartsAnEmptyFileAndCounter) {
+    ScratchFolder scratch;
+    const fs::path file = scratch.path() / "again.txt";
+    LogWriter writer(10);
+    ASSERT_TRUE(writer.open(file.string()));
+    EXPECT_TRUE(writer.write("first line is long", 0));
+    EXPECT_FALSE(writer.write("dropped", 0));
+    ASSERT_TRUE(writer.open(file.string()));
+    EXPECT_EQ(writer.charactersWritten(), 0u);
+    EXPECT_TRUE(writer.write("second", 0));
+    writer.close();
+    const std::vector<std::string> lines = readLines(file);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_TRUE(lines[0].ends_with("] second"));
+}
+
+TEST(LogWriterCap, ClosedWriterTakesNothing) {
+    LogWriter writer;
+    EXPECT_FALSE(writer.isOpen());
+    EXPECT_FALSE(writer.write("nothing", 0));
+}
+
+TEST_F(ProcessLog, OpeningLinesOnceThenMessages) {
+    ScratchFolder scratch;
+    const fs::path folder = scratch.path() / "AppData" / "Orvalis";
+    ASSERT_TRUE(SetupOVLoggingIn(folder.string()));
+    ASSERT_TRUE(SetupOVLoggingIn(folder.string()));
+    SetupOVLogging();  // already set up: does nothing, opens nothing else
+    logLine("Orvalis: Instance created.");
+    ASSERT_TRUE(SetupOVLoggingIn(folder.string()));
+    logLine("Orvalis: Instance created.");
+
+    const fs::path file = folder / kLogFileName;
+    EXPECT_EQ(fs::path(logFilePath()), file);
+    const std::vector<std::string> lines = readLines(file);
+    ASSERT_GE(lines.size(), 6u);
+    for (std::size_t i : {0u, 1u, 2u}) {
+        EXPECT_TRUE(std::regex_search(lines[i], kStamp)) << lines[i];
+    }
+    EXPECT_EQ(lines[0].substr(22), "Orvalis Plugin Log Started");
+    EXPECT_EQ(lines[1].substr(22), "Log File: " + file.string());
+    EXPECT_EQ(lines[2].substr(22), "");  // the block starts with a line break
+    EXPECT_EQ(lines[3], "--- System Information ---");
+    std::size_t rule = 0;
+    for (std::size_t i = 4; i < lines.size(); ++i) {
+        if (lines[i] == "--------------------------") {
+            rule = i;
+            break;
+        }
+    }
+    ASSERT_NE(rule, 0u);
+    // The block ends in a line break of its own, so an empty line follows.
+    ASSERT_EQ(lines.size(), rule + 4);
+    EXPECT_EQ(lines[rule + 1], "");
+    EXPECT_EQ(lines[rule + 2].substr(22), "Orvalis: Instance created.");
+    EXPECT_EQ(lines[rule + 3].substr(22), "Orvalis: Instance created.");
+
+    const std::string all = readAll(file);
+    EXPECT_EQ(all.find("Orvalis Plugin Log Started"), all.rfind("Orvalis Plugin Log Started"));
+    EXPECT_EQ(all.find("--- System Information ---"), all.rfind("--- System Information ---"));
+
+    // Every message also reached the echo, opening lines included.
+    std::lock_guard lock(echoMutex);
+    ASSERT_EQ(echoed.size(), 5u);
+    EXPECT_EQ(echoed[0], "Orvalis Plugin Log Started");
+    EXPECT_EQ(echoed[4], "Orvalis: Instance created.");
+}
+
+TEST_F(ProcessLog, FailedSetUpIsTriedAgain) {
+    ScratchFolder scratch;
+    const fs::path blocker = scratch.path() / "not-a-folder";
+    std::ofstream(blocker) << "x";
+    EXPECT_FALSE(SetupOVLoggingIn(blocker.string()));
+    EXPECT_EQ(logFilePath(), "");
+    logLine("only echoed");
+    {
+        std::lock_guard lock(echoMutex);
+        ASSERT_EQ(echoed.size(), 1u);
+        EXPECT_EQ(echoed[0], "only echoed");
+    }
+    ASSERT_TRUE(SetupOVLoggingIn((scratch.path() / "good").string()));
+    const std::string all = readAll(scratch.path() / "good" / kLogFileName);
+    EXPECT_EQ(all.find("only echoed"), std::string::npos);
+    EXPECT_NE(all.find("Orvalis Plugin Log Started"), std::string::npos);
+}
+
+TEST_F(ProcessLog, NewSetUpTruncates) {
+    ScratchFolder scratch;
+    ASSERT_TRUE(SetupOVLoggingIn(scratch.str()));
+    logLine("from the first set-up");
+    ShutdownOVLogging();
+    ASSERT_TRUE(SetupOVLoggingIn(scratch.str()));
+    const std::string all = readAll(scratch.path() / kLogFileName);
+    EXPECT_EQ(all.find("from the first set-up"), std::string::npos);
+    EXPECT_NE(all.find("Orvalis Plugin Log Started"), std::string::npos);
+}
+
+TEST_F(ProcessLog, LinesFromManyThreadsStayWhole) {
+    ScratchFolder scratch;
+    ASSERT_TRUE(SetupOVLoggingIn(scratch.str()));
+    constexpr int kThreads = 4;
+    constexpr int kLines = 200;
+    {
+        std::vector<std::jthread> threads;
+        for (int t = 0; t < kThreads; ++t) {
+            threads.emplace_back([t] {
+                for (int i = 0; i < kLines; ++i) {
+                    logLine("thread " + std::to_string(t) + " line " + std::to_string(i) +
+                            std::string(64, 'a' + t));
+                }
+            });
+        }
+    }
+    const std::regex whole(R"(^\[\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\] thread (\d) line \d+([a-d]{64})$)");
+    int count = 0;
+    for (const std::string& line : readLines(scratch.path() / kLogFileName)) {
+        std::smatch m;
+        if (line.find("thread ") == std::string::npos) {
+            continue;
+        }
+        ASSERT_TRUE(std::regex_match(line, m, whole)) << line;
+        EXPECT_EQ(m[2].str(), std::string(64, static_cast<char>('a' + std::stoi(m[1].str()))));
+        ++count;
+    }
+    EXPECT_EQ(count, kThreads * kLines);
+}
+
+}  // namespace
+}  // namespace orvalis::plugin

@@ -1,0 +1,251 @@
+// The launcher's search list, its snapshot and the launches that fail before
+// a viewer runs.
+#include "link/launcher.h"
+
+#include <orvalis/platform/paths.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace orvalis::plugin {
+namespace {
+
+namespace fs = std::filesystem;
+using exchange::PointRecord;
+
+class ScratchFolder {
+public:
+    ScratchFolder() {
+        static std::atomic<int> counter{0};
+        path_ = fs::temp_directory_path() /
+                ("orvalis-launcher-test-" + std::to_string(platform::currentProcessId()) + "-" +
+                 std::to_string(counter++));
+        fs::remove_all(path_);
+        fs::create_directories(path_);
+    }
+    ~ScratchFolder() {
+        std::error_code ignored;
+        fs::remove_all(path_, ignored);
+    }
+    const fs::path& path() const { return path_; }
+
+private:
+    fs::path path_;
+};
+
+// Runs the test from another current directory, where the bare name is
+// looked up.
+class CurrentDirectory {
+public:
+    explicit CurrentDirectory(const fs::path& path) : saved_(fs::current_path()) {
+        fs::current_path(path);
+    }
+    ~CurrentDirectory() { fs::current_path(saved_); }
+
+private:
+    fs::path saved_;
+};
+
+struct Message {
+    std::string text, title;
+    platform::MessageIcon icon;
+};
+
+struct RecordingNotifier : Notifier {
+    std::vector<Message> messages;
+    void show(std::string_view text, std::string_view title, platform::MessageIcon icon) override {
+        messages.push_back({std::string(text), std::string(title), icon});
+    }
+};
+
+void touch(const fs::path& file) {
+    fs::create_directories(file.parent_path());
+    std::ofstream(file) << "stand-in";
+}
+
+std::vector<char> readBytes(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::vector<PointRecord> sampleRecords(std::size_t n) {
+    std::vector<PointRecord> records(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        const float f = static_cast<float>(i);
+        records[i] = {f, f + 0.25f, f + 0.5f, 0.1f * f, 0.2f, 0.3f, {0, 0}};
+    }
+    return records;
+}
+
+// The snapshot must be the points-file layout: u32 count, then the records.
+void expectSnapshot(const std::string& path, const std::vector<PointRecord>& records) {
+    const std::vector<char> bytes = readBytes(fs::path(path));
+    ASSERT_EQ(bytes.size(), 4 + records.size() * sizeof(PointRecord));
+    std::uint32_t count = 0;
+    std::memcpy(&count, bytes.data(), 4);
+    EXPECT_EQ(count, records.size());
+    EXPECT_EQ(std::memcmp(bytes.data() + 4, records.data(), records.size() * sizeof(PointRecord)),
+              0);
+}
+
+const std::string kExe = kViewerExecutableName;
+
+// The module lies three folders down, so every entry of the list has room.
+struct Layout {
+    ScratchFolder scratch;
+    fs::path a = scratch.path() / "a";
+    fs::path b = a / "b";
+    fs::path module = b / "c" / "Orvalis.ofx";
+    std::string base = (b / "c").string();
+    std::string sep = std::string(1, platform::pathSeparator());
+    Layout() { fs::create_directories(b / "c"); }
+};
+
+TEST(LocateViewer, EarlierEntriesWin) {
+    Layout l;
+    CurrentDirectory cwd(l.scratch.path());
+    // Filled from the last entry to the first; each new one takes over.
+    const std::vector<std::pair<fs::path, std::string>> entries = {
+        {l.a / "Viewer" / "Debug" / kExe, l.base + l.sep + ".." + l.sep + ".." + l.sep + "Viewer" + l.sep + "Debug" + l.sep + kExe},
+        {l.a / "Viewer" / "Release" / kExe, l.base + l.sep + ".." + l.sep + ".." + l.sep + "Viewer" + l.sep + "Release" + l.sep + kExe},
+        {l.b / "Viewer" / kExe, l.base + l.sep + ".." + l.sep + "Viewer" + l.sep + kExe},
+        {l.b / kExe, l.base + l.sep + ".." + l.sep + kExe},
+        {l.b / "c" / kExe, l.base + l.sep + kExe},
+    };
+    EXPECT_FALSE(locateViewerExe(l.module.string()));
+    for (const auto& [file, expected] : entries) {
+        touch(file);
+        const std::optional<std::string> found = locateViewerExe(l.module.string());
+        ASSERT_TRUE(found) << file;
+        EXPECT_EQ(*found, expected);
+        EXPECT_TRUE(fs::equivalent(fs::path(*found), file));
+    }
+}
+
+TEST(LocateViewer, AFolderOfThatNameCounts) {
+    Layout l;
+    CurrentDirectory cwd(l.scratch.path());
+    fs::create_directories(l.b / kExe);
+    const std::optional<std::string> found = locateViewerExe(l.module.string());
+    ASSERT_TRUE(found);
+    EXPECT_TRUE(fs::equivalent(fs::path(*found), l.b / kExe));
+}
+
+TEST(LocateViewer, BareNameInTheCurrentDirectoryIsTheLastResort) {
+    Layout l;
+    CurrentDirectory cwd(l.scratch.path());
+    EXPECT_FALSE(locateViewerExe(l.module.string()));
+    touch(l.scratch.path() / kExe);
+    EXPECT_EQ(locateViewerExe(l.module.string()), kExe);
+    EXPECT_EQ(locateViewerExe(""), kExe);  // module unknown
+    touch(l.b / kExe);
+    EXPECT_NE(locateViewerExe(l.module.string()), kExe);
+}
+
+TEST(LocateViewer, OwnModuleIsThisProgram) {
+    const std::string own = launcherModulePath();
+    ASSERT_FALSE(own.empty());
+    EXPECT_TRUE(fs::exists(fs::path(own)));
+}
+
+TEST(LaunchSnapshot, CountThenRecords) {
+    const std::vector<PointRecord> records = sampleRecords(3);
+    const std::string path = writeLaunchSnapshot(records);
+    ASSERT_FALSE(path.empty());
+    const std::string name = fs::path(path).filename().string();
+    EXPECT_EQ(name.rfind("qvt", 0), 0u) << name;
+    EXPECT_TRUE(name.ends_with(".tmp")) << name;
+    EXPECT_EQ(path.rfind(platform::tempFolder(), 0), 0u);
+    expectSnapshot(path, records);
+    EXPECT_EQ(lastLaunchSnapshot(), path);
+}
+
+TEST(LaunchSnapshot, EmptyCloudWritesCountZero) {
+    const std::string path = writeLaunchSnapshot({});
+    ASSERT_FALSE(path.empty());
+    expectSnapshot(path, {});
+}
+
+TEST(LaunchSnapshot, OnlyTheNewestOfThisProcessRemains) {
+    const std::string first = writeLaunchSnapshot(sampleRecords(1));
+    const std::string second = writeLaunchSnapshot(sampleRecords(2));
+    ASSERT_FALSE(first.empty());
+    ASSERT_FALSE(second.empty());
+    EXPECT_FALSE(fs::exists(fs::path(first)));
+    expectSnapshot(second, sampleRecords(2));
+}
+
+class FailedLaunch : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_FALSE(findViewerWindow()) << "a viewer window is open; these tests need none";
+        closeLaunchedViewerHandles();
+    }
+    Layout layout;
+    RecordingNotifier notifier;
+    LaunchOptions options{layout.module.string()};
+};
+
+TEST_F(FailedLaunch, NotFoundAfterTheSnapshotWasWritten) {
+    CurrentDirectory cwd(layout.scratch.path());
+    const std::vector<PointRecord> records = sampleRecords(5);
+    int copies = 0;
+    openViewer(
+        [&] {
+            ++copies;
+            return records;
+        },
+        notifier, options);
+    EXPECT_EQ(copies, 1);
+    ASSERT_EQ(notifier.messages.size(), 1u);
+    EXPECT_EQ(notifier.messages[0].text, "Vantorel.exe not found");
+    EXPECT_EQ(notifier.messages[0].title, "Orvalis");
+    EXPECT_EQ(notifier.messages[0].icon, platform::MessageIcon::Error);
+    expectSnapshot(lastLaunchSnapshot(), records);
+}
+
+TEST_F(FailedLaunch, TwoPressesLeaveOneSnapshot) {
+    CurrentDirectory cwd(layout.scratch.path());
+    openViewer([] { return sampleRecords(2); }, notifier, options);
+    const std::string first = lastLaunchSnapshot();
+    openViewer(nullptr, notifier, options);  // no records yet: count 0
+    const std::string second = lastLaunchSnapshot();
+    ASSERT_FALSE(first.empty());
+    EXPECT_NE(first, second);
+    EXPECT_FALSE(fs::exists(fs::path(first)));
+    expectSnapshot(second, {});
+    EXPECT_EQ(notifier.messages.size(), 2u);
+}
+
+TEST_F(FailedLaunch, StartFailureNamesPathAndSystemError) {
+    CurrentDirectory cwd(layout.scratch.path());
+    fs::create_directories(layout.b / "c" / kExe);  // found, but a folder cannot run
+    openViewer(nullptr, notifier, options);
+    ASSERT_EQ(notifier.messages.size(), 1u);
+    const Message& m = notifier.messages[0];
+    EXPECT_EQ(m.title, "Orvalis");
+    EXPECT_EQ(m.icon, platform::MessageIcon::Error);
+    const std::string head = "Failed to launch viewer: " + layout.base + layout.sep + kExe + "\nError ";
+    ASSERT_EQ(m.text.rfind(head, 0), 0u) << m.text;
+    const std::string rest = m.text.substr(head.size());
+    const std::size_t colon = rest.find(": ");
+    ASSERT_NE(colon, std::string::npos) << m.text;
+    const int error = std::stoi(rest.substr(0, colon));
+    EXPECT_NE(error, 0);
+    EXPECT_EQ(rest.substr(colon + 2), platform::systemErrorText(error));
+    EXPECT_EQ(countRunningViewers(), 0);
+}
+
+TEST_F(FailedLaunch, NothingRunningCountsZero) {
+    EXPECT_EQ(countRunningViewers(), 0);
+}
+
+}  // namespace
+}  // namespace orvalis::plugin
