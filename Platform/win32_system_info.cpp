@@ -82,7 +82,8 @@ std::optional<std::uint64_t> processPrivateBytes() {
     if (!::K32GetProcessMemoryInfo(::GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
                                    sizeof counters))
         return std::nullopt;
-    return counters.PrivateUsage;
+    // The two are the same count on Windows; some emulations fill only the older one.
+    return counters.PrivateUsage != 0 ? counters.PrivateUsage : counters.PagefileUsage;
 }
 
 std::optional<ProcessTimes> processTimes() {
