@@ -1,0 +1,50 @@
+# The built Orvalis bundle driven through the OpenFX host: its description,
+# instances and parameters, renders, the clouds it publishes, two host
+# processes on one shared block, and a threaded stress run. Each test gets
+# its own temporary and state folders, so the files it writes stay there.
+file(RELATIVE_PATH _plugin_bundle_rel ${CMAKE_RUNTIME_OUTPUT_DIRECTORY} ${CMAKE_BINARY_DIR}/Orvalis.ofx.bundle)
+set(_plugin_includes ${PROJECT_SOURCE_DIR}/Tests/integration ${PROJECT_SOURCE_DIR}/Viewer)
+
+add_executable(plugin_holder ${PROJECT_SOURCE_DIR}/Tests/integration/plugin_holder.cpp)
+target_link_libraries(plugin_holder PRIVATE OfxHost)
+orvalis_warnings(plugin_holder)
+
+function(orvalis_plugin_test name)
+  cmake_parse_arguments(P "" "" "SOURCES;LABELS;DEPENDS_ON" ${ARGN})
+  set(scratch ${CMAKE_BINARY_DIR}/scratch/${name})
+  file(MAKE_DIRECTORY ${scratch}/tmp ${scratch}/state ${scratch}/config)
+  file(CHMOD ${scratch}/tmp PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
+  if(WIN32)
+    set(env "TEMP=Z:${scratch}/tmp" "TMP=Z:${scratch}/tmp" "APPDATA=Z:${scratch}/state")
+  else()
+    set(env "TMPDIR=${scratch}/tmp" "XDG_RUNTIME_DIR=${scratch}/tmp" "XDG_STATE_HOME=${scratch}/state"
+            "XDG_CONFIG_HOME=${scratch}/config")
+  endif()
+  orvalis_add_test(NAME ${name}
+    SOURCES ${P_SOURCES}
+    LIBS OfxHost OrvalisShared OrvalisPlatform
+    LABELS ${P_LABELS}
+    RESOURCE_LOCK shared_block
+    ENV ${env}
+    DEPENDS_ON Orvalis ${P_DEPENDS_ON})
+  target_include_directories(${name} PRIVATE ${_plugin_includes})
+  target_compile_definitions(${name} PRIVATE ORVALIS_BUNDLE_RELATIVE="${_plugin_bundle_rel}")
+endfunction()
+
+set(_plugin_dir ${PROJECT_SOURCE_DIR}/Tests/integration)
+set(_viewer_reader ${PROJECT_SOURCE_DIR}/Viewer/app/exchange_reader.cpp)
+
+orvalis_plugin_test(integration_plugin_describe SOURCES ${_plugin_dir}/plugin_describe_test.cpp)
+# Its own process: instance numbers start at 1 only in a fresh one.
+orvalis_plugin_test(integration_plugin_numbers SOURCES ${_plugin_dir}/plugin_numbers_test.cpp)
+orvalis_plugin_test(integration_plugin_instance SOURCES ${_plugin_dir}/plugin_instance_test.cpp)
+orvalis_plugin_test(integration_plugin_processes SOURCES ${_plugin_dir}/plugin_processes_test.cpp
+  DEPENDS_ON plugin_holder)
+target_compile_definitions(integration_plugin_processes PRIVATE
+  HOLDER_PROGRAM="$<TARGET_FILE_NAME:plugin_holder>")
+orvalis_plugin_test(integration_plugin_render SOURCES ${_plugin_dir}/plugin_render_test.cpp
+  LABELS threads)
+orvalis_plugin_test(integration_plugin_cloud SOURCES ${_plugin_dir}/plugin_cloud_test.cpp ${_viewer_reader}
+  LABELS threads)
+orvalis_plugin_test(integration_plugin_stress SOURCES ${_plugin_dir}/plugin_stress_test.cpp ${_viewer_reader}
+  LABELS threads)

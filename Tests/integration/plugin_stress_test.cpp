@@ -1,0 +1,173 @@
+// Four host threads render two instances in 3D visualization mode while
+// parameters change and a third instance comes and goes; a reader checks
+// every cloud it takes from the shared block. No deadlock, no crash, no
+// torn cloud.
+#include "plugin_support.h"
+
+#include <algorithm>
+#include <atomic>
+#include <mutex>
+
+#include "app/exchange_reader.h"
+
+using namespace plugin_test;
+using ofxhost::Depth;
+namespace viewer = orvalis::viewer;
+
+namespace {
+
+struct Kind {
+    float r, g, b;
+    std::vector<std::size_t> counts;  // whole-cloud sizes this source can give
+};
+
+// Every cloud is uniform: one colour per source, so that a cloud mixing two
+// publishes, or cut short, is told from a whole one.
+const Kind kA{0.8f, 0.2f, 0.1f, {200u * 100u, 180u * 100u}};  // 200 x 100, crop 180 x 100
+const Kind kB{0.1f, 0.3f, 0.9f, {160u * 120u}};
+const Kind kC{0.5f, 0.5f, 0.5f, {96u * 64u}};
+
+bool wholeCloud(const std::vector<orvalis::exchange::PointRecord>& cloud, std::string& why) {
+    if (cloud.empty()) {
+        why = "empty cloud";
+        return false;
+    }
+    const auto& first = cloud.front();
+    const Kind* kind = nullptr;
+    for (const Kind* k : {&kA, &kB, &kC}) {
+        if (first.z == k->r && first.y == k->g && first.x == k->b) {
+            kind = k;
+        }
+    }
+    if (kind == nullptr) {
+        why = "unknown colour";
+        return false;
+    }
+    if (std::find(kind->counts.begin(), kind->counts.end(), cloud.size()) == kind->counts.end()) {
+        why = "count " + std::to_string(cloud.size()) + " does not fit its colour";
+        return false;
+    }
+    for (const auto& p : cloud) {
+        if (p.x != first.x || p.y != first.y || p.z != first.z || p.r != first.r || p.g != first.g ||
+            p.b != first.b || p.reserved[0] != 0 || p.reserved[1] != 0) {
+            why = "mixed records";
+            return false;
+        }
+    }
+    return true;
+}
+
+void connect(ofxhost::Instance& inst, const Kind& kind, ofxhost::RectI bounds) {
+    inst.setClipImage("Source", solidImage(Depth::Float, bounds, kind.r, kind.g, kind.b));
+    inst.setClipImage("Output", std::make_shared<ofxhost::ImageBuffer>(Depth::Float, bounds));
+}
+
+}  // namespace
+
+TEST(PluginStress, RendersEditsAndChurnWithAReader) {
+    auto a = newInstance();
+    auto b = newInstance();
+    ASSERT_NE(a, nullptr);
+    ASSERT_NE(b, nullptr);
+    BlockReader block;
+    ASSERT_TRUE(block.attached());
+    connect(*a, kA, {0, 0, 200, 100});
+    connect(*b, kB, {0, 0, 160, 120});
+
+    constexpr int kRendersPerThread = 150;
+    std::atomic<bool> stop{false};
+    std::atomic<int> failedActions{0};
+    std::atomic<int> clouds{0};
+    std::mutex failureMutex;
+    std::vector<std::string> failures;
+
+    std::thread reader([&] {
+        viewer::IntakeState state;
+        const BlockView view = block.view();
+        while (!stop.load()) {
+            if (viewer::readBlockStep(view, state)) {
+                clouds.fetch_add(1);
+                std::string why;
+                if (!wholeCloud(state.points, why)) {
+                    std::lock_guard lock(failureMutex);
+                    failures.push_back(why + " at sequence " + std::to_string(state.lastSequence));
+                }
+                if (!(state.pointSize >= 1.0f && state.pointSize <= 10.0f)) {
+                    std::lock_guard lock(failureMutex);
+                    failures.push_back("point size " + std::to_string(state.pointSize));
+                }
+            } else {
+                std::this_thread::yield();
+            }
+        }
+    });
+
+    std::vector<std::thread> renderers;
+    for (int t = 0; t < 4; ++t) {
+        ofxhost::Instance* inst = t < 2 ? a.get() : b.get();
+        const ofxhost::RectI window = t < 2 ? ofxhost::RectI{0, 0, 200, 100} : ofxhost::RectI{0, 0, 160, 120};
+        renderers.emplace_back([&, inst, window] {
+            for (int i = 0; i < kRendersPerThread; ++i) {
+                if (inst->render(i, window) != kOfxStatOK) {
+                    failedActions.fetch_add(1);
+                }
+            }
+        });
+    }
+
+    std::thread editor([&] {
+        for (int i = 0; !stop.load() && i < 400; ++i) {
+            ofxhost::Instance& inst = i % 2 ? *a : *b;
+            OfxStatus s = kOfxStatOK;
+            switch (i % 5) {
+            case 0: s = inst.setValue("pointSize", {1.0 + (i % 90) / 10.0}); break;
+            case 1: s = inst.setValue("frameRate", {static_cast<double>(i % 5)}); break;
+            case 2: s = a->setValue("cropToCubeMap", {static_cast<double>((i / 5) % 2)}); break;
+            case 3: s = b->setValue("pluginMode", {static_cast<double>((i / 5) % 2)}); break;
+            case 4: s = inst.syncPrivateData(); break;
+            }
+            if (s != kOfxStatOK) {
+                failedActions.fetch_add(1);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
+
+    std::thread churn([&] {
+        for (int i = 0; !stop.load() && i < 12; ++i) {
+            auto c = bundle().createInstance(0, kFilter);
+            if (!c) {
+                failedActions.fetch_add(1);
+                continue;
+            }
+            connect(*c, kC, {0, 0, 96, 64});
+            for (int f = 0; f < 5; ++f) {
+                if (c->render(f, {0, 0, 96, 64}) != kOfxStatOK) {
+                    failedActions.fetch_add(1);
+                }
+            }
+            c->syncPrivateData();
+            c->setValue("pointSize", {2.0});
+        }  // destroyed while its worker may still hold a job
+    });
+
+    for (auto& r : renderers) {
+        r.join();
+    }
+    editor.join();
+    churn.join();
+    // Let the last publishes land, then stop the reader.
+    ASSERT_EQ(b->setValue("pluginMode", {0}), kOfxStatOK);
+    ASSERT_EQ(a->render(1000, {0, 0, 200, 100}), kOfxStatOK);
+    waitFor([&] { return a->outstandingImages() == 0 && b->outstandingImages() == 0; });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    stop.store(true);
+    reader.join();
+
+    EXPECT_EQ(failedActions.load(), 0);
+    EXPECT_GT(clouds.load(), 0);
+    std::lock_guard lock(failureMutex);
+    EXPECT_TRUE(failures.empty()) << failures.size() << " bad clouds, first: " << failures.front();
+    EXPECT_EQ(a->outstandingImages(), 0);
+    EXPECT_EQ(b->outstandingImages(), 0);
+}

@@ -1,0 +1,130 @@
+// Helpers for the tests that drive the built Orvalis bundle through the
+// host: loading it once per process, images, the shared block as a reader
+// sees it, and waiting for the worker's publish.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <vector>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "Shared/exchange.h"
+#include "ofxhost/host.h"
+#include "orvalis/platform/paths.h"
+#include "orvalis/platform/shared_memory.h"
+
+#ifndef ORVALIS_BUNDLE_RELATIVE
+#error "ORVALIS_BUNDLE_RELATIVE must name the built bundle relative to the test programs"
+#endif
+
+namespace plugin_test {
+
+using orvalis::exchange::BlockView;
+namespace off = orvalis::exchange::offset;
+
+inline constexpr char kFilter[] = "OfxImageEffectContextFilter";
+inline constexpr char kGeneral[] = "OfxImageEffectContextGeneral";
+
+// Folder of this test executable, ending in a separator (helper programs
+// are built beside it).
+inline std::string programFolder() {
+    static int anchor = 0;
+    const std::string self = orvalis::platform::modulePath(&anchor);
+    const auto cut = self.find_last_of("/\\");
+    return cut == std::string::npos ? std::string() : self.substr(0, cut + 1);
+}
+
+// The built bundle (the test programs live in a folder beside it).
+inline std::string bundlePath() { return programFolder() + ORVALIS_BUNDLE_RELATIVE; }
+
+// The bundle, loaded once per test process and unloaded at exit.
+inline ofxhost::Bundle& bundle() {
+    static std::unique_ptr<ofxhost::Bundle> loaded = [] {
+        std::string error;
+        auto b = ofxhost::Bundle::load(bundlePath(), error);
+        if (!b) {
+            ADD_FAILURE() << "cannot load " << bundlePath() << ": " << error;
+            std::abort();
+        }
+        return b;
+    }();
+    return *loaded;
+}
+
+// A new instance in the filter context; fails the test when there is none.
+inline std::unique_ptr<ofxhost::Instance> newInstance(
+    const std::map<std::string, std::vector<double>>& restored = {}, const std::string& context = kFilter) {
+    auto instance = bundle().createInstance(0, context, restored);
+    EXPECT_NE(instance, nullptr) << bundle().lastError();
+    return instance;
+}
+
+// A uniform RGBA image.
+inline std::shared_ptr<ofxhost::ImageBuffer> solidImage(ofxhost::Depth depth, ofxhost::RectI bounds, float r, float g,
+                                                        float b, float a = 1.0f, int padding = 0,
+                                                        bool bottomUp = false) {
+    auto image = std::make_shared<ofxhost::ImageBuffer>(depth, bounds, padding, bottomUp);
+    const float rgba[4] = {r, g, b, a};
+    image->fill(rgba);
+    return image;
+}
+
+// The shared block as a second holder (a viewer) sees it; empty when no
+// instance has it.
+class BlockReader {
+public:
+    BlockReader() : memory_(orvalis::platform::SharedMemory::open(orvalis::exchange::kBlockName, orvalis::exchange::kBlockSize)) {}
+    bool attached() const { return memory_ != nullptr; }
+    BlockView view() const { return BlockView(memory_->data()); }
+    std::uint64_t owner() const { return view().u64(off::ownerInstance).load(); }
+    std::uint32_t ownerProcess() const { return view().u32(off::ownerProcess).load(); }
+    std::uint32_t pluginCount() const { return view().u32(off::pluginCount).load(); }
+    std::uint64_t sequence() const { return view().u64(off::sequence).load(std::memory_order_acquire); }
+
+private:
+    std::unique_ptr<orvalis::platform::SharedMemory> memory_;
+};
+
+// Polls `condition` until it holds or the deadline passes (a deadline, not
+// a timing claim: it only bounds a hang).
+template <class Condition>
+bool waitFor(Condition condition, std::chrono::milliseconds deadline = std::chrono::seconds(20)) {
+    const auto until = std::chrono::steady_clock::now() + deadline;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > until) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+// The instance number of `instance`, learnt by letting it claim the viewer
+// (syncPrivateData in 3D visualization mode names it in the block).
+inline std::uint64_t instanceNumber(ofxhost::Instance& instance, const BlockReader& block) {
+    EXPECT_EQ(instance.syncPrivateData(), kOfxStatOK);
+    return block.owner();
+}
+
+// Runs a helper program beside this one and returns its exit status.
+inline int runProgram(const std::string& program, const std::vector<std::string>& arguments) {
+    std::string command = "\"" + programFolder() + program + "\"";
+    for (const std::string& argument : arguments) {
+        command += " \"" + argument + "\"";
+    }
+#ifdef _WIN32
+    // cmd.exe strips the outermost pair of quotes of a quoted command line.
+    command = "\"" + command + "\"";
+#endif
+    return std::system(command.c_str());
+}
+
+}  // namespace plugin_test
