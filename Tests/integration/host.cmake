@@ -1,0 +1,29 @@
+# The OpenFX host, checked against small plug-ins written on the C API.
+set(HOST_FIXTURE_DIR ${CMAKE_BINARY_DIR}/host_fixtures)
+
+# A probe plug-in in a standard bundle, and a library without entry points.
+add_library(host_probe_plugin MODULE ${CMAKE_CURRENT_LIST_DIR}/fixtures/host_probe_plugin.cpp)
+target_link_libraries(host_probe_plugin PRIVATE OfxApi)
+set_target_properties(host_probe_plugin PROPERTIES PREFIX "" SUFFIX ".ofx" OUTPUT_NAME HostProbe
+  LIBRARY_OUTPUT_DIRECTORY ${HOST_FIXTURE_DIR}/HostProbe.ofx.bundle/Contents/${ORVALIS_BUNDLE_ARCH})
+orvalis_warnings(host_probe_plugin)
+
+add_library(host_empty_plugin MODULE ${CMAKE_CURRENT_LIST_DIR}/fixtures/host_empty_plugin.cpp)
+target_link_libraries(host_empty_plugin PRIVATE OfxApi)
+set_target_properties(host_empty_plugin PROPERTIES PREFIX "" SUFFIX ".ofx" OUTPUT_NAME Empty
+  LIBRARY_OUTPUT_DIRECTORY ${HOST_FIXTURE_DIR}/Empty.ofx.bundle/Contents/${ORVALIS_BUNDLE_ARCH})
+orvalis_warnings(host_empty_plugin)
+
+orvalis_add_test(NAME integration_host_probe
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/host_probe_test.cpp
+  LIBS OfxHost
+  LABELS threads
+  DEPENDS_ON host_probe_plugin host_empty_plugin)
+target_compile_definitions(integration_host_probe PRIVATE
+  HOST_PROBE_BUNDLE="${HOST_FIXTURE_DIR}/HostProbe.ofx.bundle"
+  HOST_EMPTY_BUNDLE="${HOST_FIXTURE_DIR}/Empty.ofx.bundle")
+
+orvalis_add_test(NAME integration_host_suites
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/host_suites_test.cpp
+  LIBS OfxHost
+  LABELS threads)

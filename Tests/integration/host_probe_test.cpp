@@ -1,0 +1,400 @@
+// The host driving a probe plug-in written on the C API: description,
+// parameter values and change notifications, images of every depth and row
+// layout, concurrent renders, and loading failures.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <thread>
+
+#include "ofxImageEffect.h"
+#include "ofxMessage.h"
+#include "ofxParam.h"
+#include "ofxhost/host.h"
+
+namespace {
+
+using namespace ofxhost;
+
+std::unique_ptr<Bundle> loadProbe() {
+  std::string error;
+  auto bundle = Bundle::load(HOST_PROBE_BUNDLE, error);
+  EXPECT_TRUE(bundle) << error;
+  return bundle;
+}
+
+// The "changed" / "begin" / "end" records, in order, as "id:text".
+std::vector<std::string> changeLog(const Instance& instance) {
+  std::vector<std::string> log;
+  for (const auto& m : instance.messages())
+    if (m.id == "begin" || m.id == "end" || m.id == "changed") log.push_back(m.id + ":" + m.text);
+  return log;
+}
+
+std::string firstError(const Instance& instance) {
+  for (const auto& m : instance.messages())
+    if (m.type == kOfxMessageError) return m.text;
+  return {};
+}
+
+TEST(HostDescribe, ReportsLabelsFlagsAndClips) {
+  auto bundle = loadProbe();
+  ASSERT_TRUE(bundle);
+  ASSERT_EQ(bundle->pluginCount(), 1);
+  const PluginDescription d = bundle->describe(0);
+  ASSERT_EQ(d.error, "");
+  EXPECT_EQ(d.identifier, "com.orvalis.test.HostProbe");
+  EXPECT_EQ(d.versionMajor, 2u);
+  EXPECT_EQ(d.versionMinor, 3u);
+  EXPECT_EQ(d.label, "Host Probe");
+  EXPECT_EQ(d.shortLabel, "Probe");
+  EXPECT_EQ(d.longLabel, "Host Probe (long)");
+  EXPECT_EQ(d.grouping, "Orvalis/Tests");
+  EXPECT_EQ(d.description, "Checks the host");
+  EXPECT_EQ(d.contexts, (std::vector<std::string>{kOfxImageEffectContextFilter, kOfxImageEffectContextGeneral}));
+  EXPECT_EQ(d.depths, (std::vector<std::string>{kOfxBitDepthByte, kOfxBitDepthShort, kOfxBitDepthFloat}));
+  EXPECT_FALSE(d.singleInstance);
+  EXPECT_FALSE(d.hostFrameThreading);
+  EXPECT_FALSE(d.multiResolution);
+  EXPECT_FALSE(d.tiles);
+  EXPECT_EQ(d.renderThreadSafety, kOfxImageEffectRenderFullySafe);
+  ASSERT_EQ(d.clips.size(), 2u);
+  EXPECT_EQ(d.clips[0].name, "Source");
+  EXPECT_EQ(d.clips[0].components, std::vector<std::string>{kOfxImageComponentRGBA});
+  EXPECT_FALSE(d.clips[0].tiles);
+  EXPECT_FALSE(d.clips[0].temporalAccess);
+  EXPECT_EQ(d.clips[1].name, "Output");
+}
+
+TEST(HostDescribe, ListsParametersInDefinitionOrderWithTheirProperties) {
+  auto bundle = loadProbe();
+  ASSERT_TRUE(bundle);
+  const PluginDescription d = bundle->describe(0, kOfxImageEffectContextGeneral);
+  ASSERT_EQ(d.error, "");
+  std::vector<std::string> names;
+  for (const auto& p : d.params) names.push_back(p.name);
+  ASSERT_EQ(names, (std::vector<std::string>{"mode", "grp", "count", "gain", "flag", "bump", "note", "leak", "hidden"}));
+  const ParamInfo& mode = d.params[0];
+  EXPECT_EQ(mode.type, kOfxParamTypeChoice);
+  EXPECT_EQ(mode.options, (std::vector<std::string>{"Copy", "Invert", "50%"}));
+  EXPECT_FALSE(mode.animates);
+  EXPECT_EQ(mode.parent, "");
+  EXPECT_TRUE(d.params[1].open);
+  const ParamInfo& count = d.params[2];
+  EXPECT_EQ(count.hint, "How many ");  // trailing blank kept
+  EXPECT_EQ(count.parent, "grp");
+  EXPECT_EQ(count.defaultValue, std::vector<double>{5});
+  EXPECT_EQ(count.min, std::vector<double>{1});
+  EXPECT_EQ(count.max, std::vector<double>{10});
+  EXPECT_EQ(count.displayMin, std::vector<double>{2});
+  EXPECT_EQ(count.displayMax, std::vector<double>{8});
+  const ParamInfo& gain = d.params[3];
+  EXPECT_EQ(gain.defaultValue, std::vector<double>{1.5});
+  EXPECT_EQ(gain.increment, 0.25);
+  EXPECT_TRUE(gain.animates);
+  EXPECT_EQ(d.params[5].type, kOfxParamTypePushButton);
+  EXPECT_EQ(d.params[5].hint, "Adds one to count)");
+  EXPECT_EQ(d.params[6].defaultString, "hello");
+  EXPECT_TRUE(d.params[8].secret);
+  EXPECT_FALSE(d.params[8].enabled);
+}
+
+TEST(HostDescribe, RefusesAContextThePluginDoesNotSupport) {
+  auto bundle = loadProbe();
+  ASSERT_TRUE(bundle);
+  EXPECT_NE(bundle->describe(0, kOfxImageEffectContextGenerator).error, "");
+  EXPECT_EQ(bundle->createInstance(0, kOfxImageEffectContextGenerator), nullptr);
+  EXPECT_NE(bundle->lastError().find("context"), std::string::npos);
+}
+
+TEST(HostValues, RestoredValuesArePresentBeforeCreation) {
+  auto bundle = loadProbe();
+  ASSERT_TRUE(bundle);
+  auto instance = bundle->createInstance(0, kOfxImageEffectContextFilter, {{"count", {7}}, {"gain", {2.5}}, {"mode", {1}}});
+  ASSERT_TRUE(instance) << bundle->lastError();
+  const auto messages = instance->messages();
+  ASSERT_FALSE(messages.empty());
+  EXPECT_EQ(messages[0].id, "created");
+  EXPECT_EQ(messages[0].text, "count=7 gain=2.5 flag=1 mode=1 note=hello");
+  EXPECT_EQ(instance->value("count"), std::vector<double>{7});
+  EXPECT_EQ(instance->value("flag"), std::vector<double>{1});
+  EXPECT_EQ(instance->stringValue("note"), "hello");
+  EXPECT_TRUE(instance->value("nonexistent").empty());
+}
+
+TEST(HostValues, RestoringAnUnknownParameterOrBadChoiceFails) {
+  auto bundle = loadProbe();
+  ASSERT_TRUE(bundle);
+  EXPECT_EQ(bundle->createInstance(0, kOfxImageEffectContextFilter, {{"nosuch", {1}}}), nullptr);
+  EXPECT_NE(bundle->lastError().find("nosuch"), std::string::npos);
+  EXPECT_EQ(bundle->createInstance(0, kOfxImageEffectContextFilter, {{"mode", {3}}}), nullptr);
+}
+
+TEST(HostValues, UserEditsAreClampedAndReportedAsUserEdits) {
+  auto bundle = loadProbe();
+  ASSERT_TRUE(bundle);
+  auto instance = bundle->createInstance(0);
+  ASSERT_TRUE(instance);
+  EXPECT_EQ(instance->setValue("count", {42}), kOfxStatOK);
+  EXPECT_EQ(instance->value("count"), std::vector<double>{10});  // clamped to the range
+  EXPECT_EQ(changeLog(*instance), (std::vector<std::string>{"begin:OfxChangeUserEdited",
+                                                            "changed:OfxTypeParameter count OfxChangeUserEdited",
+                                                            "end:OfxChangeUserEdited"}));
+  EXPECT_EQ(instance->setValue("mode", {5}), kOfxStatErrValue);
+  EXPECT_EQ(instance->setValue("count", {1, 2}), kOfxStatErrValue);
+  EXPECT_EQ(instance->setValue("nosuch", {1}), kOfxStatErrUnknown);
+}
+
+TEST(HostValues, PluginSetValueTriggersAPluginEditInsideBeginAndEnd) {
+  auto bundle = loadProbe();
+  ASSERT_TRUE(bundle);
+  auto instance = bundle->createInstance(0);
+  ASSERT_TRUE(instance);
+  EXPECT_EQ(instance->pressButton("bump"), kOfxStatOK);
+  EXPECT_EQ(instance->value("count"), std::vector<double>{6});
+  EXPECT_EQ(changeLog(*instance),
+            (std::vector<std::string>{"begin:OfxChangeUserEdited", "changed:OfxTypeParameter bump OfxChangeUserEdited",
+                                      "begin:OfxChangePluginEdited",
+                                      "changed:OfxTypeParameter count OfxChangePluginEdited",
+                                      "end:OfxChangePluginEdited", "end:OfxChangeUserEdited"}));
+  EXPECT_EQ(instance->pressButton("count"), kOfxStatErrValue);  // not a button
+}
+
+TEST(HostValues, PluginChangesToEnabledAreVisibleToTheHost) {
+  auto bundle = loadProbe();
+  ASSERT_TRUE(bundle);
+  auto instance = bundle->createInstance(0);
+  ASSERT_TRUE(instance);
+  EXPECT_TRUE(instance->enabled("gain"));
+  EXPECT_TRUE(instance->secret("hidden"));
+  EXPECT_FALSE(instance->secret("gain"));
+  instance->setValue("flag", {0});
+  EXPECT_FALSE(instance->enabled("gain"));
+  instance->setValue("flag", {1});
+  EXPECT_TRUE(instance->enabled("gain"));
+}
+
+TEST(HostValues, SyncPrivateDataLetsThePluginWriteItsParameters) {
+  auto bundle = loadProbe();
+  ASSERT_TRUE(bundle);
+  auto instance = bundle->createInstance(0);
+  ASSERT_TRUE(instance);
+  EXPECT_EQ(instance->syncPrivateData(), kOfxStatOK);
+  EXPECT_EQ(instance->stringValue("note"), "synced");
+}
+
+// Fills a source with a pattern that differs per pixel and channel.
+std::shared_ptr<ImageBuffer> patterned(Depth depth, RectI bounds, int padding, bool bottomUp) {
+  auto image = std::make_shared<ImageBuffer>(depth, bounds, padding, bottomUp);
+  for (int y = bounds.y1; y < bounds.y2; ++y)
+    for (int x = bounds.x1; x < bounds.x2; ++x) {
+      const float rgba[4] = {float(x - bounds.x1) / 40.0f, float(y - bounds.y1) / 30.0f, 0.25f, 1.0f};
+      image->setPixel(x, y, rgba);
+    }
+  return image;
+}
+
+struct Layout {
+  Depth depth;
+  int padding;
+  bool srcBottomUp, dstBottomUp;
+};
+
+class HostRenderLayouts : public ::testing::TestWithParam<Layout> {};
+
+TEST_P(HostRenderLayouts, CopiesEveryPixelAndReleasesEveryImage) {
+  const Layout layout = GetParam();
+  auto bundle = loadProbe();
+  ASSERT_TRUE(bundle);
+  auto instance = bundle->createInstance(0);
+  ASSERT_TRUE(instance);
+  const RectI bounds{10, -5, 50, 25};  // an origin off zero catches bounds mistakes
+  auto src = patterned(layout.depth, bounds, layout.padding, layout.srcBottomUp);
+  src->uniqueIdentifier = "frame-1";
+  auto dst = std::make_shared<ImageBuffer>(layout.depth, bounds, layout.padding + 8, layout.dstBottomUp);
+  instance->setClipImage("Source", src);
+  instance->setClipImage("Output", dst);
+  ASSERT_EQ(instance->render(0.0, bounds), kOfxStatOK) << firstError(*instance);
+  EXPECT_EQ(instance->outstandingImages(), 0);
+  const int bpc = bytesPerComponent(layout.depth);
+  for (int y = bounds.y1; y < bounds.y2; ++y)
+    for (int x = bounds.x1; x < bounds.x2; ++x)
+      ASSERT_EQ(std::memcmp(src->pixelAddress(x, y), dst->pixelAddress(x, y), static_cast<std::size_t>(4 * bpc)), 0)
+          << "pixel " << x << "," << y;
+  bool sawIdentifier = false;
+  for (const auto& m : instance->messages()) sawIdentifier |= (m.id == "render" && m.text == "source frame-1");
+  EXPECT_TRUE(sawIdentifier);
+}
+
+INSTANTIATE_TEST_SUITE_P(AllDepthsAndRowLayouts, HostRenderLayouts,
+                         ::testing::Values(Layout{Depth::UByte, 0, false, false}, Layout{Depth::UByte, 12, true, false},
+                                           Layout{Depth::UShort, 6, false, true}, Layout{Depth::UShort, 0, true, true},
+                                           Layout{Depth::Float, 16, false, false}, Layout{Depth::Float, 4, true, false}));
+
+TEST(HostRender, WindowLimitsWhatIsWrittenAndRenderScaleReachesImages) {
+  auto bundle = loadProbe();
+  ASSERT_TRUE(bundle);
+  auto instance = bundle->createInstance(0, kOfxImageEffectContextFilter, {{"mode", {1}}});
+  ASSERT_TRUE(instance);
+  const RectI bounds{0, 0, 16, 16};
+  auto src = patterned(Depth::UByte, bounds, 0, false);
+  auto dst = std::make_shared<ImageBuffer>(Depth::UByte, bounds);
+  instance->setClipImage("Source", src);
+  instance->setClipImage("Output", dst);
+  ASSERT_EQ(instance->render(0.0, RectI{4, 4, 8, 8}, 0.5, 0.5), kOfxStatOK) << firstError(*instance);
+  const auto* inside = static_cast<const std::uint8_t*>(dst->pixelAddress(5, 5));
+  const auto* source = static_cast<const std::uint8_t*>(src->pixelAddress(5, 5));
+  EXPECT_EQ(inside[0], 255 - source[0]);  // inverted
+  EXPECT_EQ(inside[3], source[3]);
+  const auto* outside = static_cast<const std::uint8_t*>(dst->pixelAddress(3, 5));
+  EXPECT_EQ(outside[3], 0);  // untouched
+}
+
+TEST(HostRender, MissingImageIsAFailureNotACrash) {
+  auto bundle = loadProbe();
+  ASSERT_TRUE(bundle);
+  auto instance = bundle->createInstance(0);
+  ASSERT_TRUE(instance);
+  instance->setClipImage("Output", std::make_shared<ImageBuffer>(Depth::Float, RectI{0, 0, 4, 4}));
+  EXPECT_EQ(instance->render(0.0, RectI{0, 0, 4, 4}), kOfxStatFailed);
+  EXPECT_EQ(firstError(*instance), "no source image");
+  EXPECT_EQ(instance->outstandingImages(), 0);
+}
+
+TEST(HostRender, UnreleasedImagesAreCountedAndFreedWithTheInstance) {
+  auto bundle = loadProbe();
+  ASSERT_TRUE(bundle);
+  auto instance = bundle->createInstance(0, kOfxImageEffectContextFilter, {{"leak", {1}}});
+  ASSERT_TRUE(instance);
+  const RectI bounds{0, 0, 8, 8};
+  auto src = patterned(Depth::UShort, bounds, 0, false);
+  instance->setClipImage("Source", src);
+  instance->setClipImage("Output", std::make_shared<ImageBuffer>(Depth::UShort, bounds));
+  ASSERT_EQ(instance->render(0.0, bounds), kOfxStatOK);
+  ASSERT_EQ(instance->render(0.0, bounds), kOfxStatOK);
+  EXPECT_EQ(instance->outstandingImages(), 2);
+  EXPECT_EQ(src.use_count(), 4);  // this test, the clip and the two fetched images
+  instance.reset();               // the leaked images go with the instance
+  EXPECT_EQ(src.use_count(), 1);
+}
+
+TEST(HostRender, AbortLeavesRowsUnwritten) {
+  auto bundle = loadProbe();
+  ASSERT_TRUE(bundle);
+  auto instance = bundle->createInstance(0);
+  ASSERT_TRUE(instance);
+  const RectI bounds{0, 0, 8, 8};
+  auto dst = std::make_shared<ImageBuffer>(Depth::Float, bounds);
+  instance->setClipImage("Source", patterned(Depth::Float, bounds, 0, false));
+  instance->setClipImage("Output", dst);
+  instance->setAbort(true);
+  EXPECT_EQ(instance->render(0.0, bounds), kOfxStatOK);
+  float rgba[4];
+  dst->getPixel(1, 1, rgba);
+  EXPECT_EQ(rgba[3], 0.0f);
+  instance->setAbort(false);
+  EXPECT_EQ(instance->render(0.0, bounds), kOfxStatOK);
+  dst->getPixel(1, 1, rgba);
+  EXPECT_EQ(rgba[3], 1.0f);
+}
+
+TEST(HostRender, FourThreadsRenderOneInstanceAtOnce) {
+  auto bundle = loadProbe();
+  ASSERT_TRUE(bundle);
+  auto instance = bundle->createInstance(0);
+  ASSERT_TRUE(instance);
+  const RectI bounds{0, 0, 64, 64};
+  auto src = patterned(Depth::Float, bounds, 0, false);
+  auto dst = std::make_shared<ImageBuffer>(Depth::Float, bounds);
+  instance->setClipImage("Source", src);
+  instance->setClipImage("Output", dst);
+  std::atomic<int> failures{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t)
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < 10; ++i) {
+        const RectI band{0, t * 16, 64, t * 16 + 16};
+        if (instance->render(double(i), band) != kOfxStatOK) ++failures;
+      }
+    });
+  for (auto& th : threads) th.join();
+  EXPECT_EQ(failures.load(), 0) << firstError(*instance);
+  EXPECT_EQ(instance->outstandingImages(), 0);
+  int renders = 0;
+  for (const auto& m : instance->messages()) renders += m.id == "render";
+  EXPECT_EQ(renders, 40);
+  for (int y = 0; y < 64; ++y)
+    ASSERT_EQ(std::memcmp(src->pixelAddress(0, y), dst->pixelAddress(0, y), 64 * 16), 0) << "row " << y;
+}
+
+TEST(HostInstances, SeveralInstancesKeepTheirOwnValuesAndMessages) {
+  auto bundle = loadProbe();
+  ASSERT_TRUE(bundle);
+  auto a = bundle->createInstance(0, kOfxImageEffectContextFilter, {{"count", {2}}});
+  auto b = bundle->createInstance(0, kOfxImageEffectContextFilter, {{"count", {4}}});
+  ASSERT_TRUE(a && b);
+  EXPECT_NE(a->handle(), b->handle());
+  a->pressButton("bump");
+  EXPECT_EQ(a->value("count"), std::vector<double>{3});
+  EXPECT_EQ(b->value("count"), std::vector<double>{4});
+  EXPECT_EQ(b->messages().size(), 1u);  // only its "created"
+}
+
+TEST(HostInstances, AnInstanceMayOutliveItsBundleObject) {
+  auto bundle = loadProbe();
+  ASSERT_TRUE(bundle);
+  auto instance = bundle->createInstance(0);
+  ASSERT_TRUE(instance);
+  bundle.reset();  // the binary stays loaded for the instance
+  EXPECT_EQ(instance->setValue("count", {4}), kOfxStatOK);
+  EXPECT_EQ(instance->value("count"), std::vector<double>{4});
+}
+
+TEST(HostLoading, MissingPathIsAClearError) {
+  std::string error;
+  EXPECT_EQ(Bundle::load("/no/such/Thing.ofx.bundle", error), nullptr);
+  EXPECT_NE(error.find("/no/such/Thing.ofx.bundle"), std::string::npos) << error;
+}
+
+TEST(HostLoading, BundleWithoutBinaryForThisPlatformIsAClearError) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::temp_directory_path() / ("ofxhost-empty-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                                                    "-" + std::to_string(std::hash<std::thread::id>{}(std::this_thread::get_id())));
+  const fs::path bundleDir = dir / "Nothing.ofx.bundle";
+  fs::create_directories(bundleDir / "Contents");
+  std::string error;
+  EXPECT_EQ(Bundle::load(bundleDir.string(), error), nullptr);
+  EXPECT_NE(error.find("Nothing.ofx"), std::string::npos) << error;
+  fs::remove_all(dir);
+}
+
+TEST(HostLoading, LibraryWithoutEntryPointsIsRefused) {
+  std::string error;
+  EXPECT_EQ(Bundle::load(HOST_EMPTY_BUNDLE, error), nullptr);
+  EXPECT_NE(error.find("OfxGetNumberOfPlugins"), std::string::npos) << error;
+}
+
+TEST(HostLoading, AFileThatIsNoLibraryIsRefused) {
+  namespace fs = std::filesystem;
+  const fs::path file = fs::temp_directory_path() /
+                        ("ofxhost-bogus-" + std::to_string(std::hash<std::thread::id>{}(std::this_thread::get_id())) + ".ofx");
+  { std::FILE* f = std::fopen(file.string().c_str(), "wb"); ASSERT_TRUE(f); std::fputs("not a library", f); std::fclose(f); }
+  std::string error;
+  EXPECT_EQ(Bundle::load(file.string(), error), nullptr);
+  EXPECT_NE(error, "");
+  fs::remove(file);
+}
+
+TEST(HostLoading, TheBinaryItselfLoadsAsWellAsTheBundle) {
+  auto bundle = loadProbe();
+  ASSERT_TRUE(bundle);
+  std::string error;
+  auto direct = Bundle::load(bundle->binaryPath(), error);
+  ASSERT_TRUE(direct) << error;
+  EXPECT_EQ(direct->describe(0).identifier, "com.orvalis.test.HostProbe");
+}
+
+}  // namespace
