@@ -60,6 +60,16 @@ JobImage ownJobImage(std::unique_ptr<OFX::Image> image) {
     return JobImage(image.release(), [](void* p) { delete static_cast<OFX::Image*>(p); });
 }
 
+// One writer of the block per process. Each instance's publish mutex keeps
+// its own publishes apart, but the owner can change between another
+// instance's ownership test and its write; without this lock the old and the
+// new owner could fill the same inactive buffer at once and a reader would
+// take the mix under one sequence number.
+std::mutex& blockWriterMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
 std::atomic<std::uint64_t>& processJobCounter() {
     static std::atomic<std::uint64_t> counter{0};
     return counter;
@@ -387,7 +397,9 @@ void Orvalis::publish() {
         return;
     }
     const float pointSize = pointSize_ ? static_cast<float>(pointSize_->getValue()) : 4.0f;
-    publishCloud(view, instanceNumber_, processId_, *newest, pointSize, platform::tempFolder());
+    const std::string folder = platform::tempFolder();
+    std::lock_guard writer(blockWriterMutex());  // publish mutex, then the writer lock
+    publishCloud(view, instanceNumber_, processId_, *newest, pointSize, folder);
 }
 
 WatchInputs Orvalis::observeLink() const {

@@ -51,7 +51,7 @@ TEST(PluginProcesses, CreatorValuesOnceAndPluginCountAcrossProcesses) {
 
     const fs::path folder = scratchFolder("holder");
     std::atomic<int> status{-1};
-    std::thread holder([&] { status.store(runProgram(HOLDER_PROGRAM, {bundlePath(), folder.u8string()})); });
+    std::thread holder([&] { status.store(runProgram(HOLDER_PROGRAM, {bundlePath(), folder.string()})); });
 
     const bool ready = waitFor([&] { return fs::exists(folder / "ready") || status.load() != -1; },
                                std::chrono::seconds(60));

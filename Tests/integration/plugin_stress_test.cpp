@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <iostream>
 #include <mutex>
 
 #include "app/exchange_reader.h"
@@ -111,6 +112,8 @@ TEST(PluginStress, RendersEditsAndChurnWithAReader) {
                 if (inst->render(i, window) != kOfxStatOK) {
                     failedActions.fetch_add(1);
                 }
+                // Paced like playback, so the worker publishes many of them.
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
             }
         });
     }
@@ -156,14 +159,18 @@ TEST(PluginStress, RendersEditsAndChurnWithAReader) {
     }
     editor.join();
     churn.join();
-    // Let the last publishes land, then stop the reader.
+    // One more cloud after the storm: once every claim is older than 240 ms
+    // the next render takes the viewer and its cloud must reach the reader.
     ASSERT_EQ(b->setValue("pluginMode", {0}), kOfxStatOK);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const int before = clouds.load();
     ASSERT_EQ(a->render(1000, {0, 0, 200, 100}), kOfxStatOK);
+    EXPECT_TRUE(waitFor([&] { return clouds.load() > before; })) << "the last cloud never arrived";
     waitFor([&] { return a->outstandingImages() == 0 && b->outstandingImages() == 0; });
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
     stop.store(true);
     reader.join();
 
+    std::cout << "clouds taken: " << clouds.load() << "\n";
     EXPECT_EQ(failedActions.load(), 0);
     EXPECT_GT(clouds.load(), 0);
     std::lock_guard lock(failureMutex);
