@@ -66,6 +66,7 @@ void BM_JobSampling(benchmark::State& state)
 BENCHMARK(BM_JobSampling)
     ->ArgNames({"depth", "height", "option"})
     ->ArgsProduct({{0, 1, 2}, {1080, 2160}, {2, 0}})
+    ->UseManualTime()
     ->Unit(benchmark::kMicrosecond);
 
 // Args: depth. A 1920 x 1080 output over a source of the same depth.
@@ -80,7 +81,7 @@ void BM_CubeMapRender(benchmark::State& state)
         benchmark::ClobberMemory();
     });
 }
-BENCHMARK(BM_CubeMapRender)->ArgName("depth")->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_CubeMapRender)->ArgName("depth")->Arg(0)->Arg(1)->Arg(2)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 // Args: depth. The 3D-mode pass-through of a 1920 x 1080 frame.
 void BM_PassThroughCopy(benchmark::State& state)
@@ -94,6 +95,6 @@ void BM_PassThroughCopy(benchmark::State& state)
         benchmark::ClobberMemory();
     });
 }
-BENCHMARK(BM_PassThroughCopy)->ArgName("depth")->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PassThroughCopy)->ArgName("depth")->Arg(0)->Arg(1)->Arg(2)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 }  // namespace

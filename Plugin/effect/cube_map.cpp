@@ -78,6 +78,18 @@ inline Pix toComponent(float v) noexcept
 }
 
 template <class Pix>
+constexpr PixelDepth depthOf() noexcept
+{
+    if constexpr (std::is_same_v<Pix, std::uint8_t>) {
+        return PixelDepth::UByte;
+    } else if constexpr (std::is_same_v<Pix, std::uint16_t>) {
+        return PixelDepth::UShort;
+    } else {
+        return PixelDepth::Float;
+    }
+}
+
+template <class Pix>
 inline void storeRgba(unsigned char* p, const Rgba& c) noexcept
 {
     const Pix px[4] = {toComponent<Pix>(c.r), toComponent<Pix>(c.g), toComponent<Pix>(c.b), toComponent<Pix>(c.a)};
@@ -128,8 +140,10 @@ void renderCubeMapRow(const MutablePixelView& out, const PixelView* source, cons
     if (x1 >= x2) {
         return;
     }
+    constexpr int outPixelBytes = 4 * sizeof(Pix);
     unsigned char* dst = pixelAddress(out, x1 - out.x1, y - out.y1);
-    const float fy = static_cast<float>(y - out.y1);
+    const int fyi = y - out.y1;
+    const float fy = static_cast<float>(fyi);
 
     // The source row, when the source has one at y.
     const unsigned char* srcRow = nullptr;
@@ -143,14 +157,47 @@ void renderCubeMapRow(const MutablePixelView& out, const PixelView* source, cons
         srcPixelBytes = bytesPerPixel(srcDepth);
     }
 
-    constexpr int outPixelBytes = 4 * sizeof(Pix);
-    for (int x = x1; x < x2; ++x, dst += outPixelBytes) {
+    // Left part of the row, where the map or the backing may cover pixels:
+    // colour by colour.
+    int covered = 0;
+    if (fyi < kCubeMapBackingHeight) {
+        covered = kCubeMapBackingWidth;
+    }
+    if (fyi < layout.height) {
+        covered = std::max(covered, layout.width);
+    }
+    const int mapEnd = static_cast<int>(std::min<std::int64_t>(x2, std::int64_t{out.x1} + covered));
+    int x = x1;
+    for (; x < mapEnd; ++x, dst += outPixelBytes) {
         Rgba c;
         if (!mapColour(layout, static_cast<float>(x - out.x1), fy, c) && srcRow != nullptr && x >= srcX1 && x < srcX2) {
             c = loadRgba(srcRow + static_cast<std::ptrdiff_t>(x - srcX1) * srcPixelBytes, srcDepth);
         }
         storeRgba<Pix>(dst, c);
     }
+    if (x >= x2) {
+        return;
+    }
+
+    // The rest shows the source or nothing. Transparent is all-zero bytes
+    // in every depth; a source of the output's own depth goes through as
+    // bytes, which equals converting each value there and back.
+    const int srcBegin = srcRow != nullptr ? std::clamp(srcX1, x, x2) : x2;
+    const int srcEnd = srcRow != nullptr ? std::clamp(srcX2, srcBegin, x2) : x2;
+    std::memset(dst, 0, static_cast<std::size_t>(srcBegin - x) * outPixelBytes);
+    dst += static_cast<std::ptrdiff_t>(srcBegin - x) * outPixelBytes;
+    if (srcBegin < srcEnd) {
+        const unsigned char* from = srcRow + static_cast<std::ptrdiff_t>(srcBegin - srcX1) * srcPixelBytes;
+        if (srcDepth == depthOf<Pix>()) {
+            std::memcpy(dst, from, static_cast<std::size_t>(srcEnd - srcBegin) * outPixelBytes);
+            dst += static_cast<std::ptrdiff_t>(srcEnd - srcBegin) * outPixelBytes;
+        } else {
+            for (int i = srcBegin; i < srcEnd; ++i, from += srcPixelBytes, dst += outPixelBytes) {
+                storeRgba<Pix>(dst, loadRgba(from, srcDepth));
+            }
+        }
+    }
+    std::memset(dst, 0, static_cast<std::size_t>(x2 - srcEnd) * outPixelBytes);
 }
 
 template void renderCubeMapRow<std::uint8_t>(const MutablePixelView&, const PixelView*, const CubeMapLayout&, int, int,

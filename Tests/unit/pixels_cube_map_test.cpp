@@ -313,6 +313,41 @@ TEST(PixelsCubeMapColours, LargeMapEmptySlotsShowTheSource)
     EXPECT_EQ(none.a, 0.0f);
 }
 
+TEST(PixelsCubeMapColours, SameDepthSourceShowsThroughBitExact)
+{
+    // Past the map the source goes through as bytes; in an empty slot beyond
+    // the backing (50 steps) it is converted value by value. Both must give
+    // back every 16-bit value unchanged.
+    const int w = 600, h = 360;
+    for (const int base : {0, 30000}) {
+        TestImage src(0, 0, w, h, PixelDepth::UShort, 2);
+        for (int py = 300; py < 350; ++py) {
+            for (int px = 100; px < 400; ++px) {
+                const int i = ((py - 300) * 300 + (px - 100)) * 4 + base;
+                src.set<std::uint16_t>(px, py, static_cast<std::uint16_t>(i), static_cast<std::uint16_t>(i + 1),
+                                       static_cast<std::uint16_t>(i + 2), static_cast<std::uint16_t>(i + 3));
+                src.set<std::uint16_t>(px + 200, py - 300, static_cast<std::uint16_t>(i),
+                                       static_cast<std::uint16_t>(i + 1), static_cast<std::uint16_t>(i + 2),
+                                       static_cast<std::uint16_t>(i + 3));
+            }
+        }
+        TestImage out(0, 0, w, h, PixelDepth::UShort, 6);
+        const PixelView s = src.view();
+        ASSERT_TRUE(renderCubeMap(out.mutableView(), &s, RenderWindow{0, 0, w, h}, 50));
+        for (int py = 300; py < 350; ++py) {
+            for (int px = 100; px < 400; ++px) {
+                ASSERT_EQ(std::memcmp(out.pixelBytes(px, py), src.pixelBytes(px, py), 8), 0) << px << "," << py;
+            }
+        }
+        for (int py = 0; py < h; ++py) {
+            for (int px = 400; px < w; ++px) {
+                ASSERT_EQ(std::memcmp(out.pixelBytes(px, py), src.pixelBytes(px, py), 8), 0) << px << "," << py;
+            }
+        }
+        EXPECT_TRUE(out.paddingIntact());
+    }
+}
+
 TEST(PixelsCubeMapColours, UnwritableOutputsAreRefused)
 {
     TestImage out(0, 0, 4, 4, PixelDepth::Other);
