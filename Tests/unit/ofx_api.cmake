@@ -8,4 +8,5 @@ orvalis_add_test(NAME unit_ofx_core
 # An in-process host drives the layer through its exported entry points.
 orvalis_add_test(NAME unit_ofx_layer
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/ofx_layer_test.cpp
-  LIBS OfxSupport)
+  LIBS OfxSupport Threads::Threads
+  LABELS threads)

@@ -4,12 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdarg>
+#include <atomic>
 #include <cstdio>
 #include <map>
 #include <memory>
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <variant>
 #include <vector>
 
@@ -145,11 +147,17 @@ struct FakeEffect {
 };
 
 struct Host {
-  int outstandingImages = 0;
+  std::atomic<int> outstandingImages{0};
   std::vector<std::string> messages;  // "type|id|text|vN"
   bool hasProperty = true, hasImageEffect = true, hasParameter = true, hasMessageV1 = true, hasMessageV2 = true;
 };
 Host gHost;
+
+void resetHost() {
+  gHost.outstandingImages = 0;
+  gHost.messages.clear();
+  gHost.hasProperty = gHost.hasImageEffect = gHost.hasParameter = gHost.hasMessageV1 = gHost.hasMessageV2 = true;
+}
 
 OfxImageEffectHandle h(FakeEffect* e) { return reinterpret_cast<OfxImageEffectHandle>(e); }
 FakeEffect* E(OfxImageEffectHandle h) { return reinterpret_cast<FakeEffect*>(h); }
@@ -408,7 +416,7 @@ namespace {
 class OfxLayer : public ::testing::Test {
  protected:
   void SetUp() override {
-    gHost = Host{};
+    resetHost();
     gRec = Record{};
     ASSERT_EQ(OfxGetNumberOfPlugins(), 1);
     plugin = OfxGetPlugin(0);
@@ -710,6 +718,38 @@ TEST_F(OfxLayer, MessagesPreferV2AndKeepPercentSigns) {
   action(kOfxActionDestroyInstance, &e2);
 }
 
+// Hosts render one instance from several threads; each render fetches its
+// clip, image and parameters.
+TEST_F(OfxLayer, ConcurrentRendersShareClipsAndParams) {
+  FakeEffect e;
+  makeInstance(e);
+  e.clips["Source"]->image = floatImage(0, 0, 8, 8, 8 * 16);
+  e.params["size"]->value = 12;
+  TestEffect* effect = instanceOf(e);
+  std::vector<OFX::Clip*> clips(4, nullptr);
+  std::vector<OFX::IntParam*> sizes(4, nullptr);
+  std::vector<int> values(4, 0);
+  std::vector<std::thread> threads;
+  for (size_t t = 0; t < 4; ++t)
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < 200; ++i) {
+        clips[t] = effect->fetchClip("Source");
+        sizes[t] = effect->fetchIntParam("size");
+        std::unique_ptr<OFX::Image> img(clips[t]->fetchImage(0.0));
+        values[t] = sizes[t]->getValue() + (img && img->getPixelAddress(7, 7) != nullptr ? 1 : 0);
+      }
+    });
+  for (auto& th : threads)
+    th.join();
+  for (size_t t = 0; t < 4; ++t) {
+    EXPECT_EQ(clips[t], clips[0]);
+    EXPECT_EQ(sizes[t], sizes[0]);
+    EXPECT_EQ(values[t], 13);
+  }
+  EXPECT_EQ(gHost.outstandingImages, 0);
+  action(kOfxActionDestroyInstance, &e);
+}
+
 TEST_F(OfxLayer, AbortAsksTheHost) {
   FakeEffect e;
   makeInstance(e);
@@ -726,7 +766,7 @@ TEST_F(OfxLayer, MissingSuitesFailWithAStatusNotACrash) {
   EXPECT_EQ(action(kOfxActionDescribe, &e), kOfxStatErrMissingHostFeature);
   EXPECT_EQ(action(kOfxActionCreateInstance, &e), kOfxStatErrMissingHostFeature);
 
-  gHost = Host{};
+  resetHost();
   gHost.hasProperty = false;
   plugin->setHost(&gOfxHost);
   EXPECT_EQ(action(kOfxActionDescribe, &e), kOfxStatErrMissingHostFeature);
