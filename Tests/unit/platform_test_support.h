@@ -37,13 +37,13 @@ inline void unsetEnv(const char* name) {
 #endif
 }
 
-// The helper program, built beside the test executables.
-inline std::string helperPath() {
-    std::string self = modulePath(reinterpret_cast<const void*>(&helperPath));
+// A helper program, built beside the test executables.
+inline std::string helperPath(const std::string& program = "platform_helper_child") {
+    std::string self = modulePath(reinterpret_cast<const void*>(&uniqueName));
     const auto cut = self.find_last_of("\\/");
     if (cut == std::string::npos)
         return {};
-    return self.substr(0, cut + 1) + "platform_helper_child" + ORVALIS_EXE_SUFFIX;
+    return self.substr(0, cut + 1) + program + ORVALIS_EXE_SUFFIX;
 }
 
 // Starts the helper in the given mode; the helper reads its orders from
@@ -60,12 +60,13 @@ inline std::unique_ptr<ChildProcess> startHelper(const std::string& mode, const 
 
 // Polls until the condition holds or a generous limit passes.
 inline bool eventually(const std::function<bool()>& condition,
-                       std::chrono::milliseconds limit = std::chrono::seconds(30)) {
+                       std::chrono::milliseconds limit = std::chrono::seconds(30),
+                       std::chrono::milliseconds pause = std::chrono::milliseconds(5)) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     while (!condition()) {
         if (std::chrono::steady_clock::now() > deadline)
             return false;
-        sleepFor(std::chrono::milliseconds(5));
+        sleepFor(pause);
     }
     return true;
 }
