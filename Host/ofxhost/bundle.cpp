@@ -42,6 +42,8 @@ ParamInfo paramInfo(const ParamObj& p) {
   info.label = s.stringValue(kOfxPropLabel);
   info.shortLabel = s.stringValue(kOfxPropShortLabel);
   info.longLabel = s.stringValue(kOfxPropLongLabel);
+  if (info.shortLabel.empty()) info.shortLabel = info.label;
+  if (info.longLabel.empty()) info.longLabel = info.label;
   info.hint = s.stringValue(kOfxParamPropHint);
   info.parent = s.stringValue(kOfxParamPropParent);
   info.options = s.strings(kOfxParamPropChoiceOption);
@@ -224,6 +226,8 @@ PluginDescription Bundle::describe(int index, const std::string& context) {
   d.label = s.stringValue(kOfxPropLabel);
   d.shortLabel = s.stringValue(kOfxPropShortLabel);
   d.longLabel = s.stringValue(kOfxPropLongLabel);
+  if (d.shortLabel.empty()) d.shortLabel = d.label;
+  if (d.longLabel.empty()) d.longLabel = d.label;
   d.grouping = s.stringValue(kOfxImageEffectPluginPropGrouping);
   d.description = s.stringValue(kOfxPropPluginDescription);
   d.contexts = s.strings(kOfxImageEffectPropSupportedContexts);

@@ -21,8 +21,9 @@ namespace {
 void defineLabels(PropertySet& p, const std::string& name) {
   p.defineString(kOfxPropName, {name});
   p.defineString(kOfxPropLabel, {name});
-  p.defineString(kOfxPropShortLabel, {name});
-  p.defineString(kOfxPropLongLabel, {name});
+  // Empty until the plug-in sets them; readers fall back to the label.
+  p.defineString(kOfxPropShortLabel, {""});
+  p.defineString(kOfxPropLongLabel, {""});
 }
 
 }  // namespace

@@ -27,3 +27,12 @@ orvalis_add_test(NAME integration_host_suites
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/host_suites_test.cpp
   LIBS OfxHost
   LABELS threads)
+
+orvalis_add_test(NAME integration_host_tool
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/host_tool_test.cpp
+  LIBS OfxHostTool
+  DEPENDS_ON host_probe_plugin host_empty_plugin)
+target_compile_definitions(integration_host_tool PRIVATE
+  HOST_PROBE_BUNDLE="${HOST_FIXTURE_DIR}/HostProbe.ofx.bundle"
+  HOST_EMPTY_BUNDLE="${HOST_FIXTURE_DIR}/Empty.ofx.bundle"
+  ORVALIS_HOST_OIIO=$<BOOL:${ORVALIS_HOST_OIIO}>)

@@ -85,6 +85,9 @@ TEST(HostDescribe, ListsParametersInDefinitionOrderWithTheirProperties) {
   EXPECT_TRUE(d.params[1].open);
   const ParamInfo& count = d.params[2];
   EXPECT_EQ(count.hint, "How many ");  // trailing blank kept
+  EXPECT_EQ(count.label, "Count");
+  EXPECT_EQ(count.shortLabel, "Count");  // unset short and long labels fall back to the label
+  EXPECT_EQ(count.longLabel, "Count");
   EXPECT_EQ(count.parent, "grp");
   EXPECT_EQ(count.defaultValue, std::vector<double>{5});
   EXPECT_EQ(count.min, std::vector<double>{1});
