@@ -133,9 +133,8 @@ std::uint64_t nextSequence(std::atomic<std::uint64_t>& counter, std::uint64_t pr
 void publishToBlock(const BlockView& view, std::span<const PointRecord> records, float pointSize,
                     std::uint64_t sequence) noexcept {
     auto sequenceWord = view.u64(off::sequence);
-    sequenceWord.store(0);
-    // The buffer stores below must not be seen before the 0 above.
-    std::atomic_thread_fence(std::memory_order_release);
+    // Acquire keeps the buffer stores below from moving ahead of the 0.
+    sequenceWord.exchange(0, std::memory_order_acq_rel);
 
     const std::uint32_t target = view.u32(off::activeBuffer).load() == 0 ? 1 : 0;
     const std::size_t count = std::min<std::size_t>(records.size(), exchange::kMaxBlockPoints);

@@ -28,6 +28,17 @@ bool hasOutOfRange(std::span<const PointRecord> records) noexcept {
     return false;
 }
 
+namespace {
+
+// The second look at sequence. A read-modify-write that changes nothing,
+// with release, so that no load of the copy can move after it (a plain
+// acquire load would not stop that).
+std::uint64_t sequenceAfterCopy(std::atomic_ref<std::uint64_t> sequence) noexcept {
+    return sequence.fetch_add(0, std::memory_order_acq_rel);
+}
+
+}  // namespace
+
 bool readBlockStep(const BlockView& view, IntakeState& state, const std::function<void()>& duringCopy) {
     auto sequence = view.u64(off::sequence);
     const std::uint64_t s1 = sequence.load(std::memory_order_acquire);
@@ -47,8 +58,7 @@ bool readBlockStep(const BlockView& view, IntakeState& state, const std::functio
         if (duringCopy) {
             duringCopy();
         }
-        std::atomic_thread_fence(std::memory_order_acquire);
-        if (sequence.load(std::memory_order_acquire) != s1) {
+        if (sequenceAfterCopy(sequence) != s1) {
             return false;
         }
         std::lock_guard lock(state.pointsMutex);
@@ -72,9 +82,7 @@ bool readBlockStep(const BlockView& view, IntakeState& state, const std::functio
     if (duringCopy) {
         duringCopy();
     }
-    // The copy's loads must not drift past the second look at sequence.
-    std::atomic_thread_fence(std::memory_order_acquire);
-    if (sequence.load(std::memory_order_acquire) != s1) {
+    if (sequenceAfterCopy(sequence) != s1) {
         return false;
     }
 

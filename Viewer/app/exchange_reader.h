@@ -37,7 +37,8 @@ bool hasOutOfRange(std::span<const PointRecord> records) noexcept;
 
 // One intake step from the block: takes the published cloud when its
 // sequence is newer than the last one taken and did not change during the
-// copy. True when something was taken. duringCopy, when set, runs after the
+// copy. True when something was taken. The view must be writable: the
+// second look at sequence is an atomic add of 0. duringCopy, when set, runs after the
 // copy and before sequence is read again (tests stand in a racing publish).
 bool readBlockStep(const BlockView& view, IntakeState& state, const std::function<void()>& duringCopy = {});
 
