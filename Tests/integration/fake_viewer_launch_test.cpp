@@ -2,6 +2,9 @@
 // search order and the limit of two.
 #include "fake_viewer_support.h"
 
+#include <atomic>
+#include <thread>
+
 namespace orvalis::plugin::testing {
 namespace {
 
@@ -106,6 +109,28 @@ TEST_F(Limit, ClosingTheHandlesLeavesTheViewersRunning) {
     EXPECT_EQ(listed(), 0u);
     EXPECT_EQ(countRunningViewers(), 0);  // without a window no longer seen
     EXPECT_EQ(alive(pluginFolder()), 1u);  // but still running
+}
+
+TEST_F(Limit, CountingWhileLaunchingFromAnotherThread) {
+    // The status line counts from the worker thread while the button runs.
+    install(pluginFolder(), "stay");
+    std::atomic<bool> done{false};
+    std::atomic<int> most{0};
+    std::jthread counter([&] {
+        while (!done) {
+            const int n = countRunningViewers();
+            if (n > most) {
+                most = n;
+            }
+        }
+    });
+    press();
+    press();
+    done = true;
+    counter.join();
+    EXPECT_LE(most.load(), 2);
+    EXPECT_EQ(listed(), 2u);
+    EXPECT_TRUE(notifier.messages.empty());
 }
 
 }  // namespace

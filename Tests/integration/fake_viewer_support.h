@@ -33,6 +33,20 @@ struct RecordingNotifier : Notifier {
     }
 };
 
+// Each test program removes the one snapshot it leaves behind.
+class SnapshotCleanup : public ::testing::Environment {
+public:
+    void TearDown() override {
+        const std::string last = lastLaunchSnapshot();
+        if (!last.empty()) {
+            std::error_code ignored;
+            std::filesystem::remove(std::filesystem::path(last), ignored);
+        }
+    }
+};
+inline ::testing::Environment* const kSnapshotCleanup =
+    ::testing::AddGlobalTestEnvironment(new SnapshotCleanup);
+
 // The stand-in is built beside the test program, which holds the launcher.
 inline fs::path fakeViewerProgram() {
     const std::string exe = kViewerExecutableName;

@@ -16,6 +16,7 @@ orvalis_add_test(NAME integration_launcher
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/fake_viewer_launch_test.cpp
   LIBS OrvalisCore
   DEPENDS_ON fake_viewer
+  LABELS threads
   RESOURCE_LOCK viewer_window)
 orvalis_add_test(NAME integration_launcher_window
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/fake_viewer_window_test.cpp

@@ -11,6 +11,7 @@
 #include <mutex>
 #include <regex>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -218,6 +219,49 @@ TEST_F(ProcessLog, NewSetUpTruncates) {
     const std::string all = readAll(scratch.path() / kLogFileName);
     EXPECT_EQ(all.find("from the first set-up"), std::string::npos);
     EXPECT_NE(all.find("Orvalis Plugin Log Started"), std::string::npos);
+}
+
+TEST_F(ProcessLog, FolderNamesAreUtf8) {
+    ScratchFolder scratch;
+    const fs::path folder = scratch.path() / fs::path(u8"Caf\u00e9 \u65e5\u672c");
+    const std::u8string utf8 = folder.u8string();
+    ASSERT_TRUE(SetupOVLoggingIn(std::string(utf8.begin(), utf8.end())));
+    EXPECT_TRUE(fs::exists(folder / kLogFileName));
+    EXPECT_NE(readAll(folder / kLogFileName).find("Orvalis Plugin Log Started"),
+              std::string::npos);
+}
+
+// An echo that fails once, for the set-up's exception reports.
+std::atomic<int> echoFailures{0};
+template <typename E>
+void failingEcho(std::string_view text) {
+    if (echoFailures.fetch_sub(1) > 0) {
+        throw E();
+    }
+    recordEcho(text);
+}
+struct Boom : std::runtime_error {
+    Boom() : std::runtime_error("boom") {}
+};
+
+TEST_F(ProcessLog, ExceptionsInSetUpAreReportedNotThrown) {
+    ScratchFolder scratch;
+    echoFailures = 1;
+    setLogEcho(&failingEcho<Boom>);
+    EXPECT_FALSE(SetupOVLoggingIn(scratch.str()));
+    echoFailures = 1;
+    setLogEcho(&failingEcho<int>);
+    EXPECT_FALSE(SetupOVLoggingIn(scratch.str()));
+    {
+        std::lock_guard lock(echoMutex);
+        ASSERT_EQ(echoed.size(), 2u);
+        EXPECT_EQ(echoed[0], "Orvalis: Exception in SetupOVLogging: boom");
+        EXPECT_EQ(echoed[1], "Orvalis: Unknown exception in SetupOVLogging.");
+    }
+    // The flag stayed clear: the next call sets up, from a fresh file.
+    EXPECT_TRUE(SetupOVLoggingIn(scratch.str()));
+    const std::string all = readAll(scratch.path() / kLogFileName);
+    EXPECT_EQ(all.find("Orvalis Plugin Log Started"), all.rfind("Orvalis Plugin Log Started"));
 }
 
 TEST_F(ProcessLog, LinesFromManyThreadsStayWhole) {

@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace orvalis::plugin {
 namespace {
@@ -144,6 +147,26 @@ TEST(CpuLoad, MissingReadingKeepsTheFirstCallPending) {
     CpuLoadMeter meter;
     EXPECT_EQ(meter.measure(std::nullopt).kind, CpuPiece::Kind::None);
     EXPECT_EQ(meter.measure(times(1, 0, 0)).kind, CpuPiece::Kind::Init);
+}
+
+TEST(CpuLoad, OneInitAmongManyThreads) {
+    CpuLoadMeter meter;
+    std::atomic<std::uint64_t> clock{1};
+    std::atomic<int> inits{0};
+    {
+        std::vector<std::jthread> threads;
+        for (int t = 0; t < 4; ++t) {
+            threads.emplace_back([&] {
+                for (int i = 0; i < 500; ++i) {
+                    const std::uint64_t now = clock.fetch_add(10);
+                    if (meter.measure(times(now, now / 10, 0)).kind == CpuPiece::Kind::Init) {
+                        ++inits;
+                    }
+                }
+            });
+        }
+    }
+    EXPECT_EQ(inits.load(), 1);
 }
 
 TEST(StatusText, Pieces) {

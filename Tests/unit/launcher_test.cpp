@@ -95,6 +95,20 @@ void expectSnapshot(const std::string& path, const std::vector<PointRecord>& rec
               0);
 }
 
+// Each test program removes the one snapshot it leaves behind.
+class SnapshotCleanup : public ::testing::Environment {
+public:
+    void TearDown() override {
+        const std::string last = lastLaunchSnapshot();
+        if (!last.empty()) {
+            std::error_code ignored;
+            std::filesystem::remove(std::filesystem::path(last), ignored);
+        }
+    }
+};
+::testing::Environment* const kSnapshotCleanup =
+    ::testing::AddGlobalTestEnvironment(new SnapshotCleanup);
+
 const std::string kExe = kViewerExecutableName;
 
 // The module lies three folders down, so every entry of the list has room.
