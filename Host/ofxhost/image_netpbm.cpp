@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <vector>
@@ -24,6 +25,9 @@ std::string lowerExtension(const std::string& path) {
   std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
   return ext;
 }
+
+// UTF-8 path to a stream-openable path (UTF-16 on Windows).
+std::filesystem::path fsPath(const std::string& s) { return std::filesystem::path(std::u8string(s.begin(), s.end())); }
 
 bool isOurs(const std::string& ext) { return ext == "pfm" || ext == "pam" || ext == "ppm" || ext == "pgm" || ext == "pnm"; }
 
@@ -80,7 +84,7 @@ std::shared_ptr<ImageBuffer> fail(std::string& error, const std::string& path, c
 std::shared_ptr<ImageBuffer> readNetpbm(const std::string& path, std::string& error) {
   error.clear();
   if (!isOurs(lowerExtension(path))) return nullptr;
-  std::ifstream file(path, std::ios::binary);
+  std::ifstream file(fsPath(path), std::ios::binary);
   if (!file) return fail(error, path, "cannot open");
   const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
   Tokens tokens(bytes);
@@ -195,7 +199,7 @@ bool writeNetpbm(const std::string& path, const ImageBuffer& image, std::string&
         }
       }
   }
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  std::ofstream file(fsPath(path), std::ios::binary | std::ios::trunc);
   file.write(reinterpret_cast<const char*>(out.data()), static_cast<std::streamsize>(out.size()));
   if (!file.flush()) {
     error = path + ": cannot write";

@@ -1,11 +1,7 @@
 // orvalis-host: the command-line OpenFX host.
 #include <iostream>
-#include <string>
-#include <vector>
 
+#include "arguments.h"
 #include "ofxhost/cli.h"
 
-int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
-  return ofxhost::runCommandLine(args, std::cout, std::cerr);
-}
+int main(int argc, char** argv) { return ofxhost::runCommandLine(utf8Arguments(argc, argv), std::cout, std::cerr); }

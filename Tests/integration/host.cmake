@@ -36,3 +36,12 @@ target_compile_definitions(integration_host_tool PRIVATE
   HOST_PROBE_BUNDLE="${HOST_FIXTURE_DIR}/HostProbe.ofx.bundle"
   HOST_EMPTY_BUNDLE="${HOST_FIXTURE_DIR}/Empty.ofx.bundle"
   ORVALIS_HOST_OIIO=$<BOOL:${ORVALIS_HOST_OIIO}>)
+
+# The program itself, as a user runs it.
+add_test(NAME integration_host_cli_describe
+  COMMAND orvalis-host describe ${HOST_FIXTURE_DIR}/HostProbe.ofx.bundle)
+set_tests_properties(integration_host_cli_describe PROPERTIES
+  PASS_REGULAR_EXPRESSION "options: 0 \"Copy\", 1 \"Invert\", 2 \"50%\".*hint: \"How many \"\n")
+add_test(NAME integration_host_cli_missing_bundle
+  COMMAND orvalis-host describe ${HOST_FIXTURE_DIR}/Missing.ofx.bundle)
+set_tests_properties(integration_host_cli_missing_bundle PROPERTIES WILL_FAIL TRUE)
