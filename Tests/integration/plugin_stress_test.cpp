@@ -103,13 +103,23 @@ TEST(PluginStress, RendersEditsAndChurnWithAReader) {
         }
     });
 
+    // The host hands every render of an instance the same output buffer, so
+    // the two threads of one instance take turns; the two instances, their
+    // workers, the edits and the churn all run at once.
+    std::mutex outputOfA, outputOfB;
     std::vector<std::thread> renderers;
     for (int t = 0; t < 4; ++t) {
         ofxhost::Instance* inst = t < 2 ? a.get() : b.get();
+        std::mutex* output = t < 2 ? &outputOfA : &outputOfB;
         const ofxhost::RectI window = t < 2 ? ofxhost::RectI{0, 0, 200, 100} : ofxhost::RectI{0, 0, 160, 120};
-        renderers.emplace_back([&, inst, window] {
+        renderers.emplace_back([&, inst, output, window] {
             for (int i = 0; i < kRendersPerThread; ++i) {
-                if (inst->render(i, window) != kOfxStatOK) {
+                OfxStatus s = kOfxStatOK;
+                {
+                    std::lock_guard lock(*output);
+                    s = inst->render(i, window);
+                }
+                if (s != kOfxStatOK) {
                     failedActions.fetch_add(1);
                 }
                 // Paced like playback, so the worker publishes many of them.

@@ -45,19 +45,32 @@ inline std::string programFolder() {
 // The built bundle (the test programs live in a folder beside it).
 inline std::string bundlePath() { return programFolder() + ORVALIS_BUNDLE_RELATIVE; }
 
-// The bundle, loaded once per test process and unloaded at exit.
+// The bundle, loaded once per test process and unloaded when the tests are
+// done (before static destruction, where the host's own statics may already
+// be gone).
+inline std::unique_ptr<ofxhost::Bundle>& bundleSlot() {
+    static std::unique_ptr<ofxhost::Bundle> slot;
+    return slot;
+}
+
 inline ofxhost::Bundle& bundle() {
-    static std::unique_ptr<ofxhost::Bundle> loaded = [] {
+    auto& slot = bundleSlot();
+    if (!slot) {
         std::string error;
-        auto b = ofxhost::Bundle::load(bundlePath(), error);
-        if (!b) {
+        slot = ofxhost::Bundle::load(bundlePath(), error);
+        if (!slot) {
             ADD_FAILURE() << "cannot load " << bundlePath() << ": " << error;
             std::abort();
         }
-        return b;
-    }();
-    return *loaded;
+    }
+    return *slot;
 }
+
+class BundleEnvironment : public ::testing::Environment {
+public:
+    void TearDown() override { bundleSlot().reset(); }
+};
+inline const bool kBundleEnvironmentAdded = (::testing::AddGlobalTestEnvironment(new BundleEnvironment), true);
 
 // A new instance in the filter context; fails the test when there is none.
 inline std::unique_ptr<ofxhost::Instance> newInstance(
@@ -96,7 +109,7 @@ private:
 // Polls `condition` until it holds or the deadline passes (a deadline, not
 // a timing claim: it only bounds a hang).
 template <class Condition>
-bool waitFor(Condition condition, std::chrono::milliseconds deadline = std::chrono::seconds(20)) {
+bool waitFor(Condition condition, std::chrono::milliseconds deadline = std::chrono::seconds(90)) {
     const auto until = std::chrono::steady_clock::now() + deadline;
     while (!condition()) {
         if (std::chrono::steady_clock::now() > until) {
