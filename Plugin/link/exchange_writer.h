@@ -52,6 +52,9 @@ private:
 // itself into pluginCount. Not attached when the system refuses.
 BlockAttachment attachBlock(std::string_view name = exchange::kBlockName);
 
+// Counts the holder out of pluginCount and unmaps (BlockAttachment::detach).
+inline void detachBlock(BlockAttachment& attachment) noexcept { attachment.detach(); }
+
 // The header values of a new block. A new block is all zero, so the zero
 // values already stand; each other value is set only where its word is still
 // zero, so that a viewer or instance that got in between creation and this

@@ -153,6 +153,36 @@ TEST(ExchangeOutOfRange, EdgesOnEachAxis) {
     EXPECT_TRUE(viewer::hasOutOfRange(std::vector{record(0, 0, 0, 0, 0, 0), record(0, 0, -1.0f, 0, 0, 0)}));
 }
 
+// ---- the viewer's hold on the block -----------------------------------------
+
+TEST(ExchangeViewerBlock, MarksItselfAttachedWhileItHoldsTheBlock) {
+    const std::string name = uniqueName("OrvalisExchangeTest");
+    EXPECT_EQ(viewer::ViewerBlock::open(name), nullptr) << "no block yet";
+
+    plugin::BlockAttachment plugin = plugin::attachBlock(name);
+    ASSERT_TRUE(plugin.attached());
+    const BlockView view = *plugin.view();
+    {
+        auto block = viewer::ViewerBlock::open(name);
+        ASSERT_NE(block, nullptr);
+        EXPECT_EQ(view.u32(off::viewerAttached).load(), 1u);
+        EXPECT_EQ(view.u32(off::pluginCount).load(), 1u) << "a viewer is no plug-in";
+    }
+    EXPECT_EQ(view.u32(off::viewerAttached).load(), 0u);
+}
+
+TEST(ExchangeViewerBlock, ClosesOnlyAfterPluginsWereSeen) {
+    HeapBlock block;
+    const BlockView view = block.view();
+    bool seen = false;
+    EXPECT_FALSE(viewer::pluginsGone(view, seen)) << "never saw a plug-in: stays open";
+    view.u32(off::pluginCount).store(2);
+    EXPECT_FALSE(viewer::pluginsGone(view, seen));
+    view.u32(off::pluginCount).store(0);
+    EXPECT_TRUE(viewer::pluginsGone(view, seen));
+    EXPECT_TRUE(viewer::pluginsGone(view, seen)) << "on every pass while it stays 0";
+}
+
 // ---- the file fallback ----------------------------------------------------
 
 class ExchangeFallback : public ::testing::Test {

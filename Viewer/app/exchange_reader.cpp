@@ -9,12 +9,39 @@
 #include <utility>
 
 #include "orvalis/platform/paths.h"
+#include "orvalis/platform/process.h"
 
 namespace orvalis::viewer {
 
 namespace off = exchange::offset;
 
 static_assert(std::endian::native == std::endian::little, "the exchange is little-endian");
+
+ViewerBlock::ViewerBlock(std::unique_ptr<platform::SharedMemory> memory) noexcept : memory_(std::move(memory)) {}
+
+std::unique_ptr<ViewerBlock> ViewerBlock::open(std::string_view name) {
+    auto memory = platform::SharedMemory::open(name, exchange::kBlockSize);
+    if (memory == nullptr) {
+        platform::sleepFor(std::chrono::milliseconds(1));
+        memory = platform::SharedMemory::open(name, exchange::kBlockSize);
+    }
+    if (memory == nullptr || memory->data() == nullptr || memory->size() < exchange::kBlockSize) {
+        return nullptr;
+    }
+    std::unique_ptr<ViewerBlock> block(new ViewerBlock(std::move(memory)));
+    block->view().u32(off::viewerAttached).store(1);
+    return block;
+}
+
+ViewerBlock::~ViewerBlock() { view().u32(off::viewerAttached).store(0); }
+
+bool pluginsGone(const BlockView& view, bool& seenPlugins) noexcept {
+    if (view.u32(off::pluginCount).load() != 0) {
+        seenPlugins = true;
+        return false;
+    }
+    return seenPlugins;
+}
 
 bool hasOutOfRange(std::span<const PointRecord> records) noexcept {
     // Compared as f32: a value stored as 1.0001f is in range.

@@ -6,12 +6,14 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <span>
 #include <string_view>
 #include <vector>
 
 #include "Shared/exchange.h"
+#include "orvalis/platform/shared_memory.h"
 
 namespace orvalis::viewer {
 
@@ -31,6 +33,29 @@ struct IntakeState {
     std::array<std::uint32_t, 8> lighting{};
     std::uint64_t lastSequence = 0;
 };
+
+// The viewer's hold on the block: while it lives, viewerAttached is 1.
+class ViewerBlock {
+public:
+    // Opens the existing block (one more try after 1 ms) and sets
+    // viewerAttached; null when there is no block.
+    static std::unique_ptr<ViewerBlock> open(std::string_view name = exchange::kBlockName);
+    // Writes 0 into viewerAttached and unmaps.
+    ~ViewerBlock();
+    ViewerBlock(const ViewerBlock&) = delete;
+    ViewerBlock& operator=(const ViewerBlock&) = delete;
+
+    BlockView view() const noexcept { return BlockView(memory_->data()); }
+
+private:
+    explicit ViewerBlock(std::unique_ptr<platform::SharedMemory> memory) noexcept;
+    std::unique_ptr<platform::SharedMemory> memory_;
+};
+
+// The pluginCount watch of one intake pass: true when the viewer should
+// close, that is pluginCount is 0 after it was once seen above 0.
+// seenPlugins carries that memory from pass to pass.
+bool pluginsGone(const BlockView& view, bool& seenPlugins) noexcept;
 
 // True when some record's x, y or z lies below -0.0001 or above 1.0001.
 bool hasOutOfRange(std::span<const PointRecord> records) noexcept;
