@@ -94,6 +94,9 @@ OfxStatus createInstance(PluginFactory* factory, const void* handle) {
   if (!instance)
     return kOfxStatFailed;
   props.setPointer(kOfxPropInstanceData, instance.get());
+  // A host that dropped the pointer could never reach (or destroy) the instance.
+  if (props.getPointer(kOfxPropInstanceData) != instance.get())
+    throwSuiteStatusException(kOfxStatErrBadHandle);
   instance.release();
   return kOfxStatOK;
 }

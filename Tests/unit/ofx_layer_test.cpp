@@ -529,6 +529,14 @@ TEST_F(OfxLayer, ThrowingConstructorFailsCreateWithItsStatus) {
   EXPECT_EQ(gRec.live, 0);
 }
 
+TEST_F(OfxLayer, HostThatCannotKeepTheInstanceGetsNoneLeaked) {
+  FakeEffect e;
+  e.props.refused = {kOfxPropInstanceData};
+  e.props.values[kOfxImageEffectPropContext] = {std::string(kOfxImageEffectContextFilter)};
+  EXPECT_NE(action(kOfxActionCreateInstance, &e), kOfxStatOK);
+  EXPECT_EQ(gRec.live, 0);
+}
+
 TEST_F(OfxLayer, RenderReceivesItsArguments) {
   FakeEffect e;
   makeInstance(e);
