@@ -325,6 +325,11 @@ int renderCommand(const std::vector<std::string>& args, std::ostream& out, std::
     err << "orvalis-host: " << error << "\n" << usage();
     return 1;
   }
+  if (!canWriteImage(o.output)) {
+    err << "orvalis-host: cannot write " << o.output << ": unknown file type (image files: " << supportedImageFormats()
+        << ")\n";
+    return 1;
+  }
   auto bundle = Bundle::load(o.bundle, error);
   if (!bundle) {
     err << "orvalis-host: " << error << "\n";

@@ -7,6 +7,8 @@ std::string supportedImageFormats() { return "PFM (float, RGB), PAM (8/16-bit RG
 
 namespace detail {
 
+bool libraryCanWrite(const std::string&) { return false; }
+
 std::shared_ptr<ImageBuffer> readWithLibrary(const std::string& path, std::string& error) {
   error = path + ": unsupported file type (this build reads " + supportedImageFormats() + ")";
   return nullptr;

@@ -19,6 +19,8 @@ bool writeImage(const std::string& path, const ImageBuffer& image, std::string& 
   return detail::writeWithLibrary(path, image, error);
 }
 
+bool canWriteImage(const std::string& path) { return detail::isNetpbmName(path) || detail::libraryCanWrite(path); }
+
 namespace {
 
 void hueToRgb(float hue, float rgb[3]) {

@@ -19,6 +19,9 @@ std::shared_ptr<ImageBuffer> readImage(const std::string& path, std::string& err
 // formats without alpha drop it.
 bool writeImage(const std::string& path, const ImageBuffer& image, std::string& error);
 
+// True when writeImage knows the format of this file name.
+bool canWriteImage(const std::string& path);
+
 // The file formats this build reads and writes, for the usage text.
 std::string supportedImageFormats();
 
@@ -32,7 +35,9 @@ namespace detail {
 // extension is not one of them (error stays empty) or the file is bad.
 std::shared_ptr<ImageBuffer> readNetpbm(const std::string& path, std::string& error);
 bool writeNetpbm(const std::string& path, const ImageBuffer& image, std::string& error, bool& handled);
+bool isNetpbmName(const std::string& path);
 // OpenImageIO, where the build has it.
+bool libraryCanWrite(const std::string& path);
 std::shared_ptr<ImageBuffer> readWithLibrary(const std::string& path, std::string& error);
 bool writeWithLibrary(const std::string& path, const ImageBuffer& image, std::string& error);
 }  // namespace detail

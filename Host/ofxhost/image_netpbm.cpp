@@ -81,6 +81,8 @@ std::shared_ptr<ImageBuffer> fail(std::string& error, const std::string& path, c
 
 }  // namespace
 
+bool isNetpbmName(const std::string& path) { return isOurs(lowerExtension(path)); }
+
 std::shared_ptr<ImageBuffer> readNetpbm(const std::string& path, std::string& error) {
   error.clear();
   if (!isOurs(lowerExtension(path))) return nullptr;

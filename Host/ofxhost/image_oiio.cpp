@@ -14,6 +14,12 @@ std::string supportedImageFormats() {
 
 namespace detail {
 
+bool libraryCanWrite(const std::string& path) {
+  const bool known = OIIO::ImageOutput::create(path) != nullptr;
+  if (!known) OIIO::geterror();  // consume the library's pending error
+  return known;
+}
+
 std::shared_ptr<ImageBuffer> readWithLibrary(const std::string& path, std::string& error) {
   auto in = OIIO::ImageInput::open(path);
   if (!in) {

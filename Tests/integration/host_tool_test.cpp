@@ -219,6 +219,8 @@ TEST(HostToolRun, DescribeAndErrorsGiveExitCodes) {
   EXPECT_NE(err.find("usage"), std::string::npos);
   EXPECT_EQ(run({"render", HOST_PROBE_BUNDLE, "--depth", "8"}, out, err), 1);  // no output
   EXPECT_EQ(run({"render", HOST_PROBE_BUNDLE, "--output", "x.pam", "--depth", "12"}, out, err), 1);
+  EXPECT_EQ(run({"render", HOST_PROBE_BUNDLE, "--output", "x.unknownformat", "--depth", "8"}, out, err), 1);
+  EXPECT_NE(err.find("x.unknownformat"), std::string::npos);
   EXPECT_EQ(run({"render", HOST_PROBE_BUNDLE, "--output", "x.pam", "--depth", "8", "--param", "mode=9"}, out, err), 1);
 }
 
