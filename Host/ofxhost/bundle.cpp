@@ -3,6 +3,8 @@
 #include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <map>
+#include <mutex>
 
 #include "host_loader.h"
 #include "objects.h"
@@ -19,6 +21,17 @@ fs::path pathFromUtf8(const std::string& s) { return fs::path(std::u8string(s.be
 std::string utf8(const fs::path& p) {
   const std::u8string u = p.u8string();
   return std::string(u.begin(), u.end());
+}
+
+// Binaries loaded in this process: a second load of the same file shares the
+// first one's state, so that a plug-in sees one kOfxActionLoad and one unload.
+std::mutex& loadedMutex() {
+  static std::mutex m;
+  return m;
+}
+std::map<std::string, std::weak_ptr<BundleState>>& loadedBinaries() {
+  static std::map<std::string, std::weak_ptr<BundleState>> m;
+  return m;
 }
 
 bool succeeded(OfxStatus s) { return s == kOfxStatOK || s == kOfxStatReplyDefault; }
@@ -160,7 +173,13 @@ std::unique_ptr<Bundle> Bundle::load(const std::string& path, std::string& error
       const fs::path contents = p.parent_path().parent_path();
       bundleRoot = contents.filename() == "Contents" ? contents.parent_path() : p.parent_path();
     }
-    binary = fs::absolute(binary, ec);
+    binary = fs::weakly_canonical(fs::absolute(binary, ec), ec);
+    std::lock_guard loadedLock(loadedMutex());
+    if (auto shared = loadedBinaries()[utf8(binary)].lock()) {
+      std::unique_ptr<Bundle> bundle(new Bundle());
+      bundle->state_ = std::move(shared);
+      return bundle;
+    }
     auto state = std::make_shared<BundleState>();
     state->binaryPath = utf8(binary);
     state->bundlePath = utf8(fs::absolute(bundleRoot, ec));
@@ -188,6 +207,7 @@ std::unique_ptr<Bundle> Bundle::load(const std::string& path, std::string& error
       rec->plugin = plugin;
       state->plugins.push_back(std::move(rec));
     }
+    loadedBinaries()[state->binaryPath] = state;
     std::unique_ptr<Bundle> bundle(new Bundle());
     bundle->state_ = std::move(state);
     return bundle;

@@ -343,7 +343,7 @@ TEST(HostInstances, SeveralInstancesKeepTheirOwnValuesAndMessages) {
   a->pressButton("bump");
   EXPECT_EQ(a->value("count"), std::vector<double>{3});
   EXPECT_EQ(b->value("count"), std::vector<double>{4});
-  EXPECT_EQ(b->messages().size(), 1u);  // only its "created"
+  EXPECT_EQ(b->messages().size(), 2u);  // only its "created" and "loads"
 }
 
 TEST(HostInstances, AnInstanceMayOutliveItsBundleObject) {
@@ -398,6 +398,18 @@ TEST(HostLoading, TheBinaryItselfLoadsAsWellAsTheBundle) {
   auto direct = Bundle::load(bundle->binaryPath(), error);
   ASSERT_TRUE(direct) << error;
   EXPECT_EQ(direct->describe(0).identifier, "com.orvalis.test.HostProbe");
+  // One binary, one plug-in state.
+  auto a = bundle->createInstance(0);
+  auto b = direct->createInstance(0);
+  ASSERT_TRUE(a && b);
+  int reports = 0;
+  for (const Instance* i : {a.get(), b.get()})
+    for (const auto& m : i->messages()) {
+      if (m.id != "loads") continue;
+      ++reports;
+      EXPECT_EQ(m.text, "1");  // loaded once, not once per bundle object
+    }
+  EXPECT_EQ(reports, 2);
 }
 
 }  // namespace
