@@ -17,8 +17,10 @@ function(orvalis_plugin_test name)
   if(WIN32)
     set(env "TEMP=Z:${scratch}/tmp" "TMP=Z:${scratch}/tmp" "APPDATA=Z:${scratch}/state")
   else()
+    # No display: a viewer started by a test cannot open a window and stays
+    # behind no test.
     set(env "TMPDIR=${scratch}/tmp" "XDG_RUNTIME_DIR=${scratch}/tmp" "XDG_STATE_HOME=${scratch}/state"
-            "XDG_CONFIG_HOME=${scratch}/config")
+            "XDG_CONFIG_HOME=${scratch}/config" "DISPLAY=")
   endif()
   orvalis_add_test(NAME ${name}
     SOURCES ${P_SOURCES}

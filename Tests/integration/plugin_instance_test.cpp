@@ -3,6 +3,9 @@
 // shared block mirrors it, syncPrivateData and destruction.
 #include "plugin_support.h"
 
+#include <filesystem>
+
+#include "orvalis/platform/paths.h"
 #include "orvalis/platform/process.h"
 
 using namespace plugin_test;
@@ -195,4 +198,37 @@ TEST_F(PluginInstance, PluginCountFollowsInstancesInAndOut) {
         EXPECT_EQ(block().pluginCount(), before + 2);
     }
     EXPECT_EQ(block().pluginCount(), before);
+}
+
+TEST_F(PluginInstance, OpenViewerTellsTheUserThroughTheHostAndKeepsOneSnapshot) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows tells the user in a message box";
+#else
+    // No display (DISPLAY is empty for this test): whether the viewer is
+    // missing or cannot open its window, the outcome reaches the host's
+    // message suite, once per press, in CubeMap mode too.
+    auto countSnapshots = [] {
+        int snapshots = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(orvalis::platform::tempFolder())) {
+            const std::string name = entry.path().filename().string();
+            if (name.rfind("qvt", 0) == 0 && name.size() > 4 && name.substr(name.size() - 4) == ".tmp") {
+                ++snapshots;
+            }
+        }
+        return snapshots;
+    };
+    const int before = countSnapshots();  // earlier processes leave theirs
+    auto inst = newInstance({{"pluginMode", {kCubeMap}}});
+    ASSERT_NE(inst, nullptr);
+    ASSERT_EQ(inst->pressButton("open3DViewer"), kOfxStatOK);
+    ASSERT_EQ(inst->pressButton("open3DViewer"), kOfxStatOK);
+    const auto messages = inst->messages();
+    ASSERT_EQ(messages.size(), 2u);
+    for (const auto& m : messages) {
+        EXPECT_EQ(m.id.rfind("Orvalis", 0), 0u) << m.id;
+        EXPECT_FALSE(m.text.empty());
+    }
+    // Launch snapshots: at most one per host process is left behind.
+    EXPECT_LE(countSnapshots() - before, 1);
+#endif
 }
