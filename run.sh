@@ -21,4 +21,9 @@ echo "=== CubeMap mode: the sample frame with its cube map, 8-bit"
 
 echo "=== 3D visualization mode: the sample frame's cloud, float"
 "$host" render "$bundle" --sample 1920x1080 --depth float --param pluginMode=0 --output "$out/passthrough.exr" --keep-alive 1000
+# The cloud also went to the points file in the user's private temporary folder.
+tmp="${XDG_RUNTIME_DIR:-${TMPDIR:-/tmp}/orvalis-$(id -u)}"
+if [ -f "$tmp/ov_points.bin" ]; then
+  echo "published $(od -An -tu4 -N4 "$tmp/ov_points.bin" | tr -d ' ') points: $tmp/ov_points.bin (and its config file beside it)"
+fi
 echo "Output images are in $out/"

@@ -403,8 +403,6 @@ int renderCommand(const std::vector<std::string>& args, std::ostream& out, std::
     return 3;
   }
   out << "rendered frame " << number(o.time) << " in " << number(std::round(ms * 10) / 10) << " ms\n";
-  if (instance->outstandingImages() != 0)
-    out << "warning: the plug-in kept " << instance->outstandingImages() << " image(s) it fetched\n";
   if (!writeImage(o.output, *output, error)) {
     err << "orvalis-host: " << error << "\n";
     return 4;
@@ -412,6 +410,10 @@ int renderCommand(const std::vector<std::string>& args, std::ostream& out, std::
   out << "wrote " << o.output << "\n";
   // Let background threads of the plug-in finish before the instance goes.
   if (o.keepAliveMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(o.keepAliveMs));
+  // A plug-in may hold a fetched image past the render (a queued job); one
+  // still held now is worth a word.
+  if (instance->outstandingImages() != 0)
+    out << "warning: the plug-in still holds " << instance->outstandingImages() << " image(s) it fetched\n";
   instance.reset();
   return 0;
 }
