@@ -26,9 +26,9 @@ std::shared_ptr<ImageBuffer> readWithLibrary(const std::string& path, std::strin
     error = path + ": " + OIIO::geterror();
     return nullptr;
   }
-  const OIIO::ImageSpec& spec = in->spec();
-  const long long w = spec.width, h = spec.height;
-  const int nch = spec.nchannels;
+  const OIIO::ImageSpec layout = in->spec_dimensions(0, 0);
+  const long long w = layout.width, h = layout.height;
+  const int nch = layout.nchannels;
   if (w <= 0 || h <= 0 || w * h > (1LL << 28) || nch <= 0) {
     error = path + ": unsupported image size";
     return nullptr;
@@ -64,9 +64,9 @@ bool writeWithLibrary(const std::string& path, const ImageBuffer& image, std::st
   const OIIO::TypeDesc type = image.depth() == Depth::UByte    ? OIIO::TypeDesc::UINT8
                               : image.depth() == Depth::UShort ? OIIO::TypeDesc::UINT16
                                                                : OIIO::TypeDesc::FLOAT;
-  OIIO::ImageSpec spec(image.width(), image.height(), 4, type);
-  spec.alpha_channel = 3;
-  if (!out->open(path, spec)) {
+  OIIO::ImageSpec layout(image.width(), image.height(), 4, type);
+  layout.alpha_channel = 3;
+  if (!out->open(path, layout)) {
     error = path + ": " + out->geterror();
     return false;
   }

@@ -3,6 +3,7 @@
 #include "plugin_support.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 
 #include "app/exchange_reader.h"
@@ -74,7 +75,9 @@ TEST_F(PluginCloud, AnHdFramePublishes49766Points) {
 #endif
     const std::string folder = orvalis::platform::tempFolder();
     ASSERT_FALSE(folder.empty());
-    EXPECT_EQ(pointsFileCount(folder + "ov_points.bin"), 49'766u);
+    // The files follow the block within the same publish.
+    EXPECT_TRUE(waitFor([&] { return pointsFileCount(folder + "ov_points.bin") == 49'766u; }));
+    ASSERT_TRUE(waitFor([&] { return std::filesystem::exists(folder + "ov_points_config.bin"); }));
     std::ifstream config(folder + "ov_points_config.bin", std::ios::binary);
     float size = 0;
     config.read(reinterpret_cast<char*>(&size), sizeof size);

@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "Shared/exchange.h"
+#include "Tests/support/run_program.h"
 #include "ofxhost/host.h"
 #include "orvalis/platform/paths.h"
 #include "orvalis/platform/shared_memory.h"
@@ -129,15 +130,7 @@ inline std::uint64_t instanceNumber(ofxhost::Instance& instance, const BlockRead
 
 // Runs a helper program beside this one and returns its exit status.
 inline int runProgram(const std::string& program, const std::vector<std::string>& arguments) {
-    std::string command = "\"" + programFolder() + program + "\"";
-    for (const std::string& argument : arguments) {
-        command += " \"" + argument + "\"";
-    }
-#ifdef _WIN32
-    // cmd.exe strips the outermost pair of quotes of a quoted command line.
-    command = "\"" + command + "\"";
-#endif
-    return std::system(command.c_str());
+    return test_support::runProgramAt(programFolder() + program, arguments);
 }
 
 }  // namespace plugin_test

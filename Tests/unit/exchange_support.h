@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "Tests/support/run_program.h"
 #include "Shared/exchange.h"
 #include "orvalis/platform/clock.h"
 #include "orvalis/platform/paths.h"
@@ -136,23 +137,11 @@ inline std::string programFolder() {
     return cut == std::string::npos ? std::string() : self.substr(0, cut + 1);
 }
 
-// Runs a program beside this one with the arguments (no blanks or quotes
-// in them), its output going to outputPath when that is not empty; returns
-// what std::system returns.
+// Runs a program beside this one with the arguments, its output going to
+// outputPath when that is not empty; returns its exit code.
 inline int runProgram(const std::string& program, const std::vector<std::string>& arguments,
                       const std::string& outputPath = {}) {
-    std::string command = "\"" + programFolder() + program + "\"";
-    for (const std::string& argument : arguments) {
-        command += " " + argument;
-    }
-    if (!outputPath.empty()) {
-        command += " > \"" + outputPath + "\"";
-    }
-#ifdef _WIN32
-    // cmd.exe strips the outermost pair of quotes of a quoted command line.
-    command = "\"" + command + "\"";
-#endif
-    return std::system(command.c_str());
+    return test_support::runProgramAt(programFolder() + program, arguments, outputPath);
 }
 
 }  // namespace exchange_test
