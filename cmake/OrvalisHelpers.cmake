@@ -22,6 +22,8 @@ function(orvalis_add_test)
   cmake_parse_arguments(T "" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS;RESOURCE_LOCK;ENV;DEPENDS_ON" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest_main)
+  # Tests share small helpers under Tests/support.
+  target_include_directories(${T_NAME} PRIVATE ${PROJECT_SOURCE_DIR})
   orvalis_warnings(${T_NAME})
   if(T_DEPENDS_ON)
     add_dependencies(${T_NAME} ${T_DEPENDS_ON})

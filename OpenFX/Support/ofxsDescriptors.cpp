@@ -107,20 +107,8 @@ void ClipDescriptor::setOptional(bool optional) { props_.setInt(kOfxImageClipPro
 
 // ---- effect descriptor ----
 
-namespace {
-
-PropertySet effectProperties(OfxImageEffectHandle handle) {
-  OfxPropertySetHandle props = nullptr;
-  const OfxStatus st = Private::need(Private::imageEffectSuite().getPropertySet)(handle, &props);
-  if (st != kOfxStatOK || props == nullptr)
-    throwSuiteStatusException(st != kOfxStatOK ? st : kOfxStatErrBadHandle);
-  return PropertySet(props);
-}
-
-}  // namespace
-
 ImageEffectDescriptor::ImageEffectDescriptor(OfxImageEffectHandle handle)
-    : handle_(handle), props_(effectProperties(handle)) {}
+    : handle_(handle), props_(Private::effectPropertySet(handle)) {}
 
 ImageEffectDescriptor::~ImageEffectDescriptor() = default;
 

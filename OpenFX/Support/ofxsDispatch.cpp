@@ -219,6 +219,16 @@ MessageSuite messageSuite() {
   return MessageSuite{gMessageSuiteV2.load(std::memory_order_acquire), gMessageSuiteV1.load(std::memory_order_acquire)};
 }
 
+PropertySet effectPropertySet(OfxImageEffectHandle handle) {
+  if (handle == nullptr)
+    throwSuiteStatusException(kOfxStatErrBadHandle);
+  OfxPropertySetHandle props = nullptr;
+  const OfxStatus st = Private::need(Private::imageEffectSuite().getPropertySet)(handle, &props);
+  if (st != kOfxStatOK || props == nullptr)
+    throwSuiteStatusException(st != kOfxStatOK ? st : kOfxStatErrBadHandle);
+  return PropertySet(props);
+}
+
 void logFailure(const char* what, OfxStatus status, const char* detail) noexcept {
   Log::print("OFX: %s failed with %s: %s", what != nullptr ? what : "(null action)", mapStatusToString(status),
              detail != nullptr ? detail : "");

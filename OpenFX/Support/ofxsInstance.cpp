@@ -112,23 +112,10 @@ Image* Clip::fetchImage(double time) {
 
 // ---- effect instance ----
 
-namespace {
-
-PropertySet instanceProperties(OfxImageEffectHandle handle) {
-  if (handle == nullptr)
-    throwSuiteStatusException(kOfxStatErrBadHandle);
-  OfxPropertySetHandle props = nullptr;
-  const OfxStatus st = Private::need(Private::imageEffectSuite().getPropertySet)(handle, &props);
-  if (st != kOfxStatOK || props == nullptr)
-    throwSuiteStatusException(st != kOfxStatOK ? st : kOfxStatErrBadHandle);
-  return PropertySet(props);
-}
-
-}  // namespace
 
 ImageEffect::ImageEffect(OfxImageEffectHandle handle)
     : handle_(handle),
-      props_(instanceProperties(handle)),
+      props_(Private::effectPropertySet(handle)),
       context_(mapContextStringToEnum(props_.getString(kOfxImageEffectPropContext, 0, ""))) {
   OfxParamSetHandle paramSet = nullptr;
   const OfxStatus st = Private::need(Private::imageEffectSuite().getParamSet)(handle, &paramSet);

@@ -5,6 +5,7 @@
 #include "ofxMemory.h"
 #include "ofxMultiThread.h"
 #include "ofxsCore.h"
+#include "ofxsProperty.h"
 
 namespace OFX::Private {
 
@@ -35,6 +36,10 @@ Fn need(Fn fn) {
     throwSuiteStatusException(kOfxStatErrMissingHostFeature);
   return fn;
 }
+
+// The property set of an effect (descriptor or instance); throws
+// Exception::Suite when the handle is null or the host gives none.
+PropertySet effectPropertySet(OfxImageEffectHandle handle);
 
 // Logs a failure of that action (no throw).
 void logFailure(const char* what, OfxStatus status, const char* detail) noexcept;

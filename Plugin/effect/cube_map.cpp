@@ -33,20 +33,6 @@ inline bool mapColour(const CubeMapLayout& layout, float fx, float fy, Rgba& c) 
 }
 
 template <class Pix>
-inline float loadUnit(const unsigned char* p) noexcept
-{
-    Pix v;
-    std::memcpy(&v, p, sizeof v);
-    if constexpr (std::is_same_v<Pix, std::uint8_t>) {
-        return static_cast<float>(v) / 255.0f;
-    } else if constexpr (std::is_same_v<Pix, std::uint16_t>) {
-        return static_cast<float>(v) / 65535.0f;
-    } else {
-        return v;
-    }
-}
-
-template <class Pix>
 inline Rgba loadRgbaAs(const unsigned char* p) noexcept
 {
     return Rgba{loadUnit<Pix>(p), loadUnit<Pix>(p + sizeof(Pix)), loadUnit<Pix>(p + 2 * sizeof(Pix)),

@@ -4,7 +4,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <limits>
+#include <type_traits>
 
 namespace orvalis::plugin {
 
@@ -89,6 +91,23 @@ inline unsigned char* pixelAddress(const MutablePixelView& v, int px, int py) no
 {
     return static_cast<unsigned char*>(v.data) + static_cast<std::ptrdiff_t>(py) * v.rowBytes
            + static_cast<std::ptrdiff_t>(px) * bytesPerPixel(v.depth);
+}
+
+// A component as a float in the image's own scale (byte / 255, short /
+// 65535, float unchanged). Loads go through memcpy because hosts may hand
+// over rows at any byte stride.
+template <class Pix>
+inline float loadUnit(const unsigned char* p) noexcept
+{
+    Pix v;
+    std::memcpy(&v, p, sizeof v);
+    if constexpr (std::is_same_v<Pix, std::uint8_t>) {
+        return static_cast<float>(v) / 255.0f;
+    } else if constexpr (std::is_same_v<Pix, std::uint16_t>) {
+        return static_cast<float>(v) / 65535.0f;
+    } else {
+        return v;
+    }
 }
 
 }  // namespace orvalis::plugin

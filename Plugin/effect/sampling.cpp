@@ -9,22 +9,6 @@ namespace orvalis::plugin {
 
 namespace {
 
-// A component as a float in the image's own scale. Loads go through memcpy
-// because hosts may hand over rows at any byte stride.
-template <class Pix>
-inline float loadUnit(const unsigned char* p) noexcept
-{
-    Pix v;
-    std::memcpy(&v, p, sizeof v);
-    if constexpr (std::is_same_v<Pix, std::uint8_t>) {
-        return static_cast<float>(v) / 255.0f;
-    } else if constexpr (std::is_same_v<Pix, std::uint16_t>) {
-        return static_cast<float>(v) / 65535.0f;
-    } else {
-        return v;
-    }
-}
-
 template <class Pix>
 inline Rgb loadRgb(const unsigned char* p) noexcept
 {

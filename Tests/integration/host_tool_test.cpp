@@ -2,6 +2,8 @@
 // files, the sample frame and whole runs of describe and render.
 #include <gtest/gtest.h>
 
+#include "Tests/support/scratch_folder.h"
+
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -19,23 +21,7 @@ namespace {
 using namespace ofxhost;
 namespace fs = std::filesystem;
 
-// A fresh folder per test, removed afterwards.
-class TempDir {
- public:
-  TempDir() {
-    std::random_device rd;
-    path_ = fs::temp_directory_path() / ("ofxhost-tool-" + std::to_string(rd()) + "-" + std::to_string(rd()));
-    fs::create_directories(path_);
-  }
-  ~TempDir() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-  }
-  std::string file(const std::string& name) const { return (path_ / name).string(); }
-
- private:
-  fs::path path_;
-};
+using TempDir = test_support::ScratchFolder;
 
 PluginDescription probeDescription() {
   std::string error;

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "Tests/support/scratch_folder.h"
+
 #include <atomic>
 #include <filesystem>
 #include <fstream>
@@ -21,27 +23,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A fresh folder per test, removed afterwards.
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        static std::atomic<int> counter{0};
-        path_ = fs::temp_directory_path() /
-                ("orvalis-log-test-" + std::to_string(platform::currentProcessId()) + "-" +
-                 std::to_string(counter++));
-        fs::remove_all(path_);
-        fs::create_directories(path_);
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    const fs::path& path() const { return path_; }
-    std::string str() const { return path_.string(); }
-
-private:
-    fs::path path_;
-};
+using test_support::ScratchFolder;
 
 std::vector<std::string> readLines(const fs::path& file) {
     std::ifstream in(file);

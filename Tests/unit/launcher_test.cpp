@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "Tests/support/scratch_folder.h"
+
 #include <atomic>
 #include <cstring>
 #include <filesystem>
@@ -20,25 +22,7 @@ namespace {
 namespace fs = std::filesystem;
 using exchange::PointRecord;
 
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        static std::atomic<int> counter{0};
-        path_ = fs::temp_directory_path() /
-                ("orvalis-launcher-test-" + std::to_string(platform::currentProcessId()) + "-" +
-                 std::to_string(counter++));
-        fs::remove_all(path_);
-        fs::create_directories(path_);
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
+using test_support::ScratchFolder;
 
 // Runs the test from another current directory, where the bare name is
 // looked up.
