@@ -29,7 +29,8 @@ struct HeapBlock {
     std::unique_ptr<std::uint64_t[]> memory;
 };
 
-// Arg: points in the cloud (49,766 = an HD frame at "50%", 99,777 at "100%").
+// Arg: points in the cloud (49,766 = an HD frame at "50%", 99,777 at "100%",
+// 1,000,000 = the most the block holds).
 void BM_HistoryAndBlock(benchmark::State& state) {
     const PointList points = cloud(static_cast<std::size_t>(state.range(0)));
     ResultHistory history(120);
@@ -38,12 +39,12 @@ void BM_HistoryAndBlock(benchmark::State& state) {
     setOwner(view, 1, 1);
     std::atomic<std::uint64_t> counter{1};
     orvalis::bench::runAgainstMemcpy(state, points.size() * sizeof(PointRecord), [&] {
-        history.append(points);
+        history.append(PointList(points));  // the worker hands over the cloud it sampled
         const auto newest = history.newest();
         publishCloud(view, 1, 1, *newest, 4.0f, {}, counter);
     });
 }
-BENCHMARK(BM_HistoryAndBlock)->Arg(49'766)->Arg(99'777)->UseManualTime();
+BENCHMARK(BM_HistoryAndBlock)->Arg(49'766)->Arg(99'777)->Arg(1'000'000)->UseManualTime();
 
 // The same with the points files of every publish in the temporary folder.
 void BM_PublishWithFiles(benchmark::State& state) {
@@ -57,6 +58,6 @@ void BM_PublishWithFiles(benchmark::State& state) {
         publishCloud(view, 1, 1, points, 4.0f, folder, counter);
     });
 }
-BENCHMARK(BM_PublishWithFiles)->Arg(49'766)->Arg(99'777)->UseManualTime();
+BENCHMARK(BM_PublishWithFiles)->Arg(49'766)->Arg(99'777)->Arg(1'000'000)->UseManualTime();
 
 }  // namespace

@@ -258,7 +258,10 @@ void Orvalis::changedParam(const OFX::InstanceChangedArgs& /*args*/, const std::
         openViewer(
             [this] {
                 std::lock_guard lock(recordsMutex_);
-                return std::vector<exchange::PointRecord>(currentRecords_.begin(), currentRecords_.end());
+                if (!currentRecords_) {
+                    return std::vector<exchange::PointRecord>{};
+                }
+                return std::vector<exchange::PointRecord>(currentRecords_->begin(), currentRecords_->end());
             },
             notifier);
     } else if (paramName == kParamFrameRate) {
@@ -369,13 +372,13 @@ void Orvalis::processJob(RenderJob job) {
     const int downsample = downsample_ ? downsample_->getValue() : -1;  // -1: the default cap
     const PixelView view = readView(*image);
 
-    PointRecordList records = samplePoints(view, crop, downsample);
-    if (isUsable(view) && !records.empty()) {
+    auto records = std::make_shared<const PointList>(samplePoints(view, crop, downsample));
+    if (isUsable(view) && !records->empty()) {
         {
             std::lock_guard lock(recordsMutex_);
             currentRecords_ = records;
         }
-        resultHistory_.append(std::move(records));
+        resultHistory_.append(records);
         publish();
     }
 
@@ -392,7 +395,7 @@ void Orvalis::publish() {
     if (view && !isOwner(*view, instanceNumber_, processId_)) {
         return;  // only the owner writes
     }
-    const std::optional<PointList> newest = resultHistory_.newest();
+    const SharedPoints newest = resultHistory_.newest();
     if (!newest) {
         return;
     }

@@ -117,7 +117,7 @@ private:
 
     ResultHistory resultHistory_;
     std::mutex recordsMutex_;
-    PointRecordList currentRecords_;
+    SharedPoints currentRecords_;  // the latest complete result; null before the first
     std::mutex publishMutex_;
 
     JobQueue jobs_;

@@ -148,25 +148,28 @@ std::uint64_t ResultHistory::capacity() const {
     return capacity_;
 }
 
-void ResultHistory::append(const PointList& points) {
-    append(PointList(points));  // copied outside the lock
+void ResultHistory::append(PointList points) {
+    append(std::make_shared<const PointList>(std::move(points)));
 }
 
-void ResultHistory::append(PointList&& points) {
-    PointList entry(std::move(points));
-    std::lock_guard lock(mutex_);
-    while (!entries_.empty() && entries_.size() >= capacity_) {
-        entries_.pop_front();
+void ResultHistory::append(SharedPoints points) {
+    if (!points) {
+        return;
     }
-    entries_.push_back(std::move(entry));
+    SharedPoints dropped;  // freed after the lock is let go
+    {
+        std::lock_guard lock(mutex_);
+        while (!entries_.empty() && entries_.size() >= capacity_) {
+            dropped = std::move(entries_.front());
+            entries_.pop_front();
+        }
+        entries_.push_back(std::move(points));
+    }
 }
 
-std::optional<PointList> ResultHistory::newest() const {
+SharedPoints ResultHistory::newest() const {
     std::lock_guard lock(mutex_);
-    if (entries_.empty()) {
-        return std::nullopt;
-    }
-    return entries_.back();
+    return entries_.empty() ? nullptr : entries_.back();
 }
 
 std::size_t ResultHistory::size() const {

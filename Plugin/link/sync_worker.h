@@ -112,6 +112,9 @@ private:
 
 // A list of point records (the result of one sampled frame).
 using PointList = PointRecordList;
+// A finished cloud: never changed once made, so that the history, the
+// current records and a publish share it instead of copying it.
+using SharedPoints = std::shared_ptr<const PointList>;
 
 // Bounded FIFO of recent results; the newest is what a publish writes.
 class ResultHistory {
@@ -122,18 +125,18 @@ public:
     void setCapacity(std::uint64_t capacity);
     std::uint64_t capacity() const;
 
-    // Appends a copy, dropping the oldest entry when full.
-    void append(const PointList& points);
-    void append(PointList&& points);
+    // Appends a cloud, dropping the oldest entry when full.
+    void append(SharedPoints points);
+    void append(PointList points);
 
-    // A copy of the newest entry; nullopt when empty.
-    std::optional<PointList> newest() const;
+    // The newest entry; null when empty.
+    SharedPoints newest() const;
 
     std::size_t size() const;
 
 private:
     mutable std::mutex mutex_;
-    std::deque<PointList> entries_;
+    std::deque<SharedPoints> entries_;
     std::uint64_t capacity_;
 };
 

@@ -217,7 +217,7 @@ TEST(ResultHistory, KeepsTheNewestEntriesUpToItsCapacity) {
     }
     EXPECT_EQ(history.size(), 3u);
     auto newest = history.newest();
-    ASSERT_TRUE(newest.has_value());
+    ASSERT_TRUE(newest);
     EXPECT_EQ((*newest)[0].x, 5.0f);
 }
 
@@ -236,7 +236,7 @@ TEST(ResultHistory, ShrinkingDropsTheOldestEntries) {
 
 TEST(ResultHistory, EmptyHistoryHasNoNewest) {
     ResultHistory history;
-    EXPECT_FALSE(history.newest().has_value());
+    EXPECT_FALSE(history.newest());
 }
 
 TEST(ResultHistory, CapacityIsFiveSecondsAtTheChosenRate) {
