@@ -24,7 +24,7 @@ function(orvalis_plugin_test name)
   endif()
   orvalis_add_test(NAME ${name}
     SOURCES ${P_SOURCES}
-    LIBS OfxHost OrvalisShared OrvalisPlatform
+    LIBS OfxHost VantorelCore OrvalisShared OrvalisPlatform
     LABELS ${P_LABELS}
     RESOURCE_LOCK shared_block
     ENV ${env}
@@ -34,7 +34,6 @@ function(orvalis_plugin_test name)
 endfunction()
 
 set(_plugin_dir ${PROJECT_SOURCE_DIR}/Tests/integration)
-set(_viewer_reader ${PROJECT_SOURCE_DIR}/Viewer/app/exchange_reader.cpp)
 
 orvalis_plugin_test(integration_plugin_describe SOURCES ${_plugin_dir}/plugin_describe_test.cpp)
 # Its own process: instance numbers start at 1 only in a fresh one.
@@ -46,7 +45,8 @@ target_compile_definitions(integration_plugin_processes PRIVATE
   HOLDER_PROGRAM="$<TARGET_FILE_NAME:plugin_holder>")
 orvalis_plugin_test(integration_plugin_render SOURCES ${_plugin_dir}/plugin_render_test.cpp
   LABELS threads)
-orvalis_plugin_test(integration_plugin_cloud SOURCES ${_plugin_dir}/plugin_cloud_test.cpp ${_viewer_reader}
-  LABELS threads)
-orvalis_plugin_test(integration_plugin_stress SOURCES ${_plugin_dir}/plugin_stress_test.cpp ${_viewer_reader}
+orvalis_plugin_test(integration_plugin_cloud SOURCES ${_plugin_dir}/plugin_cloud_test.cpp
+  LABELS threads DEPENDS_ON exchange_peek)
+target_compile_definitions(integration_plugin_cloud PRIVATE EXCHANGE_PEEK="$<TARGET_FILE_NAME:exchange_peek>")
+orvalis_plugin_test(integration_plugin_stress SOURCES ${_plugin_dir}/plugin_stress_test.cpp
   LABELS threads)
