@@ -47,16 +47,21 @@ std::string statusText(OfxStatus s) {
   return "status " + std::to_string(s);
 }
 
+// The three labels; a host shows the label where a short or long one is missing.
+void readLabels(const PropertySet& s, std::string& label, std::string& shortLabel, std::string& longLabel) {
+  label = s.stringValue(kOfxPropLabel);
+  shortLabel = s.stringValue(kOfxPropShortLabel);
+  longLabel = s.stringValue(kOfxPropLongLabel);
+  if (shortLabel.empty()) shortLabel = label;
+  if (longLabel.empty()) longLabel = label;
+}
+
 ParamInfo paramInfo(const ParamObj& p) {
   ParamInfo info;
   const PropertySet& s = p.props;
   info.name = p.name;
   info.type = p.type;
-  info.label = s.stringValue(kOfxPropLabel);
-  info.shortLabel = s.stringValue(kOfxPropShortLabel);
-  info.longLabel = s.stringValue(kOfxPropLongLabel);
-  if (info.shortLabel.empty()) info.shortLabel = info.label;
-  if (info.longLabel.empty()) info.longLabel = info.label;
+  readLabels(s, info.label, info.shortLabel, info.longLabel);
   info.hint = s.stringValue(kOfxParamPropHint);
   info.parent = s.stringValue(kOfxParamPropParent);
   info.options = s.strings(kOfxParamPropChoiceOption);
@@ -243,11 +248,7 @@ PluginDescription Bundle::describe(int index, const std::string& context) {
     return d;
   }
   const PropertySet& s = e->props;
-  d.label = s.stringValue(kOfxPropLabel);
-  d.shortLabel = s.stringValue(kOfxPropShortLabel);
-  d.longLabel = s.stringValue(kOfxPropLongLabel);
-  if (d.shortLabel.empty()) d.shortLabel = d.label;
-  if (d.longLabel.empty()) d.longLabel = d.label;
+  readLabels(s, d.label, d.shortLabel, d.longLabel);
   d.grouping = s.stringValue(kOfxImageEffectPluginPropGrouping);
   d.description = s.stringValue(kOfxPropPluginDescription);
   d.contexts = s.strings(kOfxImageEffectPropSupportedContexts);

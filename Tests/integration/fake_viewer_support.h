@@ -4,6 +4,7 @@
 #pragma once
 
 #include "link/launcher.h"
+#include "Tests/support/launcher_notifier.h"
 
 #include <orvalis/platform/process.h>
 
@@ -21,31 +22,9 @@ namespace orvalis::plugin::testing {
 
 namespace fs = std::filesystem;
 
-struct Message {
-    std::string text, title;
-    platform::MessageIcon icon;
-};
+using test_support::Message;
+using test_support::RecordingNotifier;
 
-struct RecordingNotifier : Notifier {
-    std::vector<Message> messages;
-    void show(std::string_view text, std::string_view title, platform::MessageIcon icon) override {
-        messages.push_back({std::string(text), std::string(title), icon});
-    }
-};
-
-// Each test program removes the one snapshot it leaves behind.
-class SnapshotCleanup : public ::testing::Environment {
-public:
-    void TearDown() override {
-        const std::string last = lastLaunchSnapshot();
-        if (!last.empty()) {
-            std::error_code ignored;
-            std::filesystem::remove(std::filesystem::path(last), ignored);
-        }
-    }
-};
-inline ::testing::Environment* const kSnapshotCleanup =
-    ::testing::AddGlobalTestEnvironment(new SnapshotCleanup);
 
 // The stand-in is built beside the test program, which holds the launcher.
 inline fs::path fakeViewerProgram() {

@@ -1,6 +1,7 @@
 // The launcher's search list, its snapshot and the launches that fail before
 // a viewer runs.
 #include "link/launcher.h"
+#include "Tests/support/launcher_notifier.h"
 
 #include <orvalis/platform/paths.h>
 
@@ -37,17 +38,8 @@ private:
     fs::path saved_;
 };
 
-struct Message {
-    std::string text, title;
-    platform::MessageIcon icon;
-};
-
-struct RecordingNotifier : Notifier {
-    std::vector<Message> messages;
-    void show(std::string_view text, std::string_view title, platform::MessageIcon icon) override {
-        messages.push_back({std::string(text), std::string(title), icon});
-    }
-};
+using test_support::Message;
+using test_support::RecordingNotifier;
 
 void touch(const fs::path& file) {
     fs::create_directories(file.parent_path());
@@ -80,19 +72,6 @@ void expectSnapshot(const std::string& path, const std::vector<PointRecord>& rec
     }
 }
 
-// Each test program removes the one snapshot it leaves behind.
-class SnapshotCleanup : public ::testing::Environment {
-public:
-    void TearDown() override {
-        const std::string last = lastLaunchSnapshot();
-        if (!last.empty()) {
-            std::error_code ignored;
-            std::filesystem::remove(std::filesystem::path(last), ignored);
-        }
-    }
-};
-::testing::Environment* const kSnapshotCleanup =
-    ::testing::AddGlobalTestEnvironment(new SnapshotCleanup);
 
 const std::string kExe = kViewerExecutableName;
 
