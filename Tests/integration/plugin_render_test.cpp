@@ -197,12 +197,9 @@ TEST(PassThrough, AReducedScaleRenderQueuesNothing) {
 // ---- arbitration ----
 
 TEST(RenderArbitration, TheActiveInstanceKeepsTheViewerUntilItFallsSilent) {
-    auto a = newInstance();
-    auto b = newInstance();
-    ASSERT_NE(a, nullptr);
-    ASSERT_NE(b, nullptr);
-    BlockReader block;
-    ASSERT_TRUE(block.attached());
+    TwoInstances pair;
+    ASSERT_TRUE(pair.ready());
+    auto& [a, b, block] = pair;
     const std::uint64_t nb = instanceNumber(*b, block);
     const std::uint64_t na = instanceNumber(*a, block);
     ASSERT_NE(na, nb);
@@ -231,12 +228,9 @@ TEST(RenderArbitration, TheActiveInstanceKeepsTheViewerUntilItFallsSilent) {
 }
 
 TEST(RenderArbitration, TheSameSourceNeverTakesOver) {
-    auto a = newInstance();
-    auto b = newInstance();
-    ASSERT_NE(a, nullptr);
-    ASSERT_NE(b, nullptr);
-    BlockReader block;
-    ASSERT_TRUE(block.attached());
+    TwoInstances pair;
+    ASSERT_TRUE(pair.ready());
+    auto& [a, b, block] = pair;
     (void)instanceNumber(*b, block);
     const std::uint64_t na = instanceNumber(*a, block);
 

@@ -66,12 +66,9 @@ void connect(ofxhost::Instance& inst, const Kind& kind, ofxhost::RectI bounds) {
 }  // namespace
 
 TEST(PluginStress, RendersEditsAndChurnWithAReader) {
-    auto a = newInstance();
-    auto b = newInstance();
-    ASSERT_NE(a, nullptr);
-    ASSERT_NE(b, nullptr);
-    BlockReader block;
-    ASSERT_TRUE(block.attached());
+    TwoInstances pair;
+    ASSERT_TRUE(pair.ready());
+    auto& [a, b, block] = pair;
     connect(*a, kA, {0, 0, 200, 100});
     connect(*b, kB, {0, 0, 160, 120});
 

@@ -107,6 +107,15 @@ private:
     std::unique_ptr<orvalis::platform::SharedMemory> memory_;
 };
 
+// Two instances of the bundle and a viewer's look at the block they share
+// (opened after both instances hold it).
+struct TwoInstances {
+    std::unique_ptr<ofxhost::Instance> a = newInstance();
+    std::unique_ptr<ofxhost::Instance> b = newInstance();
+    BlockReader block;
+    bool ready() const { return a && b && block.attached(); }
+};
+
 // Polls `condition` until it holds or the deadline passes (a deadline, not
 // a timing claim: it only bounds a hang).
 template <class Condition>
