@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The main job: builds the Linux bundle, shows what the plug-in describes,
 # renders the built-in sample frame through it in CubeMap mode to an image,
-# and in 3D visualization mode publishes the sample's point cloud.
+# in 3D visualization mode publishes the sample's point cloud, and shows that
+# cloud in the viewer (a picture of its window goes to out/viewer.png).
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/setup-debian.sh
@@ -25,5 +26,16 @@ echo "=== 3D visualization mode: the sample frame's cloud, float"
 tmp="${XDG_RUNTIME_DIR:-${TMPDIR:-/tmp}/orvalis-$(id -u)}"
 if [ -f "$tmp/ov_points.bin" ]; then
   echo "published $(od -An -tu4 -N4 "$tmp/ov_points.bin" | tr -d ' ') points: $tmp/ov_points.bin (and its config file beside it)"
+fi
+
+echo "=== The viewer: the sample frame's cloud in the RGB cube"
+# The host has ended, so the block is gone; the viewer reads the points file
+# the plug-in left in the temporary folder.
+viewer=$bundle/Contents/Linux-x86-64/Vantorel
+if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+  scripts/viewer-picture.sh "$viewer" "$out/viewer.png" --leave-open
+else
+  echo "(no display: the viewer runs on a virtual one and is closed after the picture)"
+  xvfb-run -a -s "-screen 0 1280x1024x24" scripts/viewer-picture.sh "$viewer" "$out/viewer.png"
 fi
 echo "Output images are in $out/"

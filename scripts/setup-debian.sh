@@ -9,6 +9,8 @@ packages=(
   g++-mingw-w64-x86-64-posix wine wine64
   xvfb xauth libx11-dev
   libopenimageio-dev
+  libglfw3-dev libxrandr-dev libgl-dev libgl1-mesa-dri libxtst-dev
+  xdotool imagemagick x11-utils
 )
 
 missing=()

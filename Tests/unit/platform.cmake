@@ -28,7 +28,7 @@ orvalis_add_test(NAME platform_process_test
   LIBS OrvalisPlatform LABELS threads DEPENDS_ON platform_helper_child)
 orvalis_add_test(NAME platform_window_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/platform_window_test.cpp
-  LIBS OrvalisPlatform DEPENDS_ON platform_helper_window)
+  LIBS OrvalisPlatform DEPENDS_ON platform_helper_window RESOURCE_LOCK viewer_window)
 orvalis_add_test(NAME platform_system_info_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/platform_system_info_test.cpp
   LIBS OrvalisPlatform)

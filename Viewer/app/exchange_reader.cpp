@@ -5,6 +5,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <utility>
 
@@ -64,6 +66,19 @@ std::uint64_t sequenceAfterCopy(std::atomic_ref<std::uint64_t> sequence) noexcep
     return sequence.fetch_add(0, std::memory_order_acq_rel);
 }
 
+// Storage for a new cloud. Up to 320 MB for a fallback file: a machine
+// that cannot give it finds nothing this time instead of ending.
+bool allocate(std::vector<PointRecord>& points, std::uint32_t count) noexcept {
+    try {
+        points.resize(count);
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    } catch (const std::length_error&) {
+        return false;
+    }
+}
+
 }  // namespace
 
 bool readBlockStep(const BlockView& view, IntakeState& state, const std::function<void()>& duringCopy) {
@@ -90,7 +105,7 @@ bool readBlockStep(const BlockView& view, IntakeState& state, const std::functio
         }
         std::lock_guard lock(state.pointsMutex);
         state.points.clear();
-        state.hasOutOfRange = false;
+        state.hasOutOfRange.store(false);
         state.lighting[0] = lightingEnabled;
         state.lastSequence = s1;
         return true;
@@ -99,7 +114,10 @@ bool readBlockStep(const BlockView& view, IntakeState& state, const std::functio
         return false;
     }
 
-    std::vector<PointRecord> points(count);
+    std::vector<PointRecord> points;
+    if (!allocate(points, count)) {
+        return false;
+    }
     std::memcpy(points.data(), view.buffer(active), count * sizeof(PointRecord));
     std::array<std::uint32_t, 8> lighting{};
     lighting[0] = view.u32(off::lightingEnabled).load(std::memory_order_relaxed);
@@ -113,14 +131,15 @@ bool readBlockStep(const BlockView& view, IntakeState& state, const std::functio
         return false;
     }
 
-    const bool outOfRange = hasOutOfRange(points);
-    std::lock_guard lock(state.pointsMutex);
-    state.points.swap(points);
-    state.pointSize = pointSize;
-    state.hasOutOfRange = outOfRange;
-    state.lighting = lighting;
-    state.lastSequence = s1;
-    return true;
+    state.hasOutOfRange.store(hasOutOfRange(points));
+    {
+        std::lock_guard lock(state.pointsMutex);
+        state.points.swap(points);
+        state.pointSize = pointSize;
+        state.lighting = lighting;
+        state.lastSequence = s1;
+    }
+    return true;  // the old cloud is freed here, outside the lock
 }
 
 bool readFallbackFile(std::string_view path, std::int64_t& lastWriteTime, IntakeState& state) {
@@ -154,16 +173,17 @@ bool readFallbackFile(std::string_view path, std::int64_t& lastWriteTime, Intake
     if (size - static_cast<std::streamoff>(sizeof count) < bodyBytes) {
         return false;
     }
-    std::vector<PointRecord> points(count);
-    if (!file.read(reinterpret_cast<char*>(points.data()), bodyBytes)) {
+    std::vector<PointRecord> points;
+    if (!allocate(points, count) || !file.read(reinterpret_cast<char*>(points.data()), bodyBytes)) {
         return false;
     }
 
-    const bool outOfRange = hasOutOfRange(points);
-    std::lock_guard lock(state.pointsMutex);
-    state.points.swap(points);
-    state.pointSize = 1.0f;
-    state.hasOutOfRange = outOfRange;
+    state.hasOutOfRange.store(hasOutOfRange(points));
+    {
+        std::lock_guard lock(state.pointsMutex);
+        state.points.swap(points);
+        state.pointSize = 1.0f;
+    }
     return true;
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -20,14 +21,17 @@ namespace orvalis::viewer {
 using exchange::BlockView;
 using exchange::PointRecord;
 
-// The cloud the viewer draws and what came with it. pointsMutex guards every
-// field; lastSequence is written only by the intake thread (under the lock),
-// so that thread may read it without.
+// The cloud the viewer draws and what came with it. pointsMutex guards
+// points, pointSize, lighting and lastSequence; lastSequence is written only
+// by the intake thread (under the lock), so that thread may read it without.
+// hasOutOfRange is set from a new cloud before the lock is taken and read by
+// the overlay without it, so it is atomic; a frame may show the flag of the
+// cloud before or after the one it draws.
 struct IntakeState {
     std::mutex pointsMutex;
     std::vector<PointRecord> points;
     float pointSize = 1.0f;
-    bool hasOutOfRange = false;
+    std::atomic<bool> hasOutOfRange{false};
     // lightingEnabled, ambient, diffuse, ambient2, diffuse2, lightDir2 x, y, z
     // as the block holds them (offsets 36 to 67).
     std::array<std::uint32_t, 8> lighting{};
@@ -62,7 +66,8 @@ bool hasOutOfRange(std::span<const PointRecord> records) noexcept;
 
 // One intake step from the block: takes the published cloud when its
 // sequence is newer than the last one taken and did not change during the
-// copy. True when something was taken. The view must be writable: the
+// copy. True when something was taken; false also when no storage could be
+// had for the copy. The view must be writable: the
 // second look at sequence is an atomic add of 0. duringCopy, when set, runs after the
 // copy and before sequence is read again (tests stand in a racing publish).
 bool readBlockStep(const BlockView& view, IntakeState& state, const std::function<void()>& duringCopy = {});
@@ -71,7 +76,7 @@ bool readBlockStep(const BlockView& view, IntakeState& state, const std::functio
 // file at `path` when its last-write time differs from `lastWriteTime`
 // (which it then updates) and it holds 0 < n < kMaxFilePoints whole
 // records. The point size becomes 1.0; lighting and lastSequence stay.
-// True when something was taken.
+// True when something was taken; false also when no storage could be had.
 bool readFallbackFile(std::string_view path, std::int64_t& lastWriteTime, IntakeState& state);
 
 }  // namespace orvalis::viewer

@@ -1,0 +1,178 @@
+// Where the viewer must draw things, worked out here from the camera rules
+// alone (never from the viewer's code): the model-view-projection of an
+// orbiting camera 3 x zoom units from the cube's centre, 45 degree
+// vertical field of view, near 0.1, far 100.
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cmath>
+#include <vector>
+
+#include "x_display.h"
+
+namespace gui_test {
+
+// The camera's angles in degrees and its distance factor; the defaults
+// are the start view.
+struct Camera {
+    double yaw = 35.0, pitch = 20.0, zoom = 1.0;
+};
+
+// A point in cube units.
+struct Vec3 {
+    double x = 0, y = 0, z = 0;
+};
+
+// A colour with channels from 0 to 1.
+struct Colour {
+    double r = 0, g = 0, b = 0;
+};
+
+// Client pixel of a cube point for a w x h client area (x right, y down).
+struct Pixel {
+    double x = 0, y = 0;
+};
+
+// Eye coordinates of a cube point: the camera looks down -z.
+inline Vec3 toEye(const Camera& camera, Vec3 p) {
+    const double pi = 3.14159265358979323846;
+    // T(-0.5, -0.5, -0.5): the cube's centre at the origin.
+    double x = p.x - 0.5, y = p.y - 0.5, z = p.z - 0.5;
+    // Ry(yaw), right-handed: x' = x cos + z sin, z' = -x sin + z cos.
+    const double cy = std::cos(camera.yaw * pi / 180.0), sy = std::sin(camera.yaw * pi / 180.0);
+    const double x1 = x * cy + z * sy, z1 = -x * sy + z * cy;
+    x = x1;
+    z = z1;
+    // Rx(pitch): y' = y cos - z sin, z' = y sin + z cos.
+    const double cp = std::cos(camera.pitch * pi / 180.0), sp = std::sin(camera.pitch * pi / 180.0);
+    const double y2 = y * cp - z * sp, z2 = y * sp + z * cp;
+    // T(0, 0, -3 zoom).
+    return {x, y2, z2 - 3.0 * camera.zoom};
+}
+
+// Where the camera puts a cube point on a width x height client area.
+inline Pixel project(const Camera& camera, int width, int height, Vec3 p) {
+    const double pi = 3.14159265358979323846;
+    const Vec3 eye = toEye(camera, p);
+    // Perspective: f = 1 / tan(22.5 degrees), clip w = -z.
+    const double f = 1.0 / std::tan(pi / 8.0);
+    const double aspect = height > 0 ? static_cast<double>(width) / height : 1.0;
+    const double ndcX = (f / aspect) * eye.x / -eye.z, ndcY = f * eye.y / -eye.z;
+    return {(ndcX + 1.0) / 2.0 * width, (1.0 - ndcY) / 2.0 * height};
+}
+
+// The cube's corners and the colours the frame gives them: (x, y, z) shows
+// as (r, g, b) = (z, y, x).
+struct Corner {
+    Vec3 position;
+    Colour colour;
+};
+
+// All eight corners with their colours.
+inline std::array<Corner, 8> cubeCorners() {
+    std::array<Corner, 8> corners{};
+    for (int i = 0; i < 8; ++i) {
+        const double x = i & 1, y = (i >> 1) & 1, z = (i >> 2) & 1;
+        corners[i] = {{x, y, z}, {z, y, x}};
+    }
+    return corners;
+}
+
+// True when p is `colour` scaled by a factor in [minScale, maxScale], each
+// channel within `tolerance` (lighting and anti-aliasing scale a colour but
+// keep its hue).
+inline bool isShadeOf(Rgb p, Colour colour, double minScale, double maxScale, double tolerance = 24.0) {
+    const double c[3] = {colour.r * 255.0, colour.g * 255.0, colour.b * 255.0};
+    const double v[3] = {static_cast<double>(p.r), static_cast<double>(p.g), static_cast<double>(p.b)};
+    const double norm = c[0] * c[0] + c[1] * c[1] + c[2] * c[2];
+    if (norm <= 0.0) return false;
+    const double k = (v[0] * c[0] + v[1] * c[1] + v[2] * c[2]) / norm;
+    if (k < minScale || k > maxScale) return false;
+    for (int i = 0; i < 3; ++i) {
+        if (std::abs(v[i] - k * c[i]) > tolerance) return false;
+    }
+    return true;
+}
+
+// How many pixels within `radius` of (x, y) pass `test`.
+template <class Test>
+int countAround(const Image& image, Pixel at, int radius, Test test) {
+    const int cx = static_cast<int>(std::floor(at.x)), cy = static_cast<int>(std::floor(at.y));
+    int count = 0;
+    for (int y = cy - radius; y <= cy + radius; ++y) {
+        for (int x = cx - radius; x <= cx + radius; ++x) {
+            if (test(image.at(x, y))) ++count;
+        }
+    }
+    return count;
+}
+
+// True when p lies at least `margin` pixels inside the picture.
+inline bool inside(const Image& image, Pixel p, double margin) {
+    return p.x >= margin && p.y >= margin && p.x < image.width - margin && p.y < image.height - margin;
+}
+
+// Every non-black corner that lies inside the picture shows its colour
+// within 3 pixels of where the camera puts it (lines are 2 pixels wide and
+// anti-aliased, so a shade of it); at least four corners must be inside.
+inline bool cornersAt(const Image& image, const Camera& camera) {
+    int checked = 0;
+    for (const Corner& corner : cubeCorners()) {
+        if (corner.colour.r + corner.colour.g + corner.colour.b == 0.0) continue;  // black on black
+        const Pixel p = project(camera, image.width, image.height, corner.position);
+        if (!inside(image, p, 6.0)) continue;
+        ++checked;
+        if (countAround(image, p, 3, [&](Rgb c) { return isShadeOf(c, corner.colour, 0.45, 1.05, 40.0); }) == 0) {
+            return false;
+        }
+    }
+    return checked >= 4;
+}
+
+// A cloud's points as records would carry them.
+struct CloudPoint {
+    Vec3 position;
+    Colour colour;
+};
+
+// A filled square of n x n points in the plane z = centre.z, centred on
+// `centre` with sides 2 x half: dense enough that points of one pixel
+// cover it.
+inline std::vector<CloudPoint> square(Vec3 centre, double half, int n, Colour colour) {
+    std::vector<CloudPoint> points;
+    points.reserve(static_cast<std::size_t>(n) * n);
+    for (int i = 0; i < n; ++i) {
+        for (int j = 0; j < n; ++j) {
+            const double u = n > 1 ? -half + 2.0 * half * i / (n - 1) : 0.0;
+            const double v = n > 1 ? -half + 2.0 * half * j / (n - 1) : 0.0;
+            points.push_back({{centre.x + u, centre.y + v, centre.z}, colour});
+        }
+    }
+    return points;
+}
+
+// n points scattered through a small cube around `centre` (side 2 x half),
+// ordered from the farthest from the camera to the nearest, so that each
+// passes the depth test where it lands and blends over what is there.
+inline std::vector<CloudPoint> blobFarToNear(Vec3 centre, double half, std::size_t n, Colour colour,
+                                             const Camera& camera = {}) {
+    std::vector<CloudPoint> points;
+    points.reserve(n);
+    std::uint64_t seed = 0x9E3779B97F4A7C15ull;
+    auto next = [&seed] {  // a fixed sequence, the same in every run
+        seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+        return static_cast<double>(seed >> 11) / static_cast<double>(1ull << 53) * 2.0 - 1.0;
+    };
+    for (std::size_t i = 0; i < n; ++i) {
+        const double x = next(), y = next(), z = next();
+        points.push_back({{centre.x + half * x, centre.y + half * y, centre.z + half * z}, colour});
+    }
+    std::sort(points.begin(), points.end(), [&](const CloudPoint& a, const CloudPoint& b) {
+        return toEye(camera, a.position).z < toEye(camera, b.position).z;
+    });
+    return points;
+}
+
+}  // namespace gui_test

@@ -1,0 +1,54 @@
+// Once end to end: the host renders the plug-in in 3D visualization mode,
+// presses "Open 3D Viewer", the real viewer starts from the bundle and
+// shows the frame's colour; destroying the instance closes it.
+#include <cstdlib>
+
+#include "gui_support.h"
+#include "plugin_support.h"
+
+namespace gui_test {
+namespace {
+
+TEST(ViewerEndToEnd, OpenViewerShowsTheFrameAndClosesWithTheInstance) {
+    auto display = XDisplay::open();
+    ASSERT_NE(display, nullptr) << "no X display with the XTest extension (run under xvfb-run)";
+    ASSERT_EQ(display->findByClass("OrvalisViewer"), 0u) << "a viewer window is already open";
+    test_support::ScratchFolder scratch("orvalis-gui-e2e");
+    fs::permissions(scratch.path(), fs::perms::owner_all, fs::perm_options::replace);
+    // The plug-in and the viewer it starts share this private folder.
+    ::setenv("XDG_RUNTIME_DIR", scratch.str().c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", scratch.file("config").c_str(), 1);
+    ::setenv("XDG_STATE_HOME", scratch.file("state").c_str(), 1);
+
+    auto instance = plugin_test::newInstance();
+    ASSERT_NE(instance, nullptr);
+    ASSERT_EQ(instance->setValue("pluginMode", {0}), kOfxStatOK);
+    ASSERT_EQ(instance->setValue("pointSize", {10}), kOfxStatOK);
+    // A uniform frame: every sample lands on one point, at (b, g, r).
+    const Colour colour{0.8, 0.3, 0.5};
+    const Vec3 position{colour.b, colour.g, colour.r};
+    const ofxhost::RectI bounds{0, 0, 64, 64};
+    instance->setClipImage("Source", plugin_test::solidImage(ofxhost::Depth::Float, bounds, 0.8f, 0.3f, 0.5f));
+    instance->setClipImage("Output", std::make_shared<ofxhost::ImageBuffer>(ofxhost::Depth::Float, bounds));
+    ASSERT_EQ(instance->render(0.0, bounds), kOfxStatOK);
+    ASSERT_EQ(instance->pressButton("open3DViewer"), kOfxStatOK);
+
+    std::optional<Rect> area;
+    ASSERT_TRUE(plugin_test::waitFor([&] {
+        area = display->areaOf(display->findByClass("OrvalisViewer"));
+        return area.has_value();
+    }, patience())) << "no viewer window";
+    // Sphere radius 0.05 cube units: some ten pixels.
+    const Pixel at = project({}, area->w, area->h, position);
+    EXPECT_TRUE(plugin_test::waitFor([&] {
+        const auto image = display->grab(*area);
+        return image && countAround(*image, at, 2, [&](Rgb c) { return isShadeOf(c, colour, 0.3, 1.1); }) >= 13;
+    }, patience())) << "the frame's colour is not where the camera puts it";
+
+    instance.reset();
+    EXPECT_TRUE(plugin_test::waitFor([&] { return display->findByClass("OrvalisViewer") == 0; }, patience()))
+        << "the viewer stayed open after the last instance";
+}
+
+}  // namespace
+}  // namespace gui_test

@@ -1,0 +1,36 @@
+// The plug-in's launcher starting the real viewer on a machine whose
+// OpenGL is too old: the viewer's early exit becomes the launcher's message.
+#include <cstdlib>
+
+#include "Tests/support/launcher_notifier.h"
+#include "Tests/support/scratch_folder.h"
+#include "gui_support.h"
+#include "link/launcher.h"
+
+namespace gui_test {
+namespace {
+
+TEST(ViewerLauncher, ReportsTheOpenGlMessageForTheRealViewer) {
+    const Programs p = programs();
+    ASSERT_TRUE(fs::exists(p.viewer)) << "no viewer at " << p.viewer;
+    test_support::ScratchFolder scratch("orvalis-gui-launch");
+    fs::permissions(scratch.path(), fs::perms::owner_all, fs::perm_options::replace);
+    // The viewer inherits this environment.
+    ::setenv("XDG_RUNTIME_DIR", scratch.str().c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", scratch.file("config").c_str(), 1);
+    ::setenv("XDG_STATE_HOME", scratch.file("state").c_str(), 1);
+    ::setenv("MESA_GL_VERSION_OVERRIDE", "2.1", 1);
+
+    test_support::RecordingNotifier notifier;
+    // A long watch: a slow start must not pass for a viewer that runs.
+    orvalis::plugin::launchViewer(p.viewer, notifier, std::chrono::seconds(60));
+    ::unsetenv("MESA_GL_VERSION_OVERRIDE");
+
+    ASSERT_EQ(notifier.messages.size(), 1u);
+    EXPECT_EQ(notifier.messages[0].title, "Orvalis - OpenGL 3.0+ Required");
+    EXPECT_EQ(notifier.messages[0].icon, orvalis::platform::MessageIcon::Error);
+    EXPECT_EQ(orvalis::plugin::countRunningViewers(), 0);
+}
+
+}  // namespace
+}  // namespace gui_test

@@ -1,0 +1,176 @@
+// Xlib and XTest behind x_display.h.
+#include "x_display.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+
+#include <algorithm>
+#include <functional>
+
+namespace gui_test {
+
+struct XDisplay::State {
+    ::Display* display = nullptr;
+    ::Window root = 0;
+};
+
+namespace {
+
+// A window may vanish between the query and the use (a viewer closing):
+// Xlib's default handler would end the test program, so errors are only
+// counted.
+int ignoreErrors(::Display*, XErrorEvent*) { return 0; }
+
+bool viewable(::Display* d, ::Window w) {
+    XWindowAttributes a{};
+    return XGetWindowAttributes(d, w, &a) != 0 && a.map_state == IsViewable;
+}
+
+std::string windowClass(::Display* d, ::Window w) {
+    XClassHint hint{};
+    if (XGetClassHint(d, w, &hint) == 0) return {};
+    std::string result = hint.res_class ? hint.res_class : "";
+    if (hint.res_name) XFree(hint.res_name);
+    if (hint.res_class) XFree(hint.res_class);
+    return result;
+}
+
+std::string windowTitle(::Display* d, ::Window w) {
+    const Atom netName = XInternAtom(d, "_NET_WM_NAME", False);
+    const Atom utf8 = XInternAtom(d, "UTF8_STRING", False);
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(d, w, netName, 0, 1024, False, utf8, &type, &format, &count, &after, &data) == Success &&
+        data != nullptr) {
+        std::string title(reinterpret_cast<char*>(data), count);
+        XFree(data);
+        if (!title.empty()) return title;
+    }
+    char* name = nullptr;
+    if (XFetchName(d, w, &name) != 0 && name != nullptr) {
+        std::string title = name;
+        XFree(name);
+        return title;
+    }
+    return {};
+}
+
+// Depth-first over the window tree: without a window manager the top-level
+// windows are the root's children, with one they sit a level or two deeper.
+::Window findWindow(::Display* d, ::Window under, int depth, const std::function<bool(::Window)>& match) {
+    ::Window rootReturn = 0, parent = 0;
+    ::Window* children = nullptr;
+    unsigned count = 0;
+    if (XQueryTree(d, under, &rootReturn, &parent, &children, &count) == 0) return 0;
+    ::Window found = 0;
+    for (unsigned i = count; i-- > 0 && found == 0;) {  // topmost first
+        if (viewable(d, children[i]) && match(children[i])) found = children[i];
+    }
+    for (unsigned i = count; i-- > 0 && found == 0 && depth < 3;) {
+        found = findWindow(d, children[i], depth + 1, match);
+    }
+    if (children) XFree(children);
+    return found;
+}
+
+int channel(unsigned long pixel, unsigned long mask) {
+    if (mask == 0) return 0;
+    int shift = 0;
+    while (((mask >> shift) & 1u) == 0) ++shift;
+    const unsigned long bits = mask >> shift;
+    const unsigned long value = (pixel & mask) >> shift;
+    return static_cast<int>(value * 255 / bits);
+}
+
+}  // namespace
+
+std::unique_ptr<XDisplay> XDisplay::open() {
+    ::Display* d = XOpenDisplay(nullptr);
+    if (d == nullptr) return nullptr;
+    int event = 0, error = 0, major = 0, minor = 0;
+    if (!XTestQueryExtension(d, &event, &error, &major, &minor)) {
+        XCloseDisplay(d);
+        return nullptr;
+    }
+    XSetErrorHandler(ignoreErrors);
+    auto state = std::make_unique<State>();
+    state->display = d;
+    state->root = DefaultRootWindow(d);
+    return std::unique_ptr<XDisplay>(new XDisplay(std::move(state)));
+}
+
+XDisplay::XDisplay(std::unique_ptr<State> state) : state_(std::move(state)) {}
+
+XDisplay::~XDisplay() {
+    if (state_ && state_->display) XCloseDisplay(state_->display);
+}
+
+std::uint64_t XDisplay::findByClass(std::string_view className) {
+    ::Display* d = state_->display;
+    return findWindow(d, state_->root, 0, [&](::Window w) { return windowClass(d, w) == className; });
+}
+
+std::uint64_t XDisplay::findByTitle(std::string_view title) {
+    ::Display* d = state_->display;
+    return findWindow(d, state_->root, 0, [&](::Window w) { return windowTitle(d, w) == title; });
+}
+
+std::optional<Rect> XDisplay::areaOf(std::uint64_t window) {
+    ::Display* d = state_->display;
+    XWindowAttributes a{};
+    if (window == 0 || XGetWindowAttributes(d, window, &a) == 0 || a.map_state != IsViewable) return std::nullopt;
+    int x = 0, y = 0;
+    ::Window child = 0;
+    if (!XTranslateCoordinates(d, window, state_->root, 0, 0, &x, &y, &child)) return std::nullopt;
+    return Rect{x, y, a.width, a.height};
+}
+
+std::optional<Image> XDisplay::grab(const Rect& area) {
+    ::Display* d = state_->display;
+    XWindowAttributes rootAttributes{};
+    XGetWindowAttributes(d, state_->root, &rootAttributes);
+    // Only the part on the screen can be read.
+    const int x0 = std::max(area.x, 0), y0 = std::max(area.y, 0);
+    const int x1 = std::min(area.x + area.w, rootAttributes.width);
+    const int y1 = std::min(area.y + area.h, rootAttributes.height);
+    if (x1 <= x0 || y1 <= y0) return std::nullopt;
+    XImage* xi = XGetImage(d, state_->root, x0, y0, static_cast<unsigned>(x1 - x0), static_cast<unsigned>(y1 - y0),
+                           AllPlanes, ZPixmap);
+    if (xi == nullptr) return std::nullopt;
+    Image image;
+    image.width = area.w;
+    image.height = area.h;
+    image.pixels.assign(static_cast<std::size_t>(area.w) * area.h, Rgb{});
+    for (int y = y0; y < y1; ++y) {
+        for (int x = x0; x < x1; ++x) {
+            const unsigned long p = XGetPixel(xi, x - x0, y - y0);
+            image.pixels[static_cast<std::size_t>(y - area.y) * area.w + (x - area.x)] =
+                Rgb{channel(p, xi->red_mask), channel(p, xi->green_mask), channel(p, xi->blue_mask)};
+        }
+    }
+    XDestroyImage(xi);
+    return image;
+}
+
+void XDisplay::moveTo(int rootX, int rootY) {
+    XTestFakeMotionEvent(state_->display, -1, rootX, rootY, CurrentTime);
+    XFlush(state_->display);
+}
+
+void XDisplay::press(unsigned button) {
+    XTestFakeButtonEvent(state_->display, button, True, CurrentTime);
+    XFlush(state_->display);
+}
+
+void XDisplay::release(unsigned button) {
+    XTestFakeButtonEvent(state_->display, button, False, CurrentTime);
+    XFlush(state_->display);
+}
+
+void XDisplay::sync() { XSync(state_->display, False); }
+
+}  // namespace gui_test

@@ -1,0 +1,190 @@
+// The icon file reader: which entry it takes, how it turns and scales the
+// pixels, and what it refuses in a file that does not hold what it says.
+#include "app/icon_file.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstring>
+#include <vector>
+
+namespace orvalis::viewer {
+namespace {
+
+struct Rgba {
+    std::uint8_t r, g, b, a;
+};
+
+void put16(std::vector<std::byte>& out, std::size_t at, std::uint32_t v) {
+    out[at] = std::byte(v & 0xff);
+    out[at + 1] = std::byte((v >> 8) & 0xff);
+}
+void put32(std::vector<std::byte>& out, std::size_t at, std::uint32_t v) {
+    put16(out, at, v & 0xffff);
+    put16(out, at + 2, v >> 16);
+}
+
+// A 32-bit BMP entry of side × side: the top half of the picture in `top`,
+// the bottom half in `bottom`; the mask marks the left column transparent.
+std::vector<std::byte> bmpEntry(int side, Rgba top, Rgba bottom, int bitCount = 32) {
+    const std::size_t maskRow = static_cast<std::size_t>((side + 31) / 32) * 4;
+    std::vector<std::byte> out(40 + static_cast<std::size_t>(side) * side * 4 + maskRow * side);
+    put32(out, 0, 40);
+    put32(out, 4, static_cast<std::uint32_t>(side));
+    put32(out, 8, static_cast<std::uint32_t>(2 * side));
+    put16(out, 12, 1);
+    put16(out, 14, static_cast<std::uint32_t>(bitCount));
+    for (int row = 0; row < side; ++row) {  // rows stored bottom-up
+        const Rgba c = row < side / 2 ? bottom : top;
+        for (int x = 0; x < side; ++x) {
+            const std::size_t p = 40 + (static_cast<std::size_t>(row) * side + x) * 4;
+            out[p] = std::byte(c.b);
+            out[p + 1] = std::byte(c.g);
+            out[p + 2] = std::byte(c.r);
+            out[p + 3] = std::byte(c.a);
+        }
+        out[40 + static_cast<std::size_t>(side) * side * 4 + row * maskRow] = std::byte(0x80);
+    }
+    return out;
+}
+
+std::vector<std::byte> icoFile(const std::vector<std::vector<std::byte>>& entries, const std::vector<int>& sides) {
+    std::vector<std::byte> out(6 + 16 * entries.size());
+    put16(out, 2, 1);
+    put16(out, 4, static_cast<std::uint32_t>(entries.size()));
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const std::size_t at = 6 + 16 * i;
+        out[at] = std::byte(sides[i] == 256 ? 0 : sides[i]);
+        out[at + 1] = out[at];
+        put16(out, at + 4, 1);
+        put16(out, at + 6, 32);
+        put32(out, at + 8, static_cast<std::uint32_t>(entries[i].size()));
+        put32(out, at + 12, static_cast<std::uint32_t>(out.size()));
+        out.insert(out.end(), entries[i].begin(), entries[i].end());
+    }
+    return out;
+}
+
+Rgba pixel(const IconImage& image, int x, int y) {
+    const std::uint8_t* p = &image.rgba[(static_cast<std::size_t>(y) * image.width + x) * 4];
+    return {p[0], p[1], p[2], p[3]};
+}
+
+constexpr Rgba kRed{255, 0, 0, 255};
+constexpr Rgba kBlue{0, 0, 255, 255};
+constexpr Rgba kGreen{0, 255, 0, 255};
+constexpr Rgba kClear{0, 0, 0, 0};
+
+TEST(ViewerIcon, TakesTheExactSizeElseTheNextLargerEntry) {
+    const auto file = icoFile({bmpEntry(48, kGreen, kGreen), bmpEntry(16, kRed, kRed), bmpEntry(32, kBlue, kBlue)},
+                              {48, 16, 32});
+    auto exact = decodeIcon(file, 32);
+    ASSERT_TRUE(exact);
+    EXPECT_EQ(exact->width, 32);
+    EXPECT_EQ(pixel(*exact, 10, 10).b, 255);
+
+    auto larger = decodeIcon(file, 24);  // from the 32 one, not the 48 one
+    ASSERT_TRUE(larger);
+    EXPECT_EQ(larger->width, 24);
+    EXPECT_EQ(pixel(*larger, 10, 10).b, 255);
+
+    auto enlarged = decodeIcon(file, 64);  // nothing larger: the largest
+    ASSERT_TRUE(enlarged);
+    EXPECT_EQ(pixel(*enlarged, 30, 30).g, 255);
+}
+
+TEST(ViewerIcon, RowsComeTopFirstInRgbaOrder) {
+    const auto file = icoFile({bmpEntry(16, kRed, kBlue)}, {16});
+    auto image = decodeIcon(file, 16);
+    ASSERT_TRUE(image);
+    const Rgba top = pixel(*image, 8, 0);
+    const Rgba bottom = pixel(*image, 8, 15);
+    EXPECT_EQ(top.r, 255);
+    EXPECT_EQ(top.b, 0);
+    EXPECT_EQ(bottom.b, 255);
+    EXPECT_EQ(bottom.r, 0);
+    EXPECT_EQ(top.a, 255);
+}
+
+TEST(ViewerIcon, ScalingAveragesWithoutDarkeningSoftEdges) {
+    // 32 to 15 pixels: output row 7 covers two half-transparent red rows and
+    // one clear row. Averaged as they are, the red would fall to 170.
+    const auto file = icoFile({bmpEntry(32, Rgba{255, 0, 0, 128}, kClear)}, {32});
+    auto image = decodeIcon(file, 15);
+    ASSERT_TRUE(image);
+    ASSERT_EQ(image->rgba.size(), 15u * 15u * 4u);
+    const Rgba edge = pixel(*image, 7, 7);
+    EXPECT_EQ(edge.r, 255);
+    EXPECT_NEAR(edge.a, 85, 1);
+    EXPECT_EQ(pixel(*image, 7, 2).a, 128);
+    EXPECT_EQ(pixel(*image, 7, 13).a, 0);
+}
+
+TEST(ViewerIcon, AnEntryWithoutAlphaTakesItsMask) {
+    const auto file = icoFile({bmpEntry(16, Rgba{10, 20, 30, 0}, Rgba{10, 20, 30, 0})}, {16});
+    auto image = decodeIcon(file, 16);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(pixel(*image, 0, 5).a, 0);  // mask bit set: transparent
+    EXPECT_EQ(pixel(*image, 1, 5).a, 255);
+    EXPECT_EQ(pixel(*image, 1, 5).g, 20);
+}
+
+TEST(ViewerIcon, PassesOverEntriesItCannotUse) {
+    std::vector<std::byte> png(64);
+    const unsigned char magic[] = {0x89, 'P', 'N', 'G'};
+    std::memcpy(png.data(), magic, sizeof magic);
+    const auto file = icoFile({png, bmpEntry(32, kBlue, kBlue, 24), bmpEntry(48, kRed, kRed)}, {32, 32, 48});
+    auto image = decodeIcon(file, 32);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(pixel(*image, 5, 5).r, 255);
+}
+
+TEST(ViewerIcon, RefusesFilesThatDoNotHoldWhatTheySay) {
+    const auto good = icoFile({bmpEntry(16, kRed, kRed)}, {16});
+    ASSERT_TRUE(decodeIcon(good, 16));
+
+    EXPECT_FALSE(decodeIcon({}, 16));
+    EXPECT_FALSE(decodeIcon(std::span(good).first(5), 16));
+    // Cut inside the pixels.
+    EXPECT_FALSE(decodeIcon(std::span(good).first(good.size() - 16 * 4 * 8), 16));
+
+    auto bad = good;
+    put16(bad, 2, 2);  // a cursor file, not an icon
+    EXPECT_FALSE(decodeIcon(bad, 16));
+
+    bad = good;
+    put16(bad, 4, 900);  // more entries than the directory has room for
+    EXPECT_FALSE(decodeIcon(bad, 16));
+
+    bad = good;
+    put32(bad, 6 + 12, 0xfffffff0u);  // offset far past the end
+    EXPECT_FALSE(decodeIcon(bad, 16));
+
+    bad = good;
+    put32(bad, 22 + 4, 100000);  // a width the bytes cannot hold
+    EXPECT_FALSE(decodeIcon(bad, 16));
+
+    bad = good;
+    put32(bad, 22 + 8, 0xffffffe0u);  // a negative height
+    EXPECT_FALSE(decodeIcon(bad, 16));
+
+    EXPECT_FALSE(decodeIcon(good, 0));
+    EXPECT_FALSE(decodeIcon(good, 257));
+    EXPECT_FALSE(loadIconFile("/nonexistent/orvalis/icon.ico", 16));
+}
+
+TEST(ViewerIcon, TheShippedIconLoadsAtBothSizes) {
+    for (int size : {32, 16}) {
+        auto image = loadIconFile(ORVALIS_SHIPPED_ICON, size);
+        ASSERT_TRUE(image) << size;
+        EXPECT_EQ(image->width, size);
+        bool anyOpaque = false;
+        for (std::size_t i = 3; i < image->rgba.size(); i += 4) {
+            anyOpaque = anyOpaque || image->rgba[i] == 255;
+        }
+        EXPECT_TRUE(anyOpaque) << size;
+    }
+}
+
+}  // namespace
+}  // namespace orvalis::viewer

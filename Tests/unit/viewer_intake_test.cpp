@@ -1,0 +1,321 @@
+// The intake loop: rate adaptation, the pause, the timing of re-attach and
+// file checks, the plug-in watch and the wake-up, driven by a clock the test
+// moves; then the real thread against a block published into while it runs.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <thread>
+
+#include "app/intake.h"
+#include "exchange_support.h"
+#include "link/exchange_writer.h"
+#include "orvalis/platform/shared_memory.h"
+
+namespace {
+
+using namespace orvalis;
+using namespace orvalis::viewer;
+using namespace exchange_test;
+namespace off = exchange::offset;
+
+constexpr std::int64_t kMs = 1'000'000;
+
+// Time moves only when the loop sleeps or the test says so.
+class FakeClock final : public IntakeClock {
+public:
+    std::int64_t nowNanoseconds() override { return now; }
+    void sleepMilliseconds(int milliseconds) override { now += milliseconds * kMs; }
+    std::int64_t now = 0;
+};
+
+class CountingWaker final : public WindowWaker {
+public:
+    bool requestRedraw() override {
+        ++redraws;
+        return window;
+    }
+    bool requestClose() override {
+        ++closes;
+        return window;
+    }
+    std::atomic<int> redraws{0};
+    std::atomic<int> closes{0};
+    bool window = true;
+};
+
+// A block as a plug-in process holds it, under a name of the test's own.
+class TestBlock {
+public:
+    TestBlock() : name_(uniqueName("OrvalisIntakeTest")) {}
+    void create() {
+        memory_ = platform::SharedMemory::createOrOpen(name_, exchange::kBlockSize);
+        ASSERT_NE(memory_, nullptr);
+    }
+    const std::string& name() const { return name_; }
+    BlockView view() const { return BlockView(memory_->data()); }
+    void publish(const std::vector<PointRecord>& records) {
+        plugin::publishToBlock(view(), records, 4.0f, ++sequence_);
+    }
+
+private:
+    std::string name_;
+    std::unique_ptr<platform::SharedMemory> memory_;
+    std::uint64_t sequence_ = 1;
+};
+
+std::size_t pointCount(ViewerState& state) {
+    std::lock_guard lock(state.intake.pointsMutex);
+    return state.intake.points.size();
+}
+
+// ---- plain rules ------------------------------------------------------------
+
+TEST(ViewerPollRate, SlowPollsLowerItFastPollsRaiseIt) {
+    int slowPolls = 0;
+    int rate = 120;
+    for (int poll = 1; poll <= 10; ++poll) {
+        rate = adaptPollRate(rate, slowPolls, 21 * kMs);
+    }
+    EXPECT_EQ(rate, 120);
+    rate = adaptPollRate(rate, slowPolls, 30 * kMs);
+    EXPECT_EQ(rate, 110) << "the eleventh slow poll";
+    EXPECT_EQ(slowPolls, 0);
+
+    slowPolls = 7;
+    EXPECT_EQ(adaptPollRate(110, slowPolls, 5 * kMs), 110) << "5 ms is not fast";
+    EXPECT_EQ(adaptPollRate(110, slowPolls, 21 * kMs - 1), 110) << "under 21 ms is not slow";
+    EXPECT_EQ(slowPolls, 7) << "middling polls leave the count";
+    EXPECT_EQ(adaptPollRate(110, slowPolls, 5 * kMs - 1), 115);
+    EXPECT_EQ(slowPolls, 0) << "a fast poll resets the count";
+
+    slowPolls = 10;
+    EXPECT_EQ(adaptPollRate(35, slowPolls, 21 * kMs), 25) << "lowered while above 30: the floor is 25";
+    slowPolls = 10;
+    EXPECT_EQ(adaptPollRate(30, slowPolls, 21 * kMs), 30);
+    EXPECT_EQ(adaptPollRate(118, slowPolls, 0), 120) << "never past 120";
+}
+
+TEST(ViewerPollRate, PauseIsThePeriodOrHalfAfterNewData) {
+    EXPECT_EQ(pollPauseMs(120, true), 4);
+    EXPECT_EQ(pollPauseMs(120, false), 8);
+    EXPECT_EQ(pollPauseMs(25, false), 40);
+    EXPECT_EQ(pollPauseMs(0, false), 1000) << "rate clamped to 1";
+    EXPECT_EQ(pollPauseMs(100'000, true), 2) << "rate clamped to 240";
+}
+
+TEST(ViewerIconPath, ThreeFoldersUpThenResources) {
+    EXPECT_EQ(iconFilePath("C:\\A\\B\\C\\Vantorel.exe", '\\'), "C:\\A\\Resources\\mirabloc_logo_c.ico");
+    EXPECT_EQ(iconFilePath("C:\\Vantorel.exe", '\\'), "C:\\Resources\\mirabloc_logo_c.ico");
+    EXPECT_EQ(iconFilePath("/opt/Orvalis.ofx.bundle/Contents/Linux-x86-64/Vantorel", '/'),
+              "/opt/Orvalis.ofx.bundle/Resources/mirabloc_logo_c.ico");
+    EXPECT_EQ(iconFilePath("Vantorel", '/'), "Vantorel/Resources/mirabloc_logo_c.ico") << "no separator: no cut";
+}
+
+// ---- the loop on a driven clock ----------------------------------------------
+
+class ViewerIntakeLoop : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_FALSE(folder.path().empty()); }
+
+    Intake::Options options() const { return {block.name(), file}; }
+
+    // The fallback file with these records and the given last-write time
+    // (seconds from a fixed point), so equal times can be made on purpose.
+    void writeFallback(const std::vector<PointRecord>& records, int second, std::uint32_t count) {
+        std::vector<std::byte> bytes(4 + records.size() * 32);
+        std::memcpy(bytes.data(), &count, 4);
+        if (!records.empty()) {
+            std::memcpy(bytes.data() + 4, records.data(), records.size() * 32);
+        }
+        writeBytes(file, bytes.data(), bytes.size());
+        std::filesystem::last_write_time(fsPath(file), base + std::chrono::seconds(second));
+    }
+    void writeFallback(const std::vector<PointRecord>& records, int second) {
+        writeFallback(records, second, static_cast<std::uint32_t>(records.size()));
+    }
+
+    TempDir folder;
+    std::string file = folder.file("Orvalis_points.bin");
+    std::filesystem::file_time_type base = std::filesystem::file_time_type::clock::now();
+    TestBlock block;
+    FakeClock clock;
+    CountingWaker waker;
+    ViewerState state;
+};
+
+TEST_F(ViewerIntakeLoop, FallbackFileAtOnceThenEvery51Ms) {
+    Intake intake(state, waker, clock, options());
+    clock.now = 7 * kMs;
+    writeFallback(distinctRecords(3), 1);
+    EXPECT_TRUE(intake.pollOnce()) << "the first check happens at once";
+    EXPECT_EQ(pointCount(state), 3u);
+
+    writeFallback(distinctRecords(5), 2);
+    clock.now += 50 * kMs;
+    EXPECT_FALSE(intake.pollOnce());
+    clock.now += 1 * kMs;
+    EXPECT_TRUE(intake.pollOnce());
+    EXPECT_EQ(pointCount(state), 5u);
+
+    // A file that cannot be read is not tried again until it changes, and a
+    // rewrite that keeps the last-write time is not noticed.
+    writeFallback(distinctRecords(4), 3, 6);
+    clock.now += 51 * kMs;
+    EXPECT_FALSE(intake.pollOnce()) << "one record short";
+    writeFallback(distinctRecords(6), 3);
+    clock.now += 51 * kMs;
+    EXPECT_FALSE(intake.pollOnce()) << "same last-write time";
+    EXPECT_EQ(pointCount(state), 5u);
+    writeFallback(distinctRecords(6), 4);
+    clock.now += 51 * kMs;
+    EXPECT_TRUE(intake.pollOnce());
+    EXPECT_EQ(pointCount(state), 6u);
+    EXPECT_EQ(state.intake.pointSize, 1.0f);
+}
+
+TEST_F(ViewerIntakeLoop, BlockMadeWhileRunningIsAttachedAndTheFileIgnoredFromThen) {
+    Intake intake(state, waker, clock, options());
+    EXPECT_FALSE(intake.attach()) << "start-up finds no block";
+    writeFallback(distinctRecords(2), 1);
+    clock.now = 1000 * kMs;
+    intake.pollOnce();  // the thread's first poll starts the count and reads the file
+    ASSERT_EQ(pointCount(state), 2u);
+    block.create();
+    clock.now = 1499 * kMs;
+    intake.pollOnce();
+    EXPECT_FALSE(intake.attached()) << "counted from the first poll, not from start-up";
+
+    block.view().u32(off::viewerAttached).store(0);
+    block.publish(distinctRecords(9));
+    clock.now = 1500 * kMs;
+    EXPECT_TRUE(intake.pollOnce()) << "attached and read in the same poll";
+    EXPECT_EQ(block.view().u32(off::viewerAttached).load(), 1u);
+    EXPECT_EQ(pointCount(state), 9u);
+
+    writeFallback(distinctRecords(4), 2);
+    for (int poll = 0; poll < 3; ++poll) {
+        clock.now += 100 * kMs;
+        EXPECT_FALSE(intake.pollOnce());
+    }
+    EXPECT_EQ(pointCount(state), 9u) << "the file is not looked at while attached";
+}
+
+TEST_F(ViewerIntakeLoop, ReattachAttemptsAre500MsApart) {
+    Intake intake(state, waker, clock, options());
+    intake.pollOnce();
+    clock.now = 500 * kMs;
+    intake.pollOnce();  // an attempt that finds nothing
+    block.create();
+    clock.now = 999 * kMs;
+    intake.pollOnce();
+    EXPECT_FALSE(intake.attached()) << "499 ms after the last attempt";
+    clock.now = 1000 * kMs;
+    intake.pollOnce();
+    EXPECT_TRUE(intake.attached());
+}
+
+TEST_F(ViewerIntakeLoop, ClosesOnlyAfterPluginsWereSeenAndGone) {
+    block.create();
+    Intake intake(state, waker, clock, options());
+    ASSERT_TRUE(intake.attach());
+    intake.turn();
+    intake.turn();
+    EXPECT_EQ(waker.closes, 0) << "a block with no plug-in from the start keeps the viewer open";
+
+    block.view().u32(off::pluginCount).store(2);
+    intake.turn();
+    block.view().u32(off::pluginCount).store(1);
+    intake.turn();
+    EXPECT_EQ(waker.closes, 0);
+    block.view().u32(off::pluginCount).store(0);
+    waker.window = false;
+    intake.turn();
+    intake.turn();
+    EXPECT_EQ(waker.closes, 2) << "asked on every turn while the count stays 0";
+}
+
+TEST_F(ViewerIntakeLoop, WakesOnNewDataAndAfterAQuietPeriod) {
+    block.create();
+    Intake intake(state, waker, clock, options());
+    ASSERT_TRUE(intake.attach());
+    clock.now = 1000 * kMs;
+    block.publish(distinctRecords(10));
+    EXPECT_EQ(intake.turn(), 4) << "half the 8 ms period after new data";
+    EXPECT_EQ(waker.redraws, 1);
+    EXPECT_EQ(state.lastRedrawTime.load(), 1000 * kMs);
+    EXPECT_EQ(pointCount(state), 10u);
+
+    // Nothing new: no wake-up until the time since the last one exceeds the
+    // period in whole milliseconds.
+    EXPECT_EQ(intake.turn(), 8);
+    EXPECT_FALSE(state.redrawRequested.load()) << "4 ms since the wake-up";
+    clock.now = 1008 * kMs + 999'999;
+    intake.turn();
+    EXPECT_FALSE(state.redrawRequested.load()) << "8.999 ms is 8 whole ms, not more than 8";
+    EXPECT_EQ(waker.redraws, 1);
+    clock.now = 1009 * kMs;
+    intake.turn();
+    EXPECT_TRUE(state.redrawRequested.load());
+    EXPECT_EQ(waker.redraws, 1);
+
+    clock.now = 1020 * kMs;
+    waker.window = false;
+    intake.turn();
+    EXPECT_EQ(waker.redraws, 2) << "answering the request";
+    EXPECT_FALSE(state.redrawRequested.load()) << "cleared even with no window";
+    EXPECT_EQ(state.lastRedrawTime.load(), 1020 * kMs);
+}
+
+TEST_F(ViewerIntakeLoop, TurnAdaptsTheRateItPausesBy) {
+    Intake intake(state, waker, clock, options());
+    state.pollRateHz = 25;
+    EXPECT_EQ(intake.turn(), 33) << "a fast poll raises 25 to 30 before the pause";
+    EXPECT_EQ(state.pollRateHz.load(), 30);
+}
+
+// ---- the thread -----------------------------------------------------------------
+
+// Waits on the real clock for a condition, without asserting how long it took.
+template <typename Condition>
+bool eventually(Condition condition) {
+    for (int i = 0; i < 2000 && !condition(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return condition();
+}
+
+TEST(ViewerIntakeThread, TakesCloudsWhileRunningStopsAndDetaches) {
+    TestBlock block;
+    block.create();
+    ViewerState state;
+    CountingWaker waker;
+    {
+        Intake intake(state, waker, systemIntakeClock(), {block.name(), ""});
+        ASSERT_TRUE(intake.attach());
+        ASSERT_TRUE(intake.start());
+
+        block.publish(distinctRecords(100));
+        EXPECT_TRUE(eventually([&] { return pointCount(state) == 100; }));
+        block.publish({record(0.5f, 0.5f, 1.5f, 0, 0, 0)});
+        EXPECT_TRUE(eventually([&] { return pointCount(state) == 1; }));
+        EXPECT_TRUE(state.intake.hasOutOfRange.load());
+        EXPECT_TRUE(eventually([&] { return waker.redraws >= 2; }));
+
+        intake.stop();
+        const int redraws = waker.redraws;
+        block.publish(distinctRecords(7));
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        EXPECT_EQ(waker.redraws, redraws) << "nothing runs after the stop";
+        EXPECT_EQ(pointCount(state), 1u);
+
+        EXPECT_TRUE(intake.start()) << "a stopped intake starts again";
+        EXPECT_TRUE(eventually([&] { return pointCount(state) == 7; }));
+    }  // destruction stops the running thread and detaches
+    EXPECT_TRUE(state.stopRequested.load());
+    EXPECT_EQ(block.view().u32(off::viewerAttached).load(), 0u);
+}
+
+}  // namespace
