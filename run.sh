@@ -2,7 +2,8 @@
 # The main job: builds the Linux bundle, shows what the plug-in describes,
 # renders the built-in sample frame through it in CubeMap mode to an image,
 # in 3D visualization mode publishes the sample's point cloud, and shows that
-# cloud in the viewer (a picture of its window goes to out/viewer.png).
+# cloud in the viewer with its gamut badge (pictures of its window go to
+# out/viewer.png, and with the View menu open to out/viewer-menu.png).
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/setup-debian.sh
@@ -30,12 +31,19 @@ fi
 
 echo "=== The viewer: the sample frame's cloud in the RGB cube"
 # The host has ended, so the block is gone; the viewer reads the points file
-# the plug-in left in the temporary folder.
+# the plug-in left in the temporary folder. This viewer gets settings of its
+# own with the gamut indicator on; the user's settings stay as they are.
 viewer=$bundle/Contents/Linux-x86-64/Vantorel
+viewer_config=$(mktemp -d)
+mkdir -p "$viewer_config/Orvalis"
+printf 'BackgroundColor=0\nHighlightOutOfRange=0\nGamutIndicator=1\n' >"$viewer_config/Orvalis/settings.ini"
+pictures=("$out/viewer.png" --badge --menu "$out/viewer-menu.png")
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
-  scripts/viewer-picture.sh "$viewer" "$out/viewer.png" --leave-open
+  echo "(its settings, with the gamut indicator on, are in $viewer_config)"
+  XDG_CONFIG_HOME=$viewer_config scripts/viewer-picture.sh "$viewer" "${pictures[@]}" --leave-open
 else
-  echo "(no display: the viewer runs on a virtual one and is closed after the picture)"
-  xvfb-run -a -s "-screen 0 1280x1024x24" scripts/viewer-picture.sh "$viewer" "$out/viewer.png"
+  echo "(no display: the viewer runs on a virtual one and is closed after the pictures)"
+  XDG_CONFIG_HOME=$viewer_config xvfb-run -a -s "-screen 0 1280x1024x24" scripts/viewer-picture.sh "$viewer" "${pictures[@]}"
+  rm -rf "$viewer_config"
 fi
 echo "Output images are in $out/"

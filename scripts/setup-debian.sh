@@ -10,6 +10,7 @@ packages=(
   xvfb xauth libx11-dev
   libopenimageio-dev
   libglfw3-dev libxrandr-dev libgl-dev libgl1-mesa-dri libxtst-dev
+  libfreetype-dev fonts-dejavu-core
   xdotool imagemagick x11-utils
 )
 

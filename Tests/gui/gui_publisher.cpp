@@ -12,6 +12,11 @@
 //   tempfolder                      this process's temporary folder as a host path
 //   clientrect                      the viewer window's client area in screen pixels (Windows)
 //   dismiss <title>                 close the window with this title, answer its text (Windows)
+//   viewitem                        the View item of the viewer's menu bar in screen pixels (Windows)
+//   topmost                         1 when the viewer window is topmost, else 0 (Windows)
+//   settings                        the stored settings: Name=value ..., or none (Windows)
+//   setting <name> <value>          store one setting as a 32-bit number (Windows)
+//   clear-settings                  remove every stored setting (Windows)
 //   quit                            (also the end of the input)
 #include <atomic>
 #include <cstdio>
@@ -90,6 +95,16 @@ std::string handle(Publisher& pub, const std::string& line, bool& quit) {
     }
     if (command == "tempfolder") return "ok " + gui_publisher::hostPath(platform::tempFolder());
     if (command == "clientrect") return gui_publisher::viewerClientRect();
+    if (command == "viewitem") return gui_publisher::viewMenuItemRect();
+    if (command == "topmost") return gui_publisher::viewerTopmost();
+    if (command == "settings") return gui_publisher::readSettings();
+    if (command == "clear-settings") return gui_publisher::clearSettings();
+    if (command == "setting") {
+        std::string name;
+        unsigned long value = 0;
+        if (!(in >> name >> value)) return "error bad setting";
+        return gui_publisher::writeSetting(name, value);
+    }
     if (command == "dismiss") {
         std::string title;
         std::getline(in >> std::ws, title);

@@ -60,6 +60,66 @@ std::string dismissWindow(const std::string& title) {
     return "ok " + answer;
 }
 
+std::string viewMenuItemRect() {
+    HWND window = FindWindowW(L"OrvalisViewer", nullptr);
+    if (window == nullptr) return "none";
+    if (GetMenu(window) == nullptr) return "none";
+    // Another process's menu cannot be asked where its items lie (Wine keeps
+    // menus in their process): "View", the first item, starts at the menu
+    // bar's left end, the rows right above the client area.
+    POINT origin{0, 0};
+    if (!ClientToScreen(window, &origin)) return "none";
+    const int barHeight = GetSystemMetrics(SM_CYMENU);
+    const RECT r{origin.x, origin.y - barHeight, origin.x + 24, origin.y};
+    return "ok " + std::to_string(r.left) + " " + std::to_string(r.top) + " " + std::to_string(r.right - r.left) + " " +
+           std::to_string(r.bottom - r.top);
+}
+
+std::string viewerTopmost() {
+    HWND window = FindWindowW(L"OrvalisViewer", nullptr);
+    if (window == nullptr) return "none";
+    return (GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0 ? "ok 1" : "ok 0";
+}
+
+namespace {
+constexpr const char* kSettingsKey = "Software\\Orvalis";
+constexpr const char* kSettingNames[] = {"BackgroundColor", "HighlightOutOfRange", "GamutIndicator"};
+}  // namespace
+
+std::string readSettings() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return "ok none";
+    std::string answer = "ok";
+    for (const char* name : kSettingNames) {
+        DWORD type = 0, value = 0, size = sizeof value;
+        const LSTATUS status =
+            RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
+        if (status == ERROR_FILE_NOT_FOUND) continue;
+        answer += std::string(" ") + name + "=";
+        answer += status == ERROR_SUCCESS && type == REG_DWORD && size == sizeof value ? std::to_string(value) : "?";
+    }
+    RegCloseKey(key);
+    return answer;
+}
+
+std::string writeSetting(const std::string& name, unsigned long value) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS) {
+        return "error cannot create the key";
+    }
+    const DWORD v = static_cast<DWORD>(value);
+    const LSTATUS status =
+        RegSetValueExA(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), sizeof v);
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS ? "ok" : "error cannot write " + name;
+}
+
+std::string clearSettings() {
+    const LSTATUS status = RegDeleteKeyA(HKEY_CURRENT_USER, kSettingsKey);
+    return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND ? "ok" : "error cannot delete the key";
+}
+
 std::string hostPath(const std::string& path) {
     // Wine's own export; a real Windows has none and keeps the path.
     using ToUnix = char*(CDECL*)(const wchar_t*);

@@ -20,4 +20,20 @@ std::string dismissWindow(const std::string& title);
 // Windows path); the path itself when there is no other name.
 std::string hostPath(const std::string& path);
 
+// The viewer window's View item on its menu bar in screen pixels ("ok x y w h");
+// "none" without a window or menu bar.
+std::string viewMenuItemRect();
+
+// "ok 1" when the viewer window is topmost (WS_EX_TOPMOST), "ok 0" when not.
+std::string viewerTopmost();
+
+// The viewer's stored settings (HKCU "Software\Orvalis" of the test's Wine
+// prefix): "ok" then " Name=value" for each REG_DWORD there, " Name=?" for a
+// value of another type or size; "ok none" without the key.
+std::string readSettings();
+// Sets one REG_DWORD value, creating the key.
+std::string writeSetting(const std::string& name, unsigned long value);
+// Deletes the key with its values: the state of a first run.
+std::string clearSettings();
+
 }  // namespace gui_publisher

@@ -60,6 +60,18 @@ inline Programs programs() {
 // Deadlines only bound a hang; Wine starts slowly.
 inline std::chrono::milliseconds patience() { return programs().underWine() ? 90s : 30s; }
 
+// How many rows at the top of a Linux viewer's client area its drawn menu
+// bar takes (its colour (16, 16, 16), the line below it included, where no
+// item is); 0 while it is not drawn yet. The scene has the rows below.
+inline int menuBarRows(XDisplay& display, const Rect& client) {
+    const auto top = display.grab(Rect{client.x, client.y, client.w, std::min(client.h, 80)});
+    if (!top) return 0;
+    auto bar = [](Rgb c) { return std::abs(c.r - 16) <= 3 && std::abs(c.g - 16) <= 3 && std::abs(c.b - 16) <= 3; };
+    int rows = 0;
+    while (rows < top->height && bar(top->at(top->width - 3, rows)) && bar(top->at(top->width / 2, rows))) ++rows;
+    return rows >= 20 ? rows : 0;  // never lower than a Windows menu bar
+}
+
 // One colour-coded test scene: a fixture owning the X connection, a scratch
 // folder for the programs' temporary, state and config folders, and the
 // programs it started (ended in tear-down).
@@ -166,14 +178,24 @@ protected:
             if (viewer_ && !viewer_->running()) return std::nullopt;
             if (const std::uint64_t window = findViewerWindow()) {
                 if (!programs_.underWine()) {
-                    if (auto area = display_->areaOf(window)) return area;
+                    // The viewer draws its menu bar across the top of the client
+                    // area; the scene has the rest.
+                    if (auto client = display_->areaOf(window)) {
+                        if (const int bar = menuBarRows(*display_, *client); bar > 0) {
+                            clientArea_ = *client;
+                            return Rect{client->x, client->y + bar, client->w, client->h - bar};
+                        }
+                    }
                 } else if (publisher_) {
                     // Wine draws the frame itself; only Wine knows where the client area lies.
                     const auto answer = publisher_->ask("clientrect", patience());
                     Rect r;
                     std::istringstream in(answer.value_or(""));
                     std::string ok;
-                    if (in >> ok >> r.x >> r.y >> r.w >> r.h && ok == "ok" && r.w > 0 && r.h > 0) return r;
+                    if (in >> ok >> r.x >> r.y >> r.w >> r.h && ok == "ok" && r.w > 0 && r.h > 0) {
+                        clientArea_ = r;  // Windows keeps the menu bar outside it
+                        return r;
+                    }
                 }
             }
             std::this_thread::sleep_for(50ms);
@@ -307,7 +329,8 @@ protected:
     test_support::ScratchFolder scratch_{"orvalis-gui"};
     std::unique_ptr<ChildProcess> publisher_;
     std::unique_ptr<ChildProcess> viewer_;
-    Rect area_;
+    Rect area_;        // the scene, in root coordinates
+    Rect clientArea_;  // the whole client area (on Linux with the menu bar)
     std::optional<Image> lastImage_;
     std::string fallbackFile_;
     mutable int savedImages_ = 0;

@@ -33,11 +33,16 @@ TEST(ViewerEndToEnd, OpenViewerShowsTheFrameAndClosesWithTheInstance) {
     ASSERT_EQ(instance->render(0.0, bounds), kOfxStatOK);
     ASSERT_EQ(instance->pressButton("open3DViewer"), kOfxStatOK);
 
+    // The scene: the client area below the menu bar the viewer draws.
     std::optional<Rect> area;
     ASSERT_TRUE(plugin_test::waitFor([&] {
         area = display->areaOf(display->findByClass("OrvalisViewer"));
-        return area.has_value();
-    }, patience())) << "no viewer window";
+        const int bar = area ? menuBarRows(*display, *area) : 0;
+        if (bar == 0) return false;
+        area->y += bar;
+        area->h -= bar;
+        return true;
+    }, patience())) << "no viewer window with its menu bar";
     // Sphere radius 0.05 cube units: some ten pixels.
     const Pixel at = project({}, area->w, area->h, position);
     EXPECT_TRUE(plugin_test::waitFor([&] {

@@ -6,8 +6,12 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 
+#include <poll.h>
+
 #include <algorithm>
+#include <atomic>
 #include <functional>
+#include <thread>
 
 namespace gui_test {
 
@@ -171,6 +175,126 @@ void XDisplay::release(unsigned button) {
     XFlush(state_->display);
 }
 
+void XDisplay::tap(const char* keysymName) {
+    const KeyCode code = XKeysymToKeycode(state_->display, XStringToKeysym(keysymName));
+    if (code == 0) return;
+    XTestFakeKeyEvent(state_->display, code, True, CurrentTime);
+    XTestFakeKeyEvent(state_->display, code, False, CurrentTime);
+    XFlush(state_->display);
+}
+
 void XDisplay::sync() { XSync(state_->display, False); }
+
+namespace {
+
+std::vector<Atom> atomList(::Display* d, ::Window w, Atom property, bool& present) {
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    std::vector<Atom> atoms;
+    present = XGetWindowProperty(d, w, property, 0, 1024, False, XA_ATOM, &type, &format, &count, &after, &data) ==
+                  Success &&
+              type == XA_ATOM && format == 32;
+    if (present && data != nullptr) {
+        const auto* values = reinterpret_cast<const unsigned long*>(data);  // Xlib hands 32-bit items as longs
+        atoms.assign(values, values + count);
+    }
+    if (data != nullptr) XFree(data);
+    return atoms;
+}
+
+}  // namespace
+
+std::optional<bool> XDisplay::hasWmState(std::uint64_t window, const char* stateName) {
+    ::Display* d = state_->display;
+    bool present = false;
+    const std::vector<Atom> states = atomList(d, window, XInternAtom(d, "_NET_WM_STATE", False), present);
+    if (!present) return std::nullopt;
+    const Atom wanted = XInternAtom(d, stateName, False);
+    return std::find(states.begin(), states.end(), wanted) != states.end();
+}
+
+struct WmStateKeeper::State {
+    ::Display* display = nullptr;
+    ::Window root = 0;
+    ::Window check = 0;
+    Atom netWmState = 0, supported = 0, supportingCheck = 0;
+    std::atomic<bool> stop{false};
+    std::thread thread;
+
+    // One _NET_WM_STATE request: action 0 removes, 1 adds, 2 toggles.
+    void apply(const XClientMessageEvent& request) {
+        bool present = false;
+        std::vector<Atom> states = atomList(display, request.window, netWmState, present);
+        for (int i = 1; i <= 2; ++i) {
+            const Atom state = static_cast<Atom>(request.data.l[i]);
+            if (state == 0) continue;
+            const auto at = std::find(states.begin(), states.end(), state);
+            const bool on = at != states.end();
+            const long action = request.data.l[0];
+            if (on && (action == 0 || action == 2)) states.erase(at);
+            if (!on && (action == 1 || action == 2)) states.push_back(state);
+        }
+        XChangeProperty(display, request.window, netWmState, XA_ATOM, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(states.data()), static_cast<int>(states.size()));
+        XFlush(display);
+    }
+
+    void run() {
+        pollfd fd{ConnectionNumber(display), POLLIN, 0};
+        while (!stop.load()) {
+            while (XPending(display) > 0) {
+                XEvent event{};
+                XNextEvent(display, &event);
+                if (event.type == ClientMessage && event.xclient.message_type == netWmState &&
+                    event.xclient.format == 32) {
+                    apply(event.xclient);
+                }
+            }
+            ::poll(&fd, 1, 20);
+        }
+    }
+};
+
+std::unique_ptr<WmStateKeeper> WmStateKeeper::start() {
+    ::Display* d = XOpenDisplay(nullptr);
+    if (d == nullptr) return nullptr;
+    XSetErrorHandler(ignoreErrors);
+    auto state = std::make_unique<State>();
+    state->display = d;
+    state->root = DefaultRootWindow(d);
+    state->netWmState = XInternAtom(d, "_NET_WM_STATE", False);
+    state->supported = XInternAtom(d, "_NET_SUPPORTED", False);
+    state->supportingCheck = XInternAtom(d, "_NET_SUPPORTING_WM_CHECK", False);
+    const Atom supported[2] = {state->netWmState, XInternAtom(d, "_NET_WM_STATE_ABOVE", False)};
+    XSetWindowAttributes none{};
+    state->check = XCreateWindow(d, state->root, -10, -10, 1, 1, 0, 0, InputOnly, CopyFromParent, 0, &none);
+    XChangeProperty(d, state->check, state->supportingCheck, XA_WINDOW, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&state->check), 1);
+    XChangeProperty(d, state->root, state->supported, XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(supported), 2);
+    XChangeProperty(d, state->root, state->supportingCheck, XA_WINDOW, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&state->check), 1);
+    // Requests sent to the root with SubstructureNotifyMask reach every
+    // client that selected it there; no redirection is taken.
+    XSelectInput(d, state->root, SubstructureNotifyMask);
+    XSync(d, False);
+    State* raw = state.get();
+    state->thread = std::thread([raw] { raw->run(); });
+    return std::unique_ptr<WmStateKeeper>(new WmStateKeeper(std::move(state)));
+}
+
+WmStateKeeper::WmStateKeeper(std::unique_ptr<State> state) : state_(std::move(state)) {}
+
+WmStateKeeper::~WmStateKeeper() {
+    state_->stop.store(true);
+    state_->thread.join();
+    ::Display* d = state_->display;
+    XDeleteProperty(d, state_->root, state_->supportingCheck);
+    XDeleteProperty(d, state_->root, state_->supported);
+    XDestroyWindow(d, state_->check);
+    XCloseDisplay(d);
+}
 
 }  // namespace gui_test

@@ -56,13 +56,40 @@ public:
     void moveTo(int rootX, int rootY);
     void press(unsigned button);
     void release(unsigned button);
+    // A key pressed and released, named by its keysym ("Escape").
+    void tap(const char* keysymName);
     // Waits until the server has handled everything sent so far.
     void sync();
+
+    // Whether the window's _NET_WM_STATE holds this state atom
+    // ("_NET_WM_STATE_ABOVE"); empty when the window has no such property.
+    std::optional<bool> hasWmState(std::uint64_t window, const char* stateName);
 
     struct State;
 
 private:
     explicit XDisplay(std::unique_ptr<State> state);
+    std::unique_ptr<State> state_;
+};
+
+// Stands in for a window manager in one respect only: it announces
+// _NET_WM_STATE and _NET_WM_STATE_ABOVE on the root window, and applies the
+// _NET_WM_STATE requests that clients send to the root to the window's
+// property, as a window manager would. Without it a server with no window
+// manager keeps no above-others state at all. Gone (announcement included)
+// when destroyed.
+class WmStateKeeper {
+public:
+    // Null when there is no display.
+    static std::unique_ptr<WmStateKeeper> start();
+    ~WmStateKeeper();
+    WmStateKeeper(const WmStateKeeper&) = delete;
+    WmStateKeeper& operator=(const WmStateKeeper&) = delete;
+
+    struct State;
+
+private:
+    explicit WmStateKeeper(std::unique_ptr<State> state);
     std::unique_ptr<State> state_;
 };
 

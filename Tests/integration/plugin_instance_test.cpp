@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "Tests/support/scratch_folder.h"
 #include "orvalis/platform/paths.h"
 #include "orvalis/platform/process.h"
 
@@ -204,9 +205,14 @@ TEST_F(PluginInstance, OpenViewerTellsTheUserThroughTheHostAndKeepsOneSnapshot) 
 #ifdef _WIN32
     GTEST_SKIP() << "Windows tells the user in a message box";
 #else
-    // No display (DISPLAY is empty for this test): whether the viewer is
-    // missing or cannot open its window, the outcome reaches the host's
+    // A copy of the plug-in without the viewer beside it: the launch fails
+    // the same way on every run, and the outcome must reach the host's
     // message suite, once per press, in CubeMap mode too.
+    test_support::ScratchFolder scratch("orvalis-lonely-bundle");
+    const std::filesystem::path binary = "Orvalis.ofx.bundle/Contents/Linux-x86-64/Orvalis.ofx";
+    std::filesystem::create_directories((scratch.path() / binary).parent_path());
+    std::filesystem::copy_file(std::filesystem::path(bundlePath()) / "Contents/Linux-x86-64/Orvalis.ofx",
+                               scratch.path() / binary);
     auto countSnapshots = [] {
         int snapshots = 0;
         for (const auto& entry : std::filesystem::directory_iterator(orvalis::platform::tempFolder())) {
@@ -218,16 +224,22 @@ TEST_F(PluginInstance, OpenViewerTellsTheUserThroughTheHostAndKeepsOneSnapshot) 
         return snapshots;
     };
     const int before = countSnapshots();  // earlier processes leave theirs
-    auto inst = newInstance({{"pluginMode", {kCubeMap}}});
-    ASSERT_NE(inst, nullptr);
-    ASSERT_EQ(inst->pressButton("open3DViewer"), kOfxStatOK);
-    ASSERT_EQ(inst->pressButton("open3DViewer"), kOfxStatOK);
-    const auto messages = inst->messages();
-    ASSERT_EQ(messages.size(), 2u);
-    for (const auto& m : messages) {
-        EXPECT_EQ(m.id.rfind("Orvalis", 0), 0u) << m.id;
-        EXPECT_FALSE(m.text.empty());
+    std::string error;
+    auto lonely = ofxhost::Bundle::load((scratch.path() / "Orvalis.ofx.bundle").string(), error);
+    ASSERT_NE(lonely, nullptr) << error;
+    {
+        auto inst = lonely->createInstance(0, kFilter, {{"pluginMode", {kCubeMap}}});
+        ASSERT_NE(inst, nullptr) << lonely->lastError();
+        ASSERT_EQ(inst->pressButton("open3DViewer"), kOfxStatOK);
+        ASSERT_EQ(inst->pressButton("open3DViewer"), kOfxStatOK);
+        const auto messages = inst->messages();
+        ASSERT_EQ(messages.size(), 2u);
+        for (const auto& m : messages) {
+            EXPECT_EQ(m.id.rfind("Orvalis", 0), 0u) << m.id;
+            EXPECT_FALSE(m.text.empty());
+        }
     }
+    lonely.reset();
     // Launch snapshots: at most one per host process is left behind.
     EXPECT_LE(countSnapshots() - before, 1);
 #endif

@@ -3,6 +3,7 @@
 #include <climits>
 #include <cstddef>
 #include <mutex>
+#include <utility>
 
 #include "orvalis/platform/dialog.h"
 #include "render/frame_plan.h"
@@ -478,12 +479,7 @@ void Renderer::release() {
     RendererState& r = *state_;
     const GlApi& gl = r.gl;
 
-    for (GLuint* texture : {&r.overlay.inGamutTexture, &r.overlay.outOfGamutTexture}) {
-        if (*texture != 0) {
-            glDeleteTextures(1, texture);
-            *texture = 0;
-        }
-    }
+    deleteLabelTextures(r.overlay);
     for (GLuint* buffer : {&r.pointBuffer, &r.sphereVertexBuffer, &r.sphereNormalBuffer, &r.sphereIndexBuffer,
                            &r.instanceBuffer}) {
         deleteBuffer(gl, *buffer);
@@ -510,5 +506,11 @@ void Renderer::release() {
     r.instanceBufferCapacity = 0;
     r.sphereIndexCount = 0;
 }
+
+void Renderer::setLabelRasterizer(std::unique_ptr<LabelRasterizer> rasterizer) {
+    state_->labelRasterizer = std::move(rasterizer);
+}
+
+LabelRasterizer* Renderer::labelRasterizer() const noexcept { return state_->labelRasterizer.get(); }
 
 }  // namespace orvalis::viewer

@@ -9,6 +9,7 @@
 #include "app/viewer_state.h"
 #include "render/capabilities.h"
 #include "render/gl_loader.h"
+#include "render/label_text.h"
 
 namespace orvalis::viewer {
 
@@ -35,6 +36,11 @@ public:
     // Deletes every GL object made by init and the overlay; the context
     // must be current. Safe twice.
     void release();
+    // The platform's text renderer for the overlay's labels (GDI or
+    // FreeType), given by the shell; without one the badge has no label.
+    void setLabelRasterizer(std::unique_ptr<LabelRasterizer> rasterizer);
+    // The rasterizer given, for other GL-drawn text; null when none.
+    LabelRasterizer* labelRasterizer() const noexcept;
 
 private:
     std::unique_ptr<RendererState> state_;

@@ -4,9 +4,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "render/capabilities.h"
 #include "render/gl_api.h"
+#include "render/label_text.h"
 #include "render/shader_sources.h"
 
 namespace orvalis::viewer {
@@ -64,6 +66,9 @@ struct RendererState {
     SpriteProgram sprite;
     SphereProgram sphere;
     OverlayState overlay;
+    // The platform's text for the labels, given by the shell; outlives
+    // contexts (release leaves it). Null: badges without labels.
+    std::unique_ptr<LabelRasterizer> labelRasterizer;
 };
 
 }  // namespace orvalis::viewer

@@ -3,16 +3,23 @@
 #define GLFW_INCLUDE_NONE
 #include <GLFW/glfw3.h>
 
+#include <array>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "app/intake.h"
+#include "app/menu_layout.h"
+#include "app/settings.h"
 #include "app/shell_events.h"
+#include "app/view_menu.h"
 #include "app/viewer_state.h"
 #include "orvalis/platform/clock.h"
 #include "orvalis/platform/dialog.h"
 #include "orvalis/platform/paths.h"
 #include "render/capabilities.h"
+#include "render/freetype_label_text.h"
+#include "render/menu_draw.h"
 #include "render/renderer.h"
 #include "shell/glfw_window.h"
 
@@ -39,7 +46,9 @@ void refuseOldOpenGl(const GlCapabilities& caps) {
 
 int run() {
     ViewerState& state = viewerState;
-    // Settings would be loaded here, before anything else uses them.
+    // Settings first, before anything else uses them.
+    const std::unique_ptr<SettingsStore> settings = userSettingsStore();
+    loadSettings(state, *settings);
 
     Intake::Options options;
     options.fallbackPath = Intake::defaultFallbackPath();
@@ -71,10 +80,19 @@ int run() {
         return kExitNoWindow;
     }
     renderer.init([](const char* name) -> GlProc { return glfwGetProcAddress(name); });
+    renderer.setLabelRasterizer(makeFreeTypeLabelRasterizer());
 
-    // The menu bar and dark chrome would come up here.
+    // The menu bar and dark chrome.
     state.stayOnTop = true;
+    const std::unique_ptr<LabelRasterizer> menuText = makeFreeTypeLabelRasterizer();
+    MenuDrawer menuDrawer(menuText.get(), menuTextPixelHeight(window));
+    const std::array<MenuItem, kMenuItemCount> items = viewMenuItems(state);
+    MenuLayout menu(menuDrawer.measure(items), {items[0].id, items[1].id, items[2].id, items[3].id});
+    requestDarkTitleBar(window);
     ShellContext context{state, {}};
+    context.menu = &menu;
+    context.menuDrawer = &menuDrawer;
+    context.settings = settings.get();
     installCallbacks(window, context);
     closeOnTerminationSignals();
     closeWhenDestroyedElsewhere(window);
@@ -98,6 +116,7 @@ int run() {
 
     intake.stop();
     waker.close();
+    menuDrawer.release();
     renderer.release();
     glfwDestroyWindow(window);
     glfwTerminate();

@@ -13,6 +13,7 @@
 
 #include "app/icon_file.h"
 #include "app/intake.h"
+#include "app/view_menu.h"
 #include "orvalis/platform/clock.h"
 #include "orvalis/platform/dialog.h"
 #include "orvalis/platform/paths.h"
@@ -106,25 +107,78 @@ ShellContext* contextOf(GLFWwindow* window) {
     return static_cast<ShellContext*>(glfwGetWindowUserPointer(window));
 }
 
+// The scene's rows start below the menu bar.
+int sceneTop(const ShellContext& context) noexcept {
+    return context.menu != nullptr ? context.menu->barHeight() : 0;
+}
+
+// Where the last pointer event put the pointer; asking the server at a
+// button event would give where it has moved on to since.
+void lastPointer(GLFWwindow* window, ShellContext& context, double& x, double& y) {
+    x = context.cursorX;
+    y = context.cursorY;
+    if (!context.cursorKnown) {
+        glfwGetCursorPos(window, &x, &y);
+    }
+}
+
+// What the menu did: a chosen command runs and the window follows it.
+void applyMenuResponse(GLFWwindow* window, ShellContext& context, const MenuResponse& response) {
+    if (response.redraw) {
+        context.invalidated = true;
+    }
+    if (response.command == 0 || context.settings == nullptr) {
+        return;
+    }
+    const CommandEffect effect = onMenuCommand(context.state, response.command, *context.settings);
+    if (effect.stayOnTopChanged) {
+        glfwSetWindowAttrib(window, GLFW_FLOATING, context.state.stayOnTop ? GLFW_TRUE : GLFW_FALSE);
+    }
+    // The check marks change with every command, so the menu bar is redrawn
+    // even where the scene does not change.
+    context.invalidated = true;
+}
+
 void onMouseButton(GLFWwindow* window, int button, int action, int /*mods*/) {
     ShellContext* context = contextOf(window);
-    if (context == nullptr || button != GLFW_MOUSE_BUTTON_LEFT) {
+    if (context == nullptr) {
+        return;
+    }
+    double x = 0.0;
+    double y = 0.0;
+    lastPointer(window, *context, x, y);
+    const std::int32_t px = clientPixel(x);
+    const std::int32_t py = clientPixel(y);
+    MenuLayout* menu = context->menu;
+
+    if (button == GLFW_MOUSE_BUTTON_RIGHT) {
+        if (menu != nullptr) {
+            applyMenuResponse(window, *context,
+                              action == GLFW_PRESS ? menu->rightPress(px, py) : menu->rightRelease(px, py));
+        }
+        return;
+    }
+    if (button != GLFW_MOUSE_BUTTON_LEFT) {
         return;
     }
     Camera& camera = context->state.camera;
     if (action == GLFW_PRESS) {
-        // The press happened where the last pointer event left the pointer;
-        // asking the server now would give where it has moved on to since.
-        double x = context->cursorX;
-        double y = context->cursorY;
-        if (!context->cursorKnown) {
-            glfwGetCursorPos(window, &x, &y);
+        if (menu != nullptr) {
+            const MenuResponse response = menu->leftPress(px, py);
+            applyMenuResponse(window, *context, response);
+            if (response.consumed) {
+                return;
+            }
         }
         const auto ms = static_cast<std::int64_t>(std::floor(glfwGetTime() * 1000.0));
-        if (context->leftButton.press(camera, ms, clientPixel(x), clientPixel(y))) {
+        if (context->leftButton.press(camera, ms, px, py - sceneTop(*context))) {
             context->invalidated = true;
         }
     } else if (action == GLFW_RELEASE) {
+        if (menu != nullptr) {
+            applyMenuResponse(window, *context, menu->leftRelease(px, py));
+        }
+        // A drag that began in the scene ends whatever the menu did.
         context->leftButton.release(camera);
     }
 }
@@ -139,7 +193,79 @@ void onCursorPos(GLFWwindow* window, double x, double y) {
     context->cursorX = x;
     context->cursorY = y;
     context->cursorKnown = true;
-    if (movePointer(context->state.camera, clientPixel(x), clientPixel(y))) {
+    const std::int32_t px = clientPixel(x);
+    const std::int32_t py = clientPixel(y);
+    if (context->menu != nullptr) {
+        const MenuResponse response = context->menu->pointerMove(px, py);
+        applyMenuResponse(window, *context, response);
+        if (response.consumed) {
+            return;
+        }
+    }
+    if (movePointer(context->state.camera, px, py - sceneTop(*context))) {
+        context->invalidated = true;
+    }
+}
+
+void onCursorEnter(GLFWwindow* window, int entered) {
+    ShellContext* context = contextOf(window);
+    if (context != nullptr && context->menu != nullptr && entered == GLFW_FALSE) {
+        applyMenuResponse(window, *context, context->menu->pointerLeave());
+    }
+}
+
+// The menu's keys: Escape closes it, the arrows and Enter work the open
+// popup, Shift+F10 and the menu key open it at the pointer.
+void onKey(GLFWwindow* window, int key, int /*scancode*/, int action, int mods) {
+    ShellContext* context = contextOf(window);
+    if (context == nullptr || context->menu == nullptr || action == GLFW_RELEASE) {
+        return;
+    }
+    MenuLayout& menu = *context->menu;
+    MenuResponse response;
+    switch (key) {
+        case GLFW_KEY_ESCAPE:
+            response = menu.escape();
+            break;
+        case GLFW_KEY_UP:
+            response = menu.moveHot(-1);
+            break;
+        case GLFW_KEY_DOWN:
+            response = menu.moveHot(1);
+            break;
+        case GLFW_KEY_ENTER:
+        case GLFW_KEY_KP_ENTER:
+            if (action == GLFW_PRESS) {
+                response = menu.chooseHot();
+            }
+            break;
+        case GLFW_KEY_F10:
+        case GLFW_KEY_MENU:
+            if (action == GLFW_PRESS && (key == GLFW_KEY_MENU || (mods & GLFW_MOD_SHIFT) != 0)) {
+                double x = 0.0;
+                double y = 0.0;
+                glfwGetCursorPos(window, &x, &y);
+                response = menu.openAt(clientPixel(x), clientPixel(y));
+            }
+            break;
+        default:
+            break;
+    }
+    applyMenuResponse(window, *context, response);
+}
+
+// A menu closes when its window loses the focus.
+void onFocus(GLFWwindow* window, int focused) {
+    ShellContext* context = contextOf(window);
+    if (context != nullptr && context->menu != nullptr && focused == GLFW_FALSE) {
+        applyMenuResponse(window, *context, context->menu->close());
+    }
+}
+
+void onWindowSize(GLFWwindow* window, int width, int height) {
+    ShellContext* context = contextOf(window);
+    if (context != nullptr && context->menu != nullptr) {
+        context->menu->resize(width, height);
         context->invalidated = true;
     }
 }
@@ -163,7 +289,7 @@ void onRefresh(GLFWwindow* window) {
     }
 }
 
-void drawNow(GLFWwindow* window, ViewerState& state, Renderer& renderer) {
+void drawNow(GLFWwindow* window, ShellContext& context, Renderer& renderer) {
     if (windowLost.load()) {
         return;
     }
@@ -173,7 +299,22 @@ void drawNow(GLFWwindow* window, ViewerState& state, Renderer& renderer) {
     if (width <= 0 || height <= 0) {
         return;  // minimised: nothing to paint, as Windows sends no WM_PAINT
     }
-    renderer.drawFrame(state, width, height, [window] { glfwSwapBuffers(window); });
+    MenuLayout* menu = context.menu;
+    if (menu == nullptr || context.menuDrawer == nullptr) {
+        renderer.drawFrame(context.state, width, height, [window] { glfwSwapBuffers(window); });
+        return;
+    }
+    int windowWidth = 0;
+    int windowHeight = 0;
+    glfwGetWindowSize(window, &windowWidth, &windowHeight);
+    menu->resize(windowWidth, windowHeight);
+    // The scene keeps the rows below the bar (the bottom of the framebuffer,
+    // where GL counts from); the menu is drawn over the whole frame last.
+    const int sceneHeight = std::max(1, height - menu->barHeight());
+    renderer.drawFrame(context.state, width, sceneHeight, [&] {
+        context.menuDrawer->draw(*menu, viewMenuItems(context.state), width, height);
+        glfwSwapBuffers(window);
+    });
 }
 
 }  // namespace
@@ -200,6 +341,30 @@ GLFWwindow* createMainWindow(bool stayOnTop) {
         return window;
     }
     return nullptr;
+}
+
+void requestDarkTitleBar(GLFWwindow* window) {
+    Display* display = glfwGetX11Display();
+    const Window x11Window = glfwGetX11Window(window);
+    if (display == nullptr || x11Window == 0) {
+        return;
+    }
+    const Atom variant = XInternAtom(display, "_GTK_THEME_VARIANT", False);
+    const Atom utf8String = XInternAtom(display, "UTF8_STRING", False);
+    static constexpr unsigned char kDark[] = {'d', 'a', 'r', 'k'};
+    XChangeProperty(display, x11Window, variant, utf8String, 8, PropModeReplace, kDark,
+                    static_cast<int>(sizeof kDark));
+    XFlush(display);
+}
+
+int menuTextPixelHeight(GLFWwindow* window) {
+    float xScale = 1.0f;
+    float yScale = 1.0f;
+    glfwGetWindowContentScale(window, &xScale, &yScale);
+    if (!(yScale >= 1.0f && yScale <= 8.0f)) {
+        yScale = 1.0f;
+    }
+    return static_cast<int>(std::lround(11.0f * yScale));
 }
 
 void applyOuterSize(GLFWwindow* window) {
@@ -251,7 +416,10 @@ void installCallbacks(GLFWwindow* window, ShellContext& context) {
     glfwSetScrollCallback(window, onScroll);
     glfwSetFramebufferSizeCallback(window, onFramebufferSize);
     glfwSetWindowRefreshCallback(window, onRefresh);
-    // No key callback: the viewer has no keyboard commands.
+    glfwSetCursorEnterCallback(window, onCursorEnter);
+    glfwSetKeyCallback(window, onKey);
+    glfwSetWindowFocusCallback(window, onFocus);
+    glfwSetWindowSizeCallback(window, onWindowSize);
 }
 
 void closeWhenDestroyedElsewhere(GLFWwindow* window) {
@@ -290,7 +458,7 @@ void runEventLoop(GLFWwindow* window, ShellContext& context, LoopWaker& waker, R
         }
         if (requests.redraw || due.redraw || context.invalidated) {
             context.invalidated = false;
-            drawNow(window, context.state, renderer);
+            drawNow(window, context, renderer);
         }
     }
 }

@@ -5,8 +5,11 @@
 
 #include <string>
 
+#include "app/menu_layout.h"
+#include "app/settings.h"
 #include "app/shell_events.h"
 #include "app/viewer_state.h"
+#include "render/menu_draw.h"
 #include "render/renderer.h"
 
 struct GLFWwindow;
@@ -29,6 +32,14 @@ inline constexpr int kMinWindowSize = 400;
 // window with a context could be made.
 GLFWwindow* createMainWindow(bool stayOnTop);
 
+// Asks the window manager for a dark title bar (_GTK_THEME_VARIANT "dark");
+// before the window is shown, as window managers read it when they frame it.
+void requestDarkTitleBar(GLFWwindow* window);
+
+// The menu text's character height: the stock GUI font's 11 pixels at
+// 96 dpi, grown with the window's content scale.
+int menuTextPixelHeight(GLFWwindow* window);
+
 // Sets the outer size and minimum, counting the frame the window manager
 // adds (none without one).
 void applyOuterSize(GLFWwindow* window);
@@ -46,6 +57,12 @@ struct ShellContext {
     double cursorX = 0.0;
     double cursorY = 0.0;
     bool cursorKnown = false;
+    // The View menu across the top of the client area (null: no menu, the
+    // scene has the whole area), how it is drawn, and where its commands
+    // store the settings.
+    MenuLayout* menu = nullptr;
+    MenuDrawer* menuDrawer = nullptr;
+    SettingsStore* settings = nullptr;
 };
 
 // Installs the input, size and refresh callbacks; the context must outlive

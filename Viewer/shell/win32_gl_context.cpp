@@ -9,6 +9,7 @@
 
 #include "orvalis/platform/dialog.h"
 #include "render/capabilities.h"
+#include "win32_label_text.h"
 
 namespace orvalis::viewer::win32 {
 namespace {
@@ -192,6 +193,7 @@ bool createGlContext(HWND window, WglContext& context, Renderer& renderer) {
     const GlCapabilities& caps = renderer.detect();
     if (caps.glMajor >= 3) {
         renderer.init([](const char* name) { return lookupGlProc(name); });
+        renderer.setLabelRasterizer(makeGdiLabelRasterizer());
         return true;
     }
 

@@ -2,9 +2,11 @@
 // the message loop. Exit code 0 after a normal close, 2 when the window (or
 // its OpenGL 3.0 context) could not be made.
 #include <exception>
+#include <memory>
 #include <string>
 
 #include "app/intake.h"
+#include "app/settings.h"
 #include "app/viewer_state.h"
 #include "orvalis/platform/clock.h"
 #include "orvalis/platform/dialog.h"
@@ -44,7 +46,8 @@ void selectDpiAwareness() {
 
 int run(HINSTANCE instance) {
     selectDpiAwareness();
-    // loadSettings of the View menu's settings goes here.
+    const std::unique_ptr<SettingsStore> settings = userSettingsStore();
+    loadSettings(gState, *settings);
 
     FindWindowWaker waker;
     Intake intake(gState, waker, systemIntakeClock(), Intake::Options{exchange::kBlockName,
@@ -55,6 +58,7 @@ int run(HINSTANCE instance) {
     main.instance = instance;
     main.state = &gState;
     main.intake = &intake;
+    main.settings = settings.get();
     registerMainWindowClass(main);  // a failure shows as the window's
     const HWND window = createMainWindow(main);
     if (window == nullptr) {

@@ -12,6 +12,8 @@
 
 #include "app/camera.h"
 #include "orvalis/platform/dialog.h"
+#include "win32_dark_mode.h"
+#include "win32_menu.h"
 
 namespace orvalis::viewer::win32 {
 namespace {
@@ -49,21 +51,26 @@ void requestDarkTitleBar(HWND window) {
     ::DwmSetWindowAttribute(window, kDwmTextColor, &captionText, sizeof captionText);
 }
 
-// Messages the window leaves to the system. The dark-chrome handler of the
-// View menu's settings takes its share here, before DefWindowProcA.
+// Messages the window leaves to the system; the dark chrome takes its
+// share first.
 LRESULT defaultProcessing(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    const DarkChromeResult dark = handleDarkChromeMessage(window, message, wParam, lParam);
+    if (dark.handled)
+        return dark.result;
     return ::DefWindowProcA(window, message, wParam, lParam);
 }
 
 LRESULT onCreate(MainWindow& main, HWND window) {
     applyWindowIcons(window, main.instance, main.icons);
-    // Dark chrome of the View menu's settings (initDarkMode, setAppDarkMode,
-    // setWindowDarkMode) goes here.
+    initDarkMode();
+    setAppDarkMode(true);
+    setWindowDarkMode(window, true);
     requestDarkTitleBar(window);
     if (!createGlContext(window, main.gl, main.renderer))
         return -1;
     main.state->stayOnTop = true;
-    // The menu-bar brushes and buildViewMenu go here.
+    createMenuBarBrushes();
+    main.menuBar = buildViewMenu(window, *main.state);
     try {
         main.intake->start();
     } catch (const std::exception& error) {
@@ -80,11 +87,13 @@ void onDestroy(MainWindow& main, HWND window) {
     // The intake thread goes first: nothing it might touch is released
     // while it runs.
     main.intake->stop();
-    // The View menu's item records are freed here.
+    freeMenuItemRecords(main.menuBar);
+    main.menuBar = nullptr;  // the menu goes with the window
     destroyWindowIcons(main.icons);
     ::KillTimer(window, kRedrawTimer);
     ::KillTimer(window, kPacingTimer);
-    // The menu-bar brushes and the dark-chrome state are reset here.
+    deleteMenuBarBrushes();
+    resetDarkMode();
     releaseGlResources(window, main.gl, main.renderer);
     main.intake->detach();
     ::PostQuitMessage(0);
@@ -183,8 +192,22 @@ LRESULT handleMessage(MainWindow& main, HWND window, UINT message, WPARAM wParam
         if (wheelStep(camera, GET_WHEEL_DELTA_WPARAM(wParam)))
             invalidate(window);
         return 0;
-    // WM_COMMAND, WM_CONTEXTMENU, WM_INITMENUPOPUP, WM_DRAWITEM and
-    // WM_MEASUREITEM belong to the View menu.
+    case WM_COMMAND:
+        if (main.settings != nullptr)
+            handleMenuCommand(window, *main.state, *main.settings, LOWORD(wParam));
+        return 0;
+    case WM_CONTEXTMENU:
+        showContextMenu(window, main.menuBar, lParam);
+        return 0;
+    case WM_INITMENUPOPUP:
+        onInitMenuPopup();
+        return 0;
+    case WM_DRAWITEM:
+        drawMenuItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+        return TRUE;
+    case WM_MEASUREITEM:
+        measureMenuItem(window, reinterpret_cast<MEASUREITEMSTRUCT*>(lParam));
+        return TRUE;
     default:
         return defaultProcessing(window, message, wParam, lParam);
     }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/intake.h"
+#include "app/settings.h"
 #include "app/viewer_state.h"
 #include "render/renderer.h"
 #include "win32_gl_context.h"
@@ -31,6 +32,8 @@ struct MainWindow {
     WglContext gl;
     WindowIcons icons;
     bool inTopmostUpdate = false;  // our own SetWindowPos must not recurse
+    SettingsStore* settings = nullptr;  // where the View menu saves its settings
+    HMENU menuBar = nullptr;            // the View menu's bar, once built
 };
 
 // Registers "OrvalisViewer" (CS_DBLCLKS, arrow cursor, no brush) with the

@@ -1,0 +1,462 @@
+// The View menu, the stored settings and the gamut badge in the real
+// viewer: clicks on the menu bar and in the scene through the X test
+// extension, the picture read back from the X server, the stored values
+// read from the test's own store (a scratch settings file on Linux, the
+// test prefix's registry under Wine), and the above-others state as the
+// window system keeps it.
+#include <map>
+
+#include "gui_support.h"
+
+namespace gui_test {
+namespace {
+
+constexpr Vec3 kInside{0.2, 0.6, 0.2};
+constexpr Colour kInsideColour{0.3, 0.6, 0.9};
+constexpr Vec3 kOutside{1.2, 0.5, 0.5};  // beyond the cube's x = 1 face
+constexpr Colour kOutsideColour{0.95, 0.6, 0.1};
+constexpr Colour kMagenta{1.0, 0.0, 0.9};
+
+constexpr Rgb kBlack{0, 0, 0};
+constexpr Rgb kGrey{51, 51, 51};
+
+// The menu's colours.
+constexpr Rgb kPopupBackground{32, 32, 32};
+constexpr Rgb kSelectedItem{21, 74, 88};
+
+// Menu items in menu order.
+enum Item { kStayOnTop = 0, kGreyBackground = 1, kHighlight = 2, kIndicator = 3 };
+
+bool near(Rgb a, Rgb b, int tolerance) {
+    return std::abs(a.r - b.r) <= tolerance && std::abs(a.g - b.g) <= tolerance && std::abs(a.b - b.b) <= tolerance;
+}
+
+bool sphereAt(const Image& image, Pixel p, Colour colour) {
+    return countAround(image, p, 2, [&](Rgb c) { return isShadeOf(c, colour, 0.3, 1.1); }) >= 13;
+}
+
+// A highlighted sphere is magenta and lit at 85 % or more.
+bool magentaAt(const Image& image, Pixel p) {
+    return countAround(image, p, 2, [](Rgb c) { return isShadeOf(c, kMagenta, 0.82, 1.1); }) >= 13;
+}
+
+bool backgroundIs(const Image& image, Rgb background) {
+    const int w = image.width, h = image.height;
+    return near(image.at(3, h - 4), background, 3) && near(image.at(w - 4, h - 4), background, 3) &&
+           near(image.at(3, 3), background, 3) && near(image.at(w / 2, h - 4), background, 3);
+}
+
+// The badge for a scene of at most 720 rows (interface scale 1): 22 high,
+// 96 or 118 wide, 14 from the scene's top and right edges, the dot's centre
+// 14.5 from its left edge and halfway down, fill (0.08, 0.08, 0.10) at 0.82
+// over the background.
+bool badgeShows(const Image& image, bool outOfGamut, Rgb background) {
+    const int width = outOfGamut ? 118 : 96;
+    const int right = image.width - 14, left = right - width;
+    const double middle = 14 + 22 / 2.0;  // rows from the top
+    const Colour dot = outOfGamut ? Colour{1.0, 0.22, 0.22} : Colour{0.18, 0.80, 0.44};
+    if (countAround(image, {left + 14.5, middle}, 2, [&](Rgb c) { return isShadeOf(c, dot, 0.9, 1.08, 20.0); }) < 22) {
+        return false;
+    }
+    auto over = [&](double fill, int channel) { return static_cast<int>(0.82 * fill * 255.0 + 0.18 * channel + 0.5); };
+    const Rgb fill{over(0.08, background.r), over(0.08, background.g), over(0.10, background.b)};
+    const int row = static_cast<int>(middle);
+    if (!near(image.at(left + 4, row), fill, 6) || !near(image.at(right - 4, row), fill, 6)) return false;
+    if (!near(image.at(left - 4, row), background, 6) || !near(image.at(right + 4, row), background, 6)) return false;
+    // Light label text between the dot and the right padding.
+    int lit = 0;
+    for (int y = 14 + 4; y < 14 + 18; ++y) {
+        for (int x = left + 26; x < right - 10; ++x) {
+            const Rgb c = image.at(x, y);
+            if (std::min({c.r, c.g, c.b}) >= 140) ++lit;
+        }
+    }
+    return lit >= 10;
+}
+
+// Nothing but the background where a badge would be.
+bool noBadge(const Image& image, Rgb background) {
+    for (int y = 8; y < 44; ++y) {
+        for (int x = image.width - 140; x < image.width - 8; ++x) {
+            if (!near(image.at(x, y), background, 6)) return false;
+        }
+    }
+    return true;
+}
+
+using Settings = std::map<std::string, std::string>;
+
+class ViewerMenu : public ViewerTest {
+protected:
+    void SetUp() override {
+        // Before the viewer starts: the window system's above-others state
+        // is announced and kept (Xvfb has no window manager).
+        keeper_ = WmStateKeeper::start();
+        ASSERT_NE(keeper_, nullptr);
+        ViewerTest::SetUp();
+        if (HasFatalFailure()) return;
+        startPublisher();
+        ASSERT_NE(publisher_, nullptr);
+        if (programs_.underWine()) tell("clear-settings");  // a first run
+    }
+
+    void TearDown() override {
+        if (programs_.underWine() && publisher_) publisher_->ask("clear-settings", patience());
+        ViewerTest::TearDown();
+        keeper_.reset();
+    }
+
+    std::string settingsFile() const { return scratch_.str() + "/config/Orvalis/settings.ini"; }
+
+    // The stored values by name (missing ones absent): "Name=value" words
+    // from the publisher under Wine, lines of the settings file on Linux.
+    Settings storedSettings() {
+        std::stringstream text;
+        if (programs_.underWine()) {
+            text << tell("settings");
+        } else {
+            text << std::ifstream(settingsFile()).rdbuf();
+        }
+        Settings values;
+        std::string entry;
+        while (text >> entry) {
+            const auto eq = entry.find('=');
+            if (eq != std::string::npos) values[entry.substr(0, eq)] = entry.substr(eq + 1);
+        }
+        return values;
+    }
+
+    static Settings settings(int grey, int highlight, int indicator) {
+        return {{"BackgroundColor", std::to_string(grey)},
+                {"HighlightOutOfRange", std::to_string(highlight)},
+                {"GamutIndicator", std::to_string(indicator)}};
+    }
+
+    // Whether the window is kept above others, as the window system has it:
+    // _NET_WM_STATE_ABOVE on the viewer's X window; under Wine also Win32's
+    // WS_EX_TOPMOST, which must agree (empty when they differ).
+    std::optional<bool> above() {
+        const std::optional<bool> x = display_->hasWmState(findViewerWindow(), "_NET_WM_STATE_ABOVE");
+        if (programs_.underWine()) {
+            const bool topmost = tell("topmost") == "1";
+            if (!x || *x != topmost) return std::nullopt;
+            return topmost;
+        }
+        return x.value_or(false);
+    }
+
+    bool waitForAbove(bool wanted) {
+        const auto until = Clock::now() + patience();
+        while (Clock::now() < until) {
+            if (above() == wanted) return true;
+            std::this_thread::sleep_for(20ms);
+        }
+        return false;
+    }
+
+    // The part of the screen a popup can take: the client area and room to
+    // its right and below (Wine's popups are windows of their own).
+    Rect popupSearchArea() const {
+        return {clientArea_.x, area_.y, clientArea_.w + 320, clientArea_.h - (area_.y - clientArea_.y) + 200};
+    }
+
+    // The open popup's dark inside in root coordinates: the popup
+    // background and the selected item's colour, in the scene's rows.
+    std::optional<Rect> findPopup() {
+        const Rect search = popupSearchArea();
+        const auto image = display_->grab(search);
+        if (!image) return std::nullopt;
+        // Rows and columns that are mostly popup: stray pixels of the scene
+        // (a corner's anti-aliased edge) cannot make one.
+        std::vector<int> rows(static_cast<std::size_t>(image->height)), columns(static_cast<std::size_t>(image->width));
+        for (int y = 0; y < image->height; ++y) {
+            for (int x = 0; x < image->width; ++x) {
+                const Rgb c = image->at(x, y);
+                if (near(c, kPopupBackground, 3) || near(c, kSelectedItem, 3)) ++rows[y], ++columns[x];
+            }
+        }
+        int left = -1, right = -1, top = -1, bottom = -1;
+        for (int y = 0; y < image->height; ++y) {
+            if (rows[y] >= 80) top = top < 0 ? y : top, bottom = y;
+        }
+        for (int x = 0; x < image->width; ++x) {
+            if (columns[x] >= 50) left = left < 0 ? x : left, right = x;
+        }
+        const int w = right - left + 1, h = bottom - top + 1;
+        // Four items of at least 24 rows.
+        if (top < 0 || left < 0 || w < 100 || h < 96) return std::nullopt;
+        popupImage_ = image;
+        return Rect{search.x + left, search.y + top, w, h};
+    }
+
+    // The open popup once its four items show their text (Wine maps the
+    // popup window before it paints the items).
+    std::optional<Rect> waitForPopup() {
+        const auto until = Clock::now() + patience();
+        while (Clock::now() < until) {
+            if (auto popup = findPopup()) {
+                int withText = 0;
+                for (int i = 0; i < 4; ++i) {
+                    const Rect item = itemRect(*popup, i);
+                    if (lightPixels({item.x + 10, item.y + 4, item.w / 2, item.h - 8}, 200) >= 10) ++withText;
+                }
+                if (withText == 4) return popup;
+            }
+            std::this_thread::sleep_for(20ms);
+        }
+        return std::nullopt;
+    }
+
+    bool waitForNoPopup() {
+        const auto until = Clock::now() + patience();
+        while (Clock::now() < until) {
+            if (!findPopup()) return true;
+            std::this_thread::sleep_for(20ms);
+        }
+        return false;
+    }
+
+    // An item's rows in the popup: four equal items, centred in the dark inside.
+    static Rect itemRect(const Rect& popup, int index) {
+        const int itemHeight = popup.h / 4;
+        const int margin = (popup.h - 4 * itemHeight) / 2;
+        return {popup.x + margin, popup.y + margin + index * itemHeight, popup.w - 2 * margin, itemHeight};
+    }
+
+    // Light pixels of the popup picture within root rectangle r.
+    int lightPixels(const Rect& r, int minimum) const {
+        const Rect search = popupSearchArea();
+        int count = 0;
+        for (int y = r.y; y < r.y + r.h; ++y) {
+            for (int x = r.x; x < r.x + r.w; ++x) {
+                const Rgb c = popupImage_->at(x - search.x, y - search.y);
+                if (std::min({c.r, c.g, c.b}) >= minimum) ++count;
+            }
+        }
+        return count;
+    }
+
+    // The check marks the popup shows: white strokes about 13 pixels left of
+    // the item's right edge, in the item's middle rows.
+    std::vector<bool> checkMarks(const Rect& popup) const {
+        std::vector<bool> marks;
+        for (int i = 0; i < 4; ++i) {
+            const Rect item = itemRect(popup, i);
+            const int right = item.x + item.w;
+            const int middle = item.y + item.h / 2;
+            marks.push_back(lightPixels({right - 22, middle - 6, 16, 12}, 230) >= 6);
+        }
+        return marks;
+    }
+
+    // Waits until the open popup shows these check marks (Wine paints its
+    // items one by one, after the popup window appears).
+    bool checkMarksAre(const std::vector<bool>& expected) {
+        const auto until = Clock::now() + patience();
+        std::vector<bool> seen;
+        while (Clock::now() < until) {
+            if (auto popup = findPopup()) {
+                seen = checkMarks(*popup);
+                if (seen == expected) return true;
+            }
+            std::this_thread::sleep_for(20ms);
+        }
+        std::string marks;
+        for (bool mark : seen) marks += mark ? "1" : "0";
+        ADD_FAILURE() << "check marks seen: " << marks;
+        return false;
+    }
+
+    void click(int x, int y, unsigned button = 1) {
+        display_->moveTo(x, y);
+        display_->press(button);
+        display_->release(button);
+        display_->sync();
+    }
+
+    // "View" on the menu bar: drawn by the viewer at the client area's left
+    // on Linux; Windows' own menu bar above the client area under Wine.
+    void clickView() {
+        if (programs_.underWine()) {
+            std::istringstream in(tell("viewitem"));
+            Rect r;
+            ASSERT_TRUE(in >> r.x >> r.y >> r.w >> r.h) << "no View item on the menu bar";
+            click(r.x + r.w / 2, r.y + r.h / 2);
+        } else {
+            click(clientArea_.x + 12, clientArea_.y + (area_.y - clientArea_.y) / 2);
+        }
+    }
+
+    // Opens the popup from the bar and returns it.
+    std::optional<Rect> openFromBar() {
+        clickView();
+        auto popup = waitForPopup();
+        EXPECT_TRUE(popup) << "no popup with light item text after a click on View";
+        return popup;
+    }
+
+    // Points at the item, waits for it to show selected, and clicks it; the
+    // popup must close.
+    void choose(const Rect& popup, int index) {
+        const Rect item = itemRect(popup, index);
+        display_->moveTo(item.x + 30, item.y + item.h / 2);
+        const auto until = Clock::now() + patience();
+        bool selected = false;
+        while (!selected && Clock::now() < until) {
+            if (auto image = display_->grab({item.x + 2, item.y + item.h / 2, 4, 1})) {
+                selected = near(image->at(1, 0), kSelectedItem, 3);
+            }
+            if (!selected) std::this_thread::sleep_for(20ms);
+        }
+        EXPECT_TRUE(selected) << "item " << index << " does not show selected under the pointer";
+        display_->press(1);
+        display_->release(1);
+        display_->sync();
+        EXPECT_TRUE(waitForNoPopup()) << "the popup stays open after choosing item " << index;
+    }
+
+    // A right click in the scene: the popup opens with its corner at the pointer.
+    std::optional<Rect> openAtPointer(int clientX, int clientY) {
+        const int x = rootX(clientX), y = rootY(clientY);
+        click(x, y, 3);
+        auto popup = waitForPopup();
+        EXPECT_TRUE(popup) << "no popup with light item text after a right click";
+        if (popup) {
+            EXPECT_LE(std::abs(popup->x - x), 4) << "popup left " << popup->x << ", pointer " << x;
+            EXPECT_LE(std::abs(popup->y - y), 4) << "popup top " << popup->y << ", pointer " << y;
+        }
+        return popup;
+    }
+
+    std::unique_ptr<WmStateKeeper> keeper_;
+    std::optional<Image> popupImage_;
+};
+
+TEST_F(ViewerMenu, ChoicesChangeThePictureAndTheStoreAndComeBackAtTheNextStart) {
+    const std::string outsideCloud =
+        "publish 20" + cloudText({{kInside, kInsideColour}, {kOutside, kOutsideColour}});
+    tell("attach");
+    tell(outsideCloud);
+    ASSERT_TRUE(openViewer()) << "no viewer window; viewer stderr:\n" << viewerErrors();
+
+    // First run: black, the out-of-cube point in its own colour, no badge,
+    // nothing stored, above the others.
+    EXPECT_TRUE(waitForPicture([&](const Image& image) {
+        return backgroundIs(image, kBlack) && sphereAt(image, where(kInside), kInsideColour) &&
+               sphereAt(image, where(kOutside), kOutsideColour) && noBadge(image, kBlack);
+    })) << "first run";
+    EXPECT_TRUE(storedSettings().empty());
+    EXPECT_TRUE(waitForAbove(true)) << "not kept above the others at the start";
+
+    auto popup = openFromBar();
+    ASSERT_TRUE(popup);
+    EXPECT_TRUE(checkMarksAre(std::vector<bool>{true, false, false, false}));
+    choose(*popup, kGreyBackground);
+    EXPECT_TRUE(waitForPicture([&](const Image& image) {
+        return backgroundIs(image, kGrey) && sphereAt(image, where(kOutside), kOutsideColour);
+    })) << "grey background";
+    EXPECT_EQ(storedSettings(), settings(1, 0, 0));
+
+    // The context menu, from the scene's lower left.
+    popup = openAtPointer(40, area_.h - 160);
+    ASSERT_TRUE(popup);
+    EXPECT_TRUE(checkMarksAre(std::vector<bool>{true, true, false, false}));
+    choose(*popup, kHighlight);
+    EXPECT_TRUE(waitForPicture([&](const Image& image) {
+        return magentaAt(image, where(kOutside)) && sphereAt(image, where(kInside), kInsideColour);
+    })) << "the out-of-cube point in magenta";
+    EXPECT_EQ(storedSettings(), settings(1, 1, 0));
+
+    popup = openAtPointer(60, area_.h - 140);
+    ASSERT_TRUE(popup);
+    choose(*popup, kIndicator);
+    EXPECT_TRUE(waitForPicture([&](const Image& image) { return badgeShows(image, true, kGrey); }))
+        << "Out of Gamut badge";
+    EXPECT_EQ(storedSettings(), settings(1, 1, 1));
+
+    // A cloud inside the cube: the green badge.
+    tell("publish 20" + cloudText({{kInside, kInsideColour}}));
+    EXPECT_TRUE(waitForPicture([&](const Image& image) { return badgeShows(image, false, kGrey); }))
+        << "In Gamut badge";
+
+    // Closing without a choice changes nothing (the drawn menu: Escape, or
+    // a click elsewhere; Windows' own menus have their own rules).
+    if (!programs_.underWine()) {
+        popup = openFromBar();
+        ASSERT_TRUE(popup);
+        display_->tap("Escape");
+        EXPECT_TRUE(waitForNoPopup()) << "Escape leaves the popup open";
+        popup = openAtPointer(40, area_.h - 160);
+        ASSERT_TRUE(popup);
+        click(rootX(area_.w - 60), rootY(area_.h - 40));
+        EXPECT_TRUE(waitForNoPopup()) << "a click elsewhere leaves the popup open";
+        EXPECT_TRUE(waitForPicture([&](const Image& image) {
+            return backgroundIs(image, kGrey) && badgeShows(image, false, kGrey);
+        }));
+    }
+    const Settings before = storedSettings();
+    EXPECT_EQ(before, settings(1, 1, 1));
+
+    // "Stay on top" off and on again: the window system follows, the store is left alone.
+    fs::file_time_type written{};
+    if (!programs_.underWine()) written = fs::last_write_time(settingsFile());
+    popup = openFromBar();
+    ASSERT_TRUE(popup);
+    choose(*popup, kStayOnTop);
+    EXPECT_TRUE(waitForAbove(false)) << "still above the others";
+    popup = openFromBar();
+    ASSERT_TRUE(popup);
+    EXPECT_TRUE(checkMarksAre(std::vector<bool>{false, true, true, true}));
+    choose(*popup, kStayOnTop);
+    EXPECT_TRUE(waitForAbove(true)) << "not above the others again";
+    EXPECT_EQ(storedSettings(), before);
+    if (!programs_.underWine()) {
+        EXPECT_EQ(fs::last_write_time(settingsFile()), written) << "the file was rewritten";
+    }
+
+    // The plug-in goes and the viewer with it; the next start brings back
+    // what was stored, and "Stay on top" on.
+    tell("release");
+    ASSERT_EQ(viewer_->waitForExit(patience()), std::optional<int>(0));
+    tell("attach");
+    ASSERT_TRUE(openViewer()) << "no viewer window at the second start; viewer stderr:\n" << viewerErrors();
+    EXPECT_TRUE(waitForPicture([&](const Image& image) {
+        return backgroundIs(image, kGrey) && noBadge(image, kGrey);
+    })) << "no points: no badge";
+    EXPECT_TRUE(waitForAbove(true)) << "not above the others at the next start";
+    popup = openFromBar();
+    ASSERT_TRUE(popup);
+    EXPECT_TRUE(checkMarksAre(std::vector<bool>{true, true, true, true}));
+    click(rootX(area_.w - 60), rootY(area_.h - 40));  // elsewhere
+    EXPECT_TRUE(waitForNoPopup());
+
+    tell(outsideCloud);
+    EXPECT_TRUE(waitForPicture([&](const Image& image) {
+        return magentaAt(image, where(kOutside)) && badgeShows(image, true, kGrey);
+    })) << "stored settings at the next start";
+    tell("publish 20");
+    EXPECT_TRUE(waitForPicture([&](const Image& image) { return noBadge(image, kGrey); }))
+        << "the badge stays for an empty cloud";
+
+    // The highlight off: the point's own colour; the indicator off: no
+    // badge with points either.
+    tell(outsideCloud);
+    EXPECT_TRUE(waitForPicture([&](const Image& image) { return badgeShows(image, true, kGrey); }));
+    popup = openFromBar();
+    ASSERT_TRUE(popup);
+    choose(*popup, kHighlight);
+    EXPECT_TRUE(waitForPicture([&](const Image& image) {
+        return sphereAt(image, where(kOutside), kOutsideColour) && badgeShows(image, true, kGrey);
+    })) << "highlight off";
+    EXPECT_EQ(storedSettings(), settings(1, 0, 1));
+    popup = openAtPointer(40, area_.h - 160);
+    ASSERT_TRUE(popup);
+    choose(*popup, kIndicator);
+    EXPECT_TRUE(waitForPicture([&](const Image& image) {
+        return sphereAt(image, where(kOutside), kOutsideColour) && noBadge(image, kGrey);
+    })) << "indicator off";
+    EXPECT_EQ(storedSettings(), settings(1, 0, 0));
+}
+
+}  // namespace
+}  // namespace gui_test
