@@ -99,7 +99,7 @@ protected:
         if (!fallbackFile_.empty()) fs::remove(fallbackFile_);
         // The next test must not find this viewer's window.
         const auto until = Clock::now() + patience();
-        while (findViewerWindow() && Clock::now() < until) std::this_thread::sleep_for(20ms);
+        while (display_ && findViewerWindow() && Clock::now() < until) std::this_thread::sleep_for(20ms);
     }
 
     // The environment both programs get: on Linux the scratch folder as the

@@ -91,10 +91,10 @@ protected:
     void SetUp() override {
         // Before the viewer starts: the window system's above-others state
         // is announced and kept (Xvfb has no window manager).
-        keeper_ = WmStateKeeper::start();
-        ASSERT_NE(keeper_, nullptr);
         ViewerTest::SetUp();
         if (HasFatalFailure()) return;
+        keeper_ = WmStateKeeper::start();
+        ASSERT_NE(keeper_, nullptr) << "cannot open the X display for the window-state keeper";
         startPublisher();
         ASSERT_NE(publisher_, nullptr);
         if (programs_.underWine()) tell("clear-settings");  // a first run

@@ -9,6 +9,8 @@
 #include <poll.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdlib>
 #include <atomic>
 #include <functional>
 #include <thread>
@@ -90,10 +92,22 @@ int channel(unsigned long pixel, unsigned long mask) {
     return static_cast<int>(value * 255 / bits);
 }
 
+// A connection to the display; a busy server can refuse one for a moment
+// (a viewer that just ended may not have let go of its own yet), so this
+// tries again for a while before it gives up.
+::Display* openDisplayPatiently() {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    for (;;) {
+        if (::Display* d = XOpenDisplay(nullptr)) return d;
+        if (std::getenv("DISPLAY") == nullptr || std::chrono::steady_clock::now() >= until) return nullptr;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+}
+
 }  // namespace
 
 std::unique_ptr<XDisplay> XDisplay::open() {
-    ::Display* d = XOpenDisplay(nullptr);
+    ::Display* d = openDisplayPatiently();
     if (d == nullptr) return nullptr;
     int event = 0, error = 0, major = 0, minor = 0;
     if (!XTestQueryExtension(d, &event, &error, &major, &minor)) {
@@ -258,7 +272,7 @@ struct WmStateKeeper::State {
 };
 
 std::unique_ptr<WmStateKeeper> WmStateKeeper::start() {
-    ::Display* d = XOpenDisplay(nullptr);
+    ::Display* d = openDisplayPatiently();
     if (d == nullptr) return nullptr;
     XSetErrorHandler(ignoreErrors);
     auto state = std::make_unique<State>();
