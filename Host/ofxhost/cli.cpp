@@ -6,6 +6,8 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <ostream>
 #include <sstream>
@@ -19,7 +21,7 @@ namespace ofxhost {
 
 namespace {
 
-std::string quoted(const std::string& s) { return "\"" + s + "\""; }
+std::string inQuotes(const std::string& s) { return "\"" + s + "\""; }
 const char* yesNo(bool b) { return b ? "yes" : "no"; }
 
 std::string number(double v) {
@@ -78,11 +80,11 @@ std::string formatDescription(const PluginDescription& d) {
     o << "error: " << d.error << "\n";
     return o.str();
   }
-  o << "label: " << quoted(d.label) << "\n";
-  o << "short label: " << quoted(d.shortLabel) << "\n";
-  o << "long label: " << quoted(d.longLabel) << "\n";
-  o << "grouping: " << quoted(d.grouping) << "\n";
-  o << "description: " << quoted(d.description) << "\n";
+  o << "label: " << inQuotes(d.label) << "\n";
+  o << "short label: " << inQuotes(d.shortLabel) << "\n";
+  o << "long label: " << inQuotes(d.longLabel) << "\n";
+  o << "grouping: " << inQuotes(d.grouping) << "\n";
+  o << "description: " << inQuotes(d.description) << "\n";
   o << "contexts: " << joined(d.contexts) << "\n";
   o << "pixel depths: " << joined(d.depths) << "\n";
   o << "single instance: " << yesNo(d.singleInstance) << "\n";
@@ -92,18 +94,18 @@ std::string formatDescription(const PluginDescription& d) {
   o << "render thread safety: " << d.renderThreadSafety << "\n";
   o << "clips (" << d.clips.size() << "):\n";
   for (const auto& c : d.clips)
-    o << "  " << quoted(c.name) << ": components " << joined(c.components) << "; temporal access "
+    o << "  " << inQuotes(c.name) << ": components " << joined(c.components) << "; temporal access "
       << yesNo(c.temporalAccess) << "; tiles " << yesNo(c.tiles) << "; mask " << yesNo(c.isMask) << "; optional "
       << yesNo(c.optional) << "\n";
   o << "parameters (" << d.params.size() << ", in definition order):\n";
   for (const auto& p : d.params) {
-    o << "  " << quoted(p.name) << ": " << shortType(p.type) << "\n";
-    o << "    label: " << quoted(p.label) << "\n";
-    if (p.shortLabel != p.label) o << "    short label: " << quoted(p.shortLabel) << "\n";
-    if (p.longLabel != p.label) o << "    long label: " << quoted(p.longLabel) << "\n";
-    o << "    hint: " << quoted(p.hint) << "\n";
+    o << "  " << inQuotes(p.name) << ": " << shortType(p.type) << "\n";
+    o << "    label: " << inQuotes(p.label) << "\n";
+    if (p.shortLabel != p.label) o << "    short label: " << inQuotes(p.shortLabel) << "\n";
+    if (p.longLabel != p.label) o << "    long label: " << inQuotes(p.longLabel) << "\n";
+    o << "    hint: " << inQuotes(p.hint) << "\n";
     if (p.type == kOfxParamTypeString || p.type == kOfxParamTypeCustom)
-      o << "    default: " << quoted(p.defaultString) << "\n";
+      o << "    default: " << inQuotes(p.defaultString) << "\n";
     else if (hasValue(p.type))
       o << "    default: " << numbers(p.defaultValue) << "\n";
     if (hasRange(p.type)) {
@@ -114,11 +116,11 @@ std::string formatDescription(const PluginDescription& d) {
       o << "    increment: " << number(p.increment) << "\n";
     if (p.type == kOfxParamTypeChoice) {
       o << "    options:";
-      for (std::size_t i = 0; i < p.options.size(); ++i) o << (i ? "," : "") << " " << i << " " << quoted(p.options[i]);
+      for (std::size_t i = 0; i < p.options.size(); ++i) o << (i ? "," : "") << " " << i << " " << inQuotes(p.options[i]);
       o << "\n";
     }
     if (hasValue(p.type)) o << "    animates: " << yesNo(p.animates) << "\n";
-    o << "    parent: " << (p.parent.empty() ? std::string("-") : quoted(p.parent)) << "\n";
+    o << "    parent: " << (p.parent.empty() ? std::string("-") : inQuotes(p.parent)) << "\n";
     o << "    enabled: " << yesNo(p.enabled) << "\n";
     o << "    secret: " << yesNo(p.secret) << "\n";
     if (p.type == kOfxParamTypeGroup) o << "    group open: " << yesNo(p.open) << "\n";
@@ -130,7 +132,7 @@ std::optional<ParamAssignment> parseParamAssignment(const std::string& arg, cons
                                                     std::string& error) {
   const auto eq = arg.find('=');
   if (eq == std::string::npos || eq == 0) {
-    error = "expected --param name=value, got " + quoted(arg);
+    error = "expected --param name=value, got " + inQuotes(arg);
     return std::nullopt;
   }
   ParamAssignment a;
@@ -140,7 +142,7 @@ std::optional<ParamAssignment> parseParamAssignment(const std::string& arg, cons
   for (const auto& p : d.params)
     if (p.name == a.name) info = &p;
   if (!info) {
-    error = "the plug-in has no parameter " + quoted(a.name);
+    error = "the plug-in has no parameter " + inQuotes(a.name);
     return std::nullopt;
   }
   if (info->type == kOfxParamTypeString || info->type == kOfxParamTypeCustom) {
@@ -148,7 +150,7 @@ std::optional<ParamAssignment> parseParamAssignment(const std::string& arg, cons
     return a;
   }
   if (!hasValue(info->type)) {
-    error = "parameter " + quoted(a.name) + " holds no value";
+    error = "parameter " + inQuotes(a.name) + " holds no value";
     return std::nullopt;
   }
   if (info->type == kOfxParamTypeChoice) {
@@ -162,7 +164,7 @@ std::optional<ParamAssignment> parseParamAssignment(const std::string& arg, cons
       a.values = {index};
       return a;
     }
-    error = "parameter " + quoted(a.name) + " has no option " + quoted(value);
+    error = "parameter " + inQuotes(a.name) + " has no option " + inQuotes(value);
     return std::nullopt;
   }
   if (info->type == kOfxParamTypeBoolean) {
@@ -170,7 +172,7 @@ std::optional<ParamAssignment> parseParamAssignment(const std::string& arg, cons
     if (v == "1" || v == "true" || v == "on" || v == "yes") a.values = {1};
     else if (v == "0" || v == "false" || v == "off" || v == "no") a.values = {0};
     else {
-      error = "parameter " + quoted(a.name) + " is a boolean, not " + quoted(value);
+      error = "parameter " + inQuotes(a.name) + " is a boolean, not " + inQuotes(value);
       return std::nullopt;
     }
     return a;
@@ -180,20 +182,69 @@ std::optional<ParamAssignment> parseParamAssignment(const std::string& arg, cons
   while (std::getline(parts, part, ',')) {
     double v = 0;
     if (!parseNumber(part, v)) {
-      error = "parameter " + quoted(a.name) + ": " + quoted(part) + " is not a number";
+      error = "parameter " + inQuotes(a.name) + ": " + inQuotes(part) + " is not a number";
       return std::nullopt;
     }
     a.values.push_back(v);
   }
   const std::size_t dims = info->defaultValue.empty() ? 1 : info->defaultValue.size();
   if (a.values.size() != dims) {
-    error = "parameter " + quoted(a.name) + " takes " + std::to_string(dims) + " value(s)";
+    error = "parameter " + inQuotes(a.name) + " takes " + std::to_string(dims) + " value(s)";
     return std::nullopt;
   }
   return a;
 }
 
+std::vector<std::string> clampToRange(ParamAssignment& a, const PluginDescription& d) {
+  std::vector<std::string> notes;
+  const ParamInfo* info = nullptr;
+  for (const auto& p : d.params)
+    if (p.name == a.name) info = &p;
+  if (!info || !hasRange(info->type)) return notes;
+  for (std::size_t i = 0; i < a.values.size(); ++i) {
+    double& v = a.values[i];
+    const double low = i < info->min.size() ? info->min[i] : -HUGE_VAL;
+    const double high = i < info->max.size() ? info->max[i] : HUGE_VAL;
+    if (low > high || (v >= low && v <= high)) continue;
+    const double clamped = v < low ? low : high;
+    notes.push_back("parameter " + inQuotes(a.name) + (a.values.size() > 1 ? " value " + std::to_string(i + 1) : "") +
+                    ": " + number(v) + " is outside its range " + number(low) + " .. " + number(high) + "; using " +
+                    number(clamped));
+    v = clamped;
+  }
+  return notes;
+}
+
 namespace {
+
+constexpr int kMaxSampleSide = 16384;
+
+// Whether the output can be written, found before the render rather than
+// after it. An existing file is opened for appending (nothing changes); a
+// new one is made and removed again.
+bool outputWritable(const std::string& path, std::string& why) {
+  const std::filesystem::path file(std::u8string(path.begin(), path.end()));
+  std::error_code ec;
+  const bool existed = std::filesystem::exists(file, ec);
+  if (existed && std::filesystem::is_directory(file, ec)) {
+    why = "it is a folder";
+    return false;
+  }
+  const std::filesystem::path parent = file.parent_path();
+  if (!existed && !parent.empty() && !std::filesystem::is_directory(parent, ec)) {
+    why = "the folder " + std::string(reinterpret_cast<const char*>(parent.u8string().c_str())) + " does not exist";
+    return false;
+  }
+  {
+    std::ofstream probe(file, std::ios::binary | std::ios::app);
+    if (!probe) {
+      why = existed ? "the file cannot be opened for writing" : "no file can be made in its folder";
+      return false;
+    }
+  }
+  if (!existed) std::filesystem::remove(file, ec);
+  return true;
+}
 
 std::string usage() {
   return "usage:\n"
@@ -279,8 +330,12 @@ bool parseRenderOptions(const std::vector<std::string>& args, RenderOptions& o, 
       const auto x = v.find('x');
       double w = 0, h = 0;
       if (x == std::string::npos || !parseNumber(v.substr(0, x), w) || !parseNumber(v.substr(x + 1), h) || w < 1 ||
-          h < 1 || w > 16384 || h > 16384 || w != std::floor(w) || h != std::floor(h)) {
+          h < 1 || w != std::floor(w) || h != std::floor(h)) {
         error = "--sample takes WxH, e.g. 1920x1080";
+        return false;
+      }
+      if (w > kMaxSampleSide || h > kMaxSampleSide) {
+        error = "--sample " + v + " is too large: each side may be at most " + std::to_string(kMaxSampleSide);
         return false;
       }
       o.sampleWidth = int(w);
@@ -353,8 +408,13 @@ int renderCommand(const std::vector<std::string>& args, std::ostream& out, std::
       err << "orvalis-host: " << error << "\n";
       return 1;
     }
+    for (const auto& note : clampToRange(*a, d)) err << "orvalis-host: " << note << "\n";
     if (a->text) texts.emplace_back(a->name, *a->text);
     else restored[a->name] = a->values;
+  }
+  if (std::string why; !outputWritable(o.output, why)) {
+    err << "orvalis-host: cannot write " << o.output << ": " << why << "\n";
+    return 4;
   }
 
   std::shared_ptr<ImageBuffer> source;
@@ -387,7 +447,7 @@ int renderCommand(const std::vector<std::string>& args, std::ostream& out, std::
   out << "source: " << sourceName << ", " << source->width() << "x" << source->height() << ", " << depthName(*o.depth)
       << "\n";
   for (const auto& [name, values] : restored) out << "param " << name << " = " << numbers(instance->value(name)) << "\n";
-  for (const auto& [name, text] : texts) out << "param " << name << " = " << quoted(instance->stringValue(name)) << "\n";
+  for (const auto& [name, text] : texts) out << "param " << name << " = " << inQuotes(instance->stringValue(name)) << "\n";
 
   const auto start = std::chrono::steady_clock::now();
   OfxStatus status = instance->beginSequenceRender(o.time, o.time);

@@ -28,6 +28,11 @@ struct ParamAssignment {
 std::optional<ParamAssignment> parseParamAssignment(const std::string& arg, const PluginDescription& d,
                                                     std::string& error);
 
+// Brings each value of a numeric assignment into the parameter's declared
+// range, as hosts do with a value outside it. One line per value changed,
+// for the user; empty when every value was inside.
+std::vector<std::string> clampToRange(ParamAssignment& a, const PluginDescription& d);
+
 // The whole program; returns its exit code (0 success, 1 usage, 2 plug-in
 // could not be loaded or instantiated, 3 render failed, 4 image file error).
 int runCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
