@@ -1,6 +1,8 @@
 // Shared by the backends only; not part of the public interface.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -9,5 +11,17 @@ namespace orvalis::platform::detail {
 // The one error path of the backends: "<backend>: <what>", with the system's
 // text for errorCode appended when it is not 0, to debug output.
 void reportError(std::string_view backend, std::string_view what, int errorCode = 0);
+
+#ifndef _WIN32
+// The Linux system texts the POSIX backend reads (each read whole, at most
+// 64 KiB); declared here so that the fuzz targets reach them.
+
+// The value of "key: <number> kB" in a /proc status-style text, in bytes.
+std::optional<std::uint64_t> kilobyteField(const std::string& text, std::string_view key);
+// PRETTY_NAME of an os-release text, unquoted; empty when absent.
+std::string prettyName(const std::string& text);
+// A PCI id as sysfs writes it ("0x10de\n" gives "10de"); empty unless plain hexadecimal.
+std::string pciId(const std::string& text);
+#endif
 
 }  // namespace orvalis::platform::detail

@@ -2,6 +2,8 @@
 // Every file is read defensively: missing, empty or garbled gives nothing.
 #include <orvalis/platform/system_info.h>
 
+#include "internal.h"
+
 #include <dirent.h>
 #include <sys/resource.h>
 #include <sys/time.h>
@@ -36,6 +38,10 @@ std::string_view trim(std::string_view s) {
         s.remove_suffix(1);
     return s;
 }
+
+}  // namespace
+
+namespace detail {
 
 // The value of "key: <number> kB" in a /proc status-style file, in bytes.
 std::optional<std::uint64_t> kilobyteField(const std::string& text, std::string_view key) {
@@ -95,6 +101,14 @@ std::string pciId(const std::string& text) {
             return {};
     return std::string(view);
 }
+
+}  // namespace detail
+
+namespace {
+
+using detail::kilobyteField;
+using detail::pciId;
+using detail::prettyName;
 
 std::uint64_t to100ns(const timeval& tv) {
     return static_cast<std::uint64_t>(tv.tv_sec) * 10'000'000u + static_cast<std::uint64_t>(tv.tv_usec) * 10u;
