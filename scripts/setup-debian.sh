@@ -12,6 +12,7 @@ packages=(
   libglfw3-dev libxrandr-dev libgl-dev libgl1-mesa-dri libxtst-dev
   libfreetype-dev fonts-dejavu-core
   xdotool imagemagick x11-utils
+  clang libclang-rt-14-dev llvm
 )
 
 missing=()
