@@ -276,4 +276,38 @@ TEST(HostToolRun, KeepAliveDelaysTheEndOfTheRun) {
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
 }
 
+// What the tool says instead of failing late or silently: each case adds to
+// a plain 8x8 render; "out" in stdout marks that nothing was rendered.
+TEST(HostToolRun, LimitsUnwritableOutputsAndOutOfRangeValuesAreSaid) {
+  TempDir dir;
+  fs::create_directories(dir.file("folder.pam"));
+  struct Case {
+    std::vector<std::string> extra;
+    int rc;
+    std::string err, out;
+  };
+  const Case cases[] = {
+      {{"--sample", "16385x8"}, 1, "each side may be at most 16384", ""},
+      {{"--sample", "8x99999"}, 1, "each side may be at most 16384", ""},
+      {{"--output", dir.file("missing/o.pam")}, 4, "does not exist", ""},
+      {{"--output", dir.file("folder.pam")}, 4, "it is a folder", ""},
+      {{"--param", "gain=7.5"}, 0, "\"gain\": 7.5 is outside its range 0 .. 4; using 4", "param gain = 4\n"},
+      {{"--param", "count=-3"}, 0, "\"count\": -3 is outside its range 1 .. 10; using 1", "param count = 1\n"},
+      {{"--param", "gain=4"}, 0, "", "param gain = 4\n"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"render", HOST_PROBE_BUNDLE, "--sample", "8x8", "--depth", "8",
+                                     "--keep-alive", "0", "--output", dir.file("o.pam")};
+    args.insert(args.end(), c.extra.begin(), c.extra.end());
+    std::string out, err;
+    SCOPED_TRACE(c.extra.back());
+    EXPECT_EQ(run(args, out, err), c.rc) << err;
+    if (c.err.empty()) EXPECT_EQ(err, "");
+    else EXPECT_NE(err.find(c.err), std::string::npos) << err;
+    if (c.out.empty()) EXPECT_EQ(out, "");  // refused before anything was rendered
+    else EXPECT_NE(out.find(c.out), std::string::npos) << out;
+  }
+  EXPECT_FALSE(fs::exists(dir.file("missing")));
+}
+
 }  // namespace
