@@ -1,5 +1,6 @@
 #include "render/capabilities.h"
 
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <string_view>
@@ -44,11 +45,29 @@ bool copyDriverText(char (&field)[kTextCapacity], const char* text) noexcept {
     return true;
 }
 
-// "%d.%d"; false unless both numbers were read.
+// One "%d" of scanf, without its undefined behaviour: blanks, an optional
+// sign, digits; false when the number does not fit an int.
+bool readInt(const char*& text, int& value) noexcept {
+    while (*text == ' ' || (*text >= '\t' && *text <= '\r')) {
+        ++text;
+    }
+    const char* digits = text + (*text == '+' ? 1 : 0);
+    if (*text == '+' && *digits == '-') {
+        return false;
+    }
+    const auto [end, error] = std::from_chars(digits, digits + std::strlen(digits), value);
+    if (error != std::errc()) {
+        return false;
+    }
+    text = end;
+    return true;
+}
+
+// "%d.%d"; false unless both numbers were read and fit an int.
 bool parseVersion(const char* text, int& major, int& minor) noexcept {
     int a = 0;
     int b = 0;
-    if (std::sscanf(text, "%d.%d", &a, &b) != 2) {
+    if (!readInt(text, a) || *text != '.' || !readInt(++text, b)) {
         return false;
     }
     major = a;
@@ -121,7 +140,7 @@ void detectCapabilities(GlCapabilities& caps, const GlQueries& queries) {
         int minor = 0;
         if (parseVersion(caps.glslText, major, minor)) {
             caps.glslMajor = major;
-            caps.glslMinor = minor >= 10 ? minor : minor * 10;
+            caps.glslMinor = minor >= 0 && minor < 10 ? minor * 10 : minor;
         }
     }
     copyDriverText(caps.rendererText, getString(glname::kRenderer));
