@@ -1,24 +1,29 @@
 // POSIX named shared memory with Windows lifetime: the block lives while any
-// process holds it. Each holder keeps a shared flock on "<name>.<uid>.lock"
-// in the private temporary folder; the kernel drops it when a holder dies.
-// Whoever can take that lock exclusively knows there is no other holder: a
-// detaching holder then removes the block, an attaching one treats a block
-// it finds as left over by a crash and makes it afresh. Those decisions are
-// kept apart by an exclusive flock on "<name>.<uid>.guard", held only for
-// the moment of attaching or detaching (flock cannot change a lock's mode
-// atomically, so the guard closes that gap).
+// process holds it. Each holder keeps a shared flock on the block itself;
+// the kernel drops it when a holder dies. Whoever can take that lock
+// exclusively knows there is no other holder: a detaching holder then
+// removes the block, an attaching one treats a block it finds as left over
+// by a crash and makes it afresh. Those decisions are kept apart by an
+// exclusive flock on a second shared-memory name, "<name>.<uid>.guard",
+// held only for the moment of attaching or detaching (flock cannot change a
+// lock's mode atomically, so the guard closes that gap). Both names live in
+// the system's one shared-memory namespace, so holders agree whatever
+// temporary folder their environments name.
 #include <orvalis/platform/shared_memory.h>
-#include <orvalis/platform/paths.h>
 
 #include "internal.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <fstream>
 
 namespace orvalis::platform {
 
@@ -26,9 +31,9 @@ struct SharedMemory::State {
     void* data = nullptr;
     std::size_t size = 0;
     bool created = false;
-    int holderFd = -1;   // shared flock for as long as the view lives
+    int holderFd = -1;      // the block, with our shared flock, for as long as the view lives
     std::string blockName;  // "/<name>.<uid>"
-    std::string guardPath;
+    std::string guardName;  // "/<name>.<uid>.guard"
 };
 
 namespace {
@@ -43,31 +48,47 @@ int lockFile(int fd, int operation) {
     return r;
 }
 
-// Opens (creating if needed) a lock file of ours; refuses links and files
-// of other users.
-int openLockFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        detail::reportError(kBackend, "Failed to open the lock file " + path, errno);
-        return -1;
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) {
-        detail::reportError(kBackend, "Refused the lock file " + path + ": not a file of this user");
-        ::close(fd);
-        return -1;
-    }
-    return fd;
+bool ownedByUs(int fd, struct stat& st) {
+    return ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid();
 }
 
-// The guard: an exclusive flock held while one process attaches or detaches.
+// True while `name` still names the object open on fd: a name removed and
+// made again in between is another object.
+bool nameStillNames(const std::string& name, int fd) {
+    struct stat mine {}, named {};
+    const int other = ::shm_open(name.c_str(), O_RDONLY | O_CLOEXEC, 0);
+    if (other < 0)
+        return false;
+    const bool same = ::fstat(fd, &mine) == 0 && ::fstat(other, &named) == 0 && mine.st_dev == named.st_dev &&
+                      mine.st_ino == named.st_ino;
+    ::close(other);
+    return same;
+}
+
+// The guard: an exclusive flock held while one process attaches or
+// detaches. The last holder removes the guard's name with the block, so a
+// waiter that wakes on a removed guard tries again on the current one.
 class Guard {
 public:
-    explicit Guard(const std::string& path) : fd_(openLockFile(path)) {
-        if (fd_ >= 0 && lockFile(fd_, LOCK_EX) != 0) {
-            detail::reportError(kBackend, "Failed to lock " + path, errno);
-            ::close(fd_);
-            fd_ = -1;
+    explicit Guard(const std::string& name) : name_(name) {
+        for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
+            const int fd = ::shm_open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+            struct stat st {};
+            if (fd < 0 || !ownedByUs(fd, st)) {
+                detail::reportError(kBackend, "Refused the shared memory guard " + name, fd < 0 ? errno : 0);
+                if (fd >= 0)
+                    ::close(fd);
+                return;
+            }
+            if (lockFile(fd, LOCK_EX) != 0) {
+                detail::reportError(kBackend, "Failed to lock " + name, errno);
+                ::close(fd);
+                return;
+            }
+            if (nameStillNames(name, fd))
+                fd_ = fd;
+            else
+                ::close(fd);
         }
     }
     ~Guard() {
@@ -77,9 +98,12 @@ public:
     Guard(const Guard&) = delete;
     Guard& operator=(const Guard&) = delete;
     bool held() const noexcept { return fd_ >= 0; }
+    // Called by the last holder, with the guard held.
+    void removeName() const { ::shm_unlink(name_.c_str()); }
 
 private:
-    int fd_;
+    std::string name_;
+    int fd_ = -1;
 };
 
 enum class Mode { CreateOrOpen, OpenOnly };
@@ -113,72 +137,61 @@ std::unique_ptr<SharedMemory::State> attach(std::string_view name, std::size_t s
         detail::reportError(kBackend, "Invalid shared memory name or size");
         return nullptr;
     }
-    const std::string folder = tempFolder();
-    if (folder.empty()) {
-        detail::reportError(kBackend, "No private temporary folder for the shared memory locks");
-        return nullptr;
-    }
     auto state = std::make_unique<SharedMemory::State>();
-    const std::string stem = std::string(name) + "." + std::to_string(::geteuid());
-    state->blockName = "/" + stem;
-    state->guardPath = folder + stem + ".guard";
+    const std::string stem = "/" + std::string(name) + "." + std::to_string(::geteuid());
+    state->blockName = stem;
+    state->guardName = stem + ".guard";
 
-    Guard guard(state->guardPath);
+    Guard guard(state->guardName);
     if (!guard.held())
         return nullptr;
-    state->holderFd = openLockFile(folder + stem + ".lock");
-    if (state->holderFd < 0)
-        return nullptr;
 
-    int fd = -1;
-    if (lockFile(state->holderFd, LOCK_EX | LOCK_NB) == 0) {
-        // No live holder: whatever block is there was left by a crash.
+    int fd = ::shm_open(state->blockName.c_str(), O_RDWR | O_CLOEXEC, 0);
+    if (fd >= 0 && lockFile(fd, LOCK_EX | LOCK_NB) == 0) {
+        // No live holder: the block was left by a crash.
+        ::close(fd);
+        fd = -1;
         ::shm_unlink(state->blockName.c_str());
+    } else if (fd < 0 && errno != ENOENT) {
+        detail::reportError(kBackend, "Failed to open shared memory " + state->blockName, errno);
+        return nullptr;
+    }
+    if (fd < 0) {
         if (mode == Mode::OpenOnly) {
-            ::close(state->holderFd);
+            guard.removeName();  // no block, so no holder needs the guard
             return nullptr;
         }
         fd = createBlock(state->blockName, size);
-        state->created = fd >= 0;
-    } else {
-        fd = ::shm_open(state->blockName.c_str(), O_RDWR | O_CLOEXEC, 0);
-        if (fd < 0 && errno == ENOENT && mode == Mode::CreateOrOpen) {
-            // Holders exist but the block was removed behind their backs.
-            fd = createBlock(state->blockName, size);
-            state->created = fd >= 0;
-        } else if (fd < 0 && mode == Mode::CreateOrOpen) {
-            detail::reportError(kBackend, "Failed to open shared memory " + state->blockName, errno);
-        }
+        if (fd < 0)
+            return nullptr;
+        state->created = true;
     }
-    // Under the guard nobody else holds the lock exclusively, so this turns
-    // our lock (exclusive or none) into a shared one without waiting.
-    if (fd < 0 || lockFile(state->holderFd, LOCK_SH) != 0) {
-        if (fd >= 0)
-            ::close(fd);
-        ::close(state->holderFd);
+    // Under the guard nobody holds the block exclusively, so this never waits.
+    if (lockFile(fd, LOCK_SH | LOCK_NB) != 0) {
+        detail::reportError(kBackend, "Failed to lock shared memory " + state->blockName, errno);
+        ::close(fd);
         return nullptr;
     }
 
     struct stat st {};
-    bool usable = ::fstat(fd, &st) == 0;
-    if (usable && st.st_uid != ::geteuid()) {
-        detail::reportError(kBackend, "Refused shared memory " + state->blockName + ": owned by another user");
-        usable = false;
-    } else if (usable && static_cast<std::size_t>(st.st_size) < size) {
+    bool usable = ownedByUs(fd, st);
+    if (!usable) {
+        detail::reportError(kBackend, "Refused shared memory " + state->blockName + ": not a block of this user");
+    } else if (static_cast<std::size_t>(st.st_size) < size) {
         detail::reportError(kBackend, "Refused shared memory " + state->blockName + ": smaller than asked");
         usable = false;
     }
     void* data = usable ? ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0) : MAP_FAILED;
     if (usable && data == MAP_FAILED)
         detail::reportError(kBackend, "Failed to map shared memory " + state->blockName, errno);
-    ::close(fd);  // the mapping keeps the block
     if (data == MAP_FAILED) {
         // We may have been the only holder: do not leave a block nobody holds.
-        if (lockFile(state->holderFd, LOCK_EX | LOCK_NB) == 0 && state->created)
+        if (state->created && lockFile(fd, LOCK_EX | LOCK_NB) == 0)
             ::shm_unlink(state->blockName.c_str());
-        ::close(state->holderFd);
+        ::close(fd);
         return nullptr;
     }
+    state->holderFd = fd;
     state->data = data;
     state->size = size;
     return state;
@@ -200,15 +213,40 @@ std::unique_ptr<SharedMemory> SharedMemory::open(std::string_view name, std::siz
 
 SharedMemory::~SharedMemory() {
     ::munmap(state_->data, state_->size);
-    Guard guard(state_->guardPath);
-    // Without the guard we cannot tell safely; leaving the block is the safe side.
-    if (guard.held() && lockFile(state_->holderFd, LOCK_EX | LOCK_NB) == 0)
-        ::shm_unlink(state_->blockName.c_str());
+    Guard guard(state_->guardName);
+    // Without the guard we cannot tell safely; leaving the block is the safe
+    // side. A name that was made afresh behind our back is not ours to remove.
+    if (guard.held() && lockFile(state_->holderFd, LOCK_EX | LOCK_NB) == 0) {
+        if (nameStillNames(state_->blockName, state_->holderFd))
+            ::shm_unlink(state_->blockName.c_str());
+        guard.removeName();
+    }
     ::close(state_->holderFd);
 }
 
 void* SharedMemory::data() const noexcept { return state_->data; }
 std::size_t SharedMemory::size() const noexcept { return state_->size; }
 bool SharedMemory::created() const noexcept { return state_->created; }
+
+std::int64_t machineMonotonicMilliseconds() noexcept {
+    timespec now {};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1'000'000;
+}
+
+bool processAlive(std::uint32_t processId) noexcept {
+    if (processId == 0)
+        return false;
+    if (::kill(static_cast<pid_t>(processId), 0) != 0)
+        return errno == EPERM;
+    // A process that has ended but is not yet reaped holds nothing any more.
+    std::ifstream stat("/proc/" + std::to_string(processId) + "/stat");
+    std::string line;
+    if (!std::getline(stat, line))
+        return true;
+    const std::size_t close = line.rfind(')');
+    return close == std::string::npos || close + 2 >= line.size() ||
+           (line[close + 2] != 'Z' && line[close + 2] != 'X');
+}
 
 }  // namespace orvalis::platform

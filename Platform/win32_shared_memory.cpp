@@ -60,7 +60,9 @@ std::unique_ptr<SharedMemory> SharedMemory::createOrOpen(std::string_view name, 
 std::unique_ptr<SharedMemory> SharedMemory::open(std::string_view name, std::size_t size) {
     if (name.empty() || size == 0)
         return nullptr;
-    const HANDLE mapping = ::OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, std::string(name).c_str());
+    // The same UTF-16 name as the create call, so that a name outside ASCII
+    // finds the block it made.
+    const HANDLE mapping = ::OpenFileMappingW(FILE_MAP_ALL_ACCESS, FALSE, detail::widen(name).c_str());
     if (mapping == nullptr)
         return nullptr;  // no such block: an expected answer, not an error
     auto state = mapView(mapping, size, false);
@@ -75,5 +77,18 @@ SharedMemory::~SharedMemory() {
 void* SharedMemory::data() const noexcept { return state_->data; }
 std::size_t SharedMemory::size() const noexcept { return state_->size; }
 bool SharedMemory::created() const noexcept { return state_->created; }
+
+std::int64_t machineMonotonicMilliseconds() noexcept { return static_cast<std::int64_t>(::GetTickCount64()); }
+
+bool processAlive(std::uint32_t processId) noexcept {
+    if (processId == 0)
+        return false;
+    const HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, processId);
+    if (process == nullptr)
+        return ::GetLastError() != ERROR_INVALID_PARAMETER;  // no such process; otherwise it exists
+    const bool running = ::WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    ::CloseHandle(process);
+    return running;
+}
 
 }  // namespace orvalis::platform

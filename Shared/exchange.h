@@ -61,6 +61,10 @@ inline constexpr std::size_t diffuse2 = 52;         // f32
 inline constexpr std::size_t lightDir2 = 56;        // 3 x f32
 inline constexpr std::size_t pointCount0 = 68;      // u32
 inline constexpr std::size_t pointCount1 = 72;      // u32
+// Words only plug-in processes use, in space the viewer never reads; they
+// keep one writer across host processes.
+inline constexpr std::size_t writerProcess = 76;    // u32, process id holding the write lock (0 = free)
+inline constexpr std::size_t ownerClaimMs = 80;     // u64, machine-wide monotonic ms of the owner's last claim
 inline constexpr std::size_t header = 96;
 inline constexpr std::size_t buffer0 = 96;
 inline constexpr std::size_t buffer1 = buffer0 + kMaxBlockPoints * sizeof(PointRecord);
@@ -84,7 +88,9 @@ struct BlockHeader {
     float diffuse2;
     float lightDir2[3];
     std::uint32_t pointCount[2];
-    std::uint32_t reserved[5];
+    std::uint32_t writerProcess;
+    std::uint64_t ownerClaimMs;
+    std::uint32_t reserved[2];
 };
 static_assert(sizeof(BlockHeader) == offset::header);
 static_assert(offsetof(BlockHeader, viewerAttached) == offset::viewerAttached);
@@ -102,6 +108,8 @@ static_assert(offsetof(BlockHeader, diffuse2) == offset::diffuse2);
 static_assert(offsetof(BlockHeader, lightDir2) == offset::lightDir2);
 static_assert(offsetof(BlockHeader, pointCount) == offset::pointCount0);
 static_assert(offsetof(BlockHeader, pointCount) + 4 == offset::pointCount1);
+static_assert(offsetof(BlockHeader, writerProcess) == offset::writerProcess);
+static_assert(offsetof(BlockHeader, ownerClaimMs) == offset::ownerClaimMs);
 static_assert(offset::buffer1 == 32'000'096);
 static_assert(offset::tail == 64'000'096);
 static_assert(offset::tail + 12 <= kBlockSize);

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstring>
 #include <limits>
+#include <thread>
 #include <utility>
 
 #include "orvalis/platform/paths.h"
@@ -87,22 +88,108 @@ void initialiseBlockHeader(const BlockView& view) noexcept {
     }
 }
 
-void setOwner(const BlockView& view, std::uint64_t instanceNumber, std::uint32_t processId) noexcept {
+namespace {
+
+// One claim or write at a time per process: the block's word holds a
+// process id, so threads of one process are told apart here.
+std::timed_mutex& processWriterMutex() {
+    static std::timed_mutex mutex;
+    return mutex;
+}
+
+bool defaultAlive(std::uint32_t processId) { return platform::processAlive(processId); }
+
+}  // namespace
+
+BlockWriterLock::BlockWriterLock(const BlockView& view, std::uint32_t processId, std::chrono::milliseconds patience,
+                                 const ProcessProbe& alive)
+    : view_(view), processId_(processId), local_(processWriterMutex(), std::defer_lock) {
+    const auto deadline = std::chrono::steady_clock::now() + patience;
+    if (processId == 0 || !local_.try_lock_until(deadline)) {
+        return;
+    }
+    auto word = view_.u32(off::writerProcess);
+    for (;;) {
+        std::uint32_t holder = 0;
+        if (word.compare_exchange_strong(holder, processId, std::memory_order_acquire)) {
+            held_ = true;
+            return;
+        }
+        // This process holds the mutex, so a word naming it was left by an
+        // earlier process that had the same id; a gone holder left it too.
+        if ((holder == processId || !alive(holder)) &&
+            word.compare_exchange_strong(holder, processId, std::memory_order_acquire)) {
+            held_ = true;
+            return;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+}
+
+BlockWriterLock::~BlockWriterLock() {
+    if (held_) {
+        std::uint32_t expected = processId_;
+        view_.u32(off::writerProcess).compare_exchange_strong(expected, 0, std::memory_order_release);
+    }
+}
+
+bool setOwner(const BlockView& view, std::uint64_t instanceNumber, std::uint32_t processId) {
+    return setOwner(view, instanceNumber, processId, platform::machineMonotonicMilliseconds(), defaultAlive);
+}
+
+bool setOwner(const BlockView& view, std::uint64_t instanceNumber, std::uint32_t processId, std::int64_t nowMs,
+              const ProcessProbe& alive) {
+    if (instanceNumber == 0 || processId == 0) {
+        return false;
+    }
+    auto stamp = view.u64(off::ownerClaimMs);
+    const auto claimTime = static_cast<std::uint64_t>(nowMs > 0 ? nowMs : 1);
+    // Another live process that claimed recently keeps the block.
+    auto heldElsewhere = [&] {
+        const std::uint32_t ownerProcess = view.u32(off::ownerProcess).load();
+        if (ownerProcess == 0 || ownerProcess == processId || view.u64(off::ownerInstance).load() == 0) {
+            return false;
+        }
+        const auto last = static_cast<std::int64_t>(stamp.load());
+        return nowMs - last < kOwnerClaimMs && last - nowMs < kOwnerClaimMs && alive(ownerProcess);
+    };
+    // The owner refreshing its claim: the render path, on every frame.
+    if (isOwner(view, instanceNumber, processId)) {
+        stamp.store(claimTime);
+        return true;
+    }
+    if (heldElsewhere()) {
+        return false;
+    }
+    const BlockWriterLock lock(view, processId, kClaimPatience, alive);
+    if (!lock.held() || heldElsewhere()) {
+        return false;
+    }
+    stamp.store(claimTime);
     view.u32(off::ownerProcess).store(processId);
     view.u64(off::ownerInstance).store(instanceNumber);
+    return true;
 }
 
 void clearOwnerIf(const BlockView& view, std::uint64_t instanceNumber, std::uint32_t processId) noexcept {
-    if (view.u32(off::ownerProcess).load() != processId) {
+    if (!isOwner(view, instanceNumber, processId)) {
         return;
     }
+    // Compare-and-swap even under the lock: without it (a stuck writer) the
+    // words must still never name another owner than the one they held.
+    const BlockWriterLock lock(view, processId, kClaimPatience, defaultAlive);
     std::uint64_t expectedInstance = instanceNumber;
-    if (!view.u64(off::ownerInstance).compare_exchange_strong(expectedInstance, 0)) {
+    if (view.u32(off::ownerProcess).load() != processId ||
+        !view.u64(off::ownerInstance).compare_exchange_strong(expectedInstance, 0)) {
         return;
     }
     // Another process may have taken over between the two words; its id stays.
     std::uint32_t expectedProcess = processId;
     view.u32(off::ownerProcess).compare_exchange_strong(expectedProcess, 0);
+    view.u64(off::ownerClaimMs).store(0);
 }
 
 bool isOwner(const BlockView& view, std::uint64_t instanceNumber, std::uint32_t processId) noexcept {
@@ -183,40 +270,65 @@ std::span<const std::byte> bytesOf(const void* data, std::size_t size) {
 
 }  // namespace
 
+bool writePointsFile(std::string_view path, std::span<const PointRecord> records, bool replace) {
+    const std::size_t n = std::min<std::size_t>(records.size(), std::numeric_limits<std::uint32_t>::max());
+    const auto count = static_cast<std::uint32_t>(n);
+    const std::array<std::span<const std::byte>, 2> chunks{bytesOf(&count, sizeof count),
+                                                           bytesOf(records.data(), n * sizeof(PointRecord))};
+    return replace ? platform::replaceFile(path, chunks) : platform::writeFile(path, chunks);
+}
+
 FilesWritten writePointsFiles(std::string_view tempFolder, std::span<const PointRecord> records,
                               float pointSize) {
     FilesWritten written;
-    if (tempFolder.empty() || records.size() > std::numeric_limits<std::uint32_t>::max()) {
+    if (tempFolder.empty()) {
         return written;
     }
-    const auto count = static_cast<std::uint32_t>(records.size());
-    const std::array<std::span<const std::byte>, 2> points{bytesOf(&count, sizeof count),
-                                                           bytesOf(records.data(), records.size_bytes())};
     const std::string pointsPath = joinFolder(tempFolder, exchange::kPointsFileName);
-    written.points = platform::replaceFile(pointsPath, points);
+    written.points = writePointsFile(pointsPath, records, true);
 
     const std::uint32_t zero = 0;
     const std::array<std::span<const std::byte>, 2> config{bytesOf(&pointSize, sizeof pointSize),
                                                            bytesOf(&zero, sizeof zero)};
     written.config = platform::replaceFile(configFilePath(pointsPath), config);
 
-    written.fallback = platform::replaceFile(joinFolder(tempFolder, exchange::kFallbackFileName), points);
+    written.fallback = writePointsFile(joinFolder(tempFolder, exchange::kFallbackFileName), records, true);
     return written;
 }
 
 PublishResult publishCloud(const std::optional<BlockView>& view, std::uint64_t instanceNumber,
                            std::uint32_t processId, std::span<const PointRecord> records, float pointSize,
                            std::string_view tempFolder, std::atomic<std::uint64_t>& counter) {
+    return publishCloud(view, instanceNumber, processId, records, pointSize, tempFolder, counter, defaultAlive);
+}
+
+PublishResult publishCloud(const std::optional<BlockView>& view, std::uint64_t instanceNumber,
+                           std::uint32_t processId, std::span<const PointRecord> records, float pointSize,
+                           std::string_view tempFolder, std::atomic<std::uint64_t>& counter,
+                           const ProcessProbe& alive) {
     PublishResult result;
-    if (view && !isOwner(*view, instanceNumber, processId)) {
-        result.skippedNotOwner = true;
-        return result;
-    }
-    const std::uint64_t previous = view ? view->u64(off::sequence).load(std::memory_order_acquire) : 0;
-    result.sequence = nextSequence(counter, previous);
     if (view) {
+        if (!isOwner(*view, instanceNumber, processId)) {
+            result.skippedNotOwner = true;
+            return result;
+        }
+        // Owner test, sequence and write as one step: another process that
+        // takes the block waits for this write to end, and its own write
+        // then follows this one's sequence.
+        const BlockWriterLock lock(*view, processId, kPublishPatience, alive);
+        if (!lock.held()) {
+            result.skippedBusy = true;
+            return result;
+        }
+        if (!isOwner(*view, instanceNumber, processId)) {
+            result.skippedNotOwner = true;
+            return result;
+        }
+        result.sequence = nextSequence(counter, view->u64(off::sequence).load(std::memory_order_acquire));
         publishToBlock(*view, records, pointSize, result.sequence);
         result.toBlock = true;
+    } else {
+        result.sequence = nextSequence(counter, 0);
     }
     result.files = writePointsFiles(tempFolder, records, pointSize);
     return result;

@@ -5,8 +5,11 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <span>
 #include <string>
@@ -52,17 +55,54 @@ private:
 // itself into pluginCount. Not attached when the system refuses.
 BlockAttachment attachBlock(std::string_view name = exchange::kBlockName);
 
-// Counts the holder out of pluginCount and unmaps (BlockAttachment::detach).
-inline void detachBlock(BlockAttachment& attachment) noexcept { attachment.detach(); }
-
 // The header values of a new block. A new block is all zero, so the zero
 // values already stand; each other value is set only where its word is still
 // zero, so that a viewer or instance that got in between creation and this
 // call keeps what it wrote.
 void initialiseBlockHeader(const BlockView& view) noexcept;
 
-// Makes the given instance of the given process the one that feeds the viewer.
-void setOwner(const BlockView& view, std::uint64_t instanceNumber, std::uint32_t processId) noexcept;
+// Whether a process id names a running process (platform::processAlive;
+// tests pass their own).
+using ProcessProbe = std::function<bool(std::uint32_t processId)>;
+
+// How long a process that owns the viewer keeps it against another host
+// process after its last claim: the same rule as between two instances.
+inline constexpr std::int64_t kOwnerClaimMs = 240;
+// How long a claim or a publish waits for another process's write to end.
+inline constexpr std::chrono::milliseconds kClaimPatience{50};
+inline constexpr std::chrono::milliseconds kPublishPatience{250};
+
+// The block's write lock across processes: the writerProcess word, taken by
+// compare-and-swap, and within this process a mutex, so that one thread of
+// one process at a time claims or writes. A word left by a process that is
+// gone (or by an earlier process with this id) is taken over. Not held when
+// another live writer kept it for the whole patience.
+class BlockWriterLock {
+public:
+    BlockWriterLock(const BlockView& view, std::uint32_t processId, std::chrono::milliseconds patience,
+                    const ProcessProbe& alive);
+    ~BlockWriterLock();
+    BlockWriterLock(const BlockWriterLock&) = delete;
+    BlockWriterLock& operator=(const BlockWriterLock&) = delete;
+    bool held() const noexcept { return held_; }
+
+private:
+    BlockView view_;
+    std::uint32_t processId_;
+    std::unique_lock<std::timed_mutex> local_;
+    bool held_ = false;
+};
+
+// Makes the given instance of the given process the one that feeds the
+// viewer, and refreshes the owner's claim time. Within one process the
+// caller's registry has decided; from another process the block is taken
+// only when it has no owner, the owner's process is gone, or the owner has
+// not claimed for kOwnerClaimMs. Changes of owner are made under the write
+// lock, so they never interleave with another process's publish. True when
+// the block names the caller afterwards.
+bool setOwner(const BlockView& view, std::uint64_t instanceNumber, std::uint32_t processId);
+bool setOwner(const BlockView& view, std::uint64_t instanceNumber, std::uint32_t processId, std::int64_t nowMs,
+              const ProcessProbe& alive);
 // Gives up ownership, but only if the block still names this instance of this process.
 void clearOwnerIf(const BlockView& view, std::uint64_t instanceNumber, std::uint32_t processId) noexcept;
 // True when the block names this instance of this process as the owner.
@@ -81,7 +121,7 @@ std::uint64_t nextSequence(std::atomic<std::uint64_t>& counter, std::uint64_t pr
 // Writes a cloud into the buffer the block does not name, with the point
 // size and the fixed lighting of a publish, flips activeBuffer and sets
 // sequence last (release). At most kMaxBlockPoints records go in. The caller
-// must be the block's single writer.
+// holds the BlockWriterLock.
 void publishToBlock(const BlockView& view, std::span<const PointRecord> records, float pointSize,
                     std::uint64_t sequence) noexcept;
 
@@ -89,6 +129,12 @@ void publishToBlock(const BlockView& view, std::span<const PointRecord> records,
 // last ".") replaced by "_config.bin", or "_config.bin" appended when the
 // file name has no ".". A "." in a folder name is never taken.
 std::string configFilePath(std::string_view pointsPath);
+
+// Writes the points file layout (u32 n, then the n records) to `path`.
+// With `replace` the file is written beside and renamed over, so a reader
+// never sees half of it; otherwise it is written in place. n stops at the
+// u32 range.
+bool writePointsFile(std::string_view path, std::span<const PointRecord> records, bool replace);
 
 // Which of the files of a publish were written.
 struct FilesWritten {
@@ -107,6 +153,7 @@ FilesWritten writePointsFiles(std::string_view tempFolder, std::span<const Point
 // What publishCloud did.
 struct PublishResult {
     bool skippedNotOwner = false;  // a block was there and named another owner: nothing done
+    bool skippedBusy = false;      // another process kept the write lock: nothing done
     bool toBlock = false;          // the cloud went into the block
     std::uint64_t sequence = 0;    // the number taken; 0 when skipped
     FilesWritten files;
@@ -114,11 +161,16 @@ struct PublishResult {
 
 // One whole publish of an instance's newest cloud. The caller holds the
 // instance's publish mutex. With a block that names another owner nothing
-// happens; otherwise a sequence is taken, the block (if any) is written and
-// the files are written into tempFolder (none when it is empty).
+// happens; otherwise, under the write lock, a sequence is taken and the block
+// (if any) is written, then the files are written into tempFolder (none when
+// it is empty).
 PublishResult publishCloud(const std::optional<BlockView>& view, std::uint64_t instanceNumber,
                            std::uint32_t processId, std::span<const PointRecord> records, float pointSize,
                            std::string_view tempFolder,
                            std::atomic<std::uint64_t>& counter = processPublishCounter());
+PublishResult publishCloud(const std::optional<BlockView>& view, std::uint64_t instanceNumber,
+                           std::uint32_t processId, std::span<const PointRecord> records, float pointSize,
+                           std::string_view tempFolder, std::atomic<std::uint64_t>& counter,
+                           const ProcessProbe& alive);
 
 }  // namespace orvalis::plugin

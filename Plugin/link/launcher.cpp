@@ -1,5 +1,7 @@
 #include "link/launcher.h"
 
+#include "link/exchange_writer.h"
+
 #include <orvalis/platform/paths.h>
 
 #include <algorithm>
@@ -81,14 +83,7 @@ std::string writeLaunchSnapshot(std::span<const exchange::PointRecord> records) 
     if (path.empty()) {
         return {};
     }
-    const std::size_t n =
-        std::min<std::size_t>(records.size(), std::numeric_limits<std::uint32_t>::max());
-    const std::uint32_t count = static_cast<std::uint32_t>(n);
-    const std::span<const std::byte> chunks[] = {
-        std::as_bytes(std::span(&count, 1)),
-        std::as_bytes(records.first(n)),
-    };
-    if (!platform::writeFile(path, chunks)) {
+    if (!writePointsFile(path, records, false)) {
         platform::removeFile(path);
         return {};
     }

@@ -31,6 +31,10 @@ int main(int argc, char** argv) {
     std::uint64_t published = 0;
     const std::int64_t end = platform::steadyMilliseconds() + std::atoll(argv[2]);
     while (platform::steadyMilliseconds() < end && plugin::isOwner(view, 1, processId)) {
+        const plugin::BlockWriterLock lock(view, processId, plugin::kPublishPatience, platform::processAlive);
+        if (!lock.held()) {
+            continue;
+        }
         const std::uint64_t previous = view.u64(exchange::offset::sequence).load(std::memory_order_acquire);
         const std::uint64_t sequence = plugin::nextSequence(counter, previous);
         exchange_cloud::fillCloud(cloud, sequence);

@@ -5,6 +5,8 @@
 #include <atomic>
 #include <cstring>
 #include <limits>
+#include <memory>
+#include <thread>
 
 #include "exchange_support.h"
 #include "link/exchange_writer.h"
@@ -148,6 +150,110 @@ TEST(ExchangeOwnership, ClearOnlyWhenBothWordsNameTheCaller) {
     EXPECT_EQ(at<std::uint64_t>(block.bytes(), 8), 0u);
     EXPECT_EQ(at<std::uint32_t>(block.bytes(), 20), 0u);
     EXPECT_FALSE(plugin::isOwner(view, 3, kThisProcess));
+}
+
+// Another host process takes the block as an instance takes the active role
+// within one: only from no owner, a gone owner, or one that has not claimed
+// for 240 ms. Within one process the registry has decided already.
+TEST(ExchangeOwnership, AnotherProcessTakesTheBlockOnlyAsTheRoleIsTaken) {
+    struct Case {
+        const char* what;
+        std::uint32_t ownerProcess;
+        std::uint64_t ownerInstance;
+        std::int64_t sinceClaimMs;
+        bool ownerAlive;
+        bool taken;
+    };
+    const Case cases[] = {
+        {"live owner claimed 239 ms ago", kOtherProcess, 5, 239, true, false},
+        {"live owner claimed 240 ms ago", kOtherProcess, 5, 240, true, true},
+        {"owner's process is gone", kOtherProcess, 5, 10, false, true},
+        {"no owner", 0, 0, 10, true, true},
+        {"owner gave up (instance 0)", kOtherProcess, 0, 10, true, true},
+        {"another instance of this process", kThisProcess, 5, 10, true, true},
+        {"a claim time far ahead of the clock", kOtherProcess, 5, -100'000, true, true},
+    };
+    for (const Case& c : cases) {
+        HeapBlock block;
+        const BlockView view = block.view();
+        const std::int64_t now = 1'000'000;
+        view.u32(off::ownerProcess).store(c.ownerProcess);
+        view.u64(off::ownerInstance).store(c.ownerInstance);
+        view.u64(off::ownerClaimMs).store(static_cast<std::uint64_t>(now - c.sinceClaimMs));
+        const auto alive = [&](std::uint32_t) { return c.ownerAlive; };
+        EXPECT_EQ(plugin::setOwner(view, 3, kThisProcess, now, alive), c.taken) << c.what;
+        EXPECT_EQ(plugin::isOwner(view, 3, kThisProcess), c.taken) << c.what;
+        if (c.taken) {
+            EXPECT_EQ(view.u64(off::ownerClaimMs).load(), static_cast<std::uint64_t>(now)) << c.what;
+        }
+        EXPECT_EQ(view.u32(off::writerProcess).load(), 0u) << c.what << ": the write lock is let go";
+    }
+}
+
+TEST(ExchangeOwnership, EachClaimOfTheOwnerKeepsTheOtherProcessOut) {
+    HeapBlock block;
+    const BlockView view = block.view();
+    const auto alive = [](std::uint32_t) { return true; };
+    ASSERT_TRUE(plugin::setOwner(view, 1, kOtherProcess, 1000, alive));
+    for (std::int64_t now = 1200; now < 2000; now += 200) {
+        EXPECT_FALSE(plugin::setOwner(view, 2, kThisProcess, now, alive)) << now;
+        EXPECT_TRUE(plugin::setOwner(view, 1, kOtherProcess, now, alive)) << now;  // renders on
+    }
+    EXPECT_TRUE(plugin::setOwner(view, 2, kThisProcess, 1800 + 240, alive)) << "the owner stopped rendering";
+    EXPECT_FALSE(plugin::isOwner(view, 1, kOtherProcess));
+}
+
+// ---- the write lock across processes --------------------------------------
+
+TEST(ExchangeWriterLock, ALiveHolderKeepsItAGoneOneLosesIt) {
+    HeapBlock block;
+    const BlockView view = block.view();
+    bool holderAlive = true;
+    const plugin::ProcessProbe alive = [&](std::uint32_t) { return holderAlive; };
+    view.u32(off::writerProcess).store(kOtherProcess);
+    {
+        const plugin::BlockWriterLock lock(view, kThisProcess, std::chrono::milliseconds(5), alive);
+        EXPECT_FALSE(lock.held());
+    }
+    EXPECT_EQ(view.u32(off::writerProcess).load(), kOtherProcess);
+
+    // Nor can a claim or a publish; the publish writes nothing, files included.
+    EXPECT_FALSE(plugin::setOwner(view, 1, kThisProcess, 1000, alive));
+    view.u32(off::writerProcess).store(0);
+    ASSERT_TRUE(plugin::setOwner(view, 1, kThisProcess, 1000, alive));
+    view.u32(off::writerProcess).store(kOtherProcess);
+    std::atomic<std::uint64_t> counter{1};
+    const auto records = distinctRecords(3);
+    TempDir folder;
+    const auto busy = plugin::publishCloud(view, 1, kThisProcess, records, 4.0f, folder.path(), counter, alive);
+    EXPECT_TRUE(busy.skippedBusy);
+    EXPECT_EQ(view.u64(off::sequence).load(), 0u);
+    EXPECT_FALSE(platform::pathExists(folder.file("ov_points.bin")));
+
+    holderAlive = false;
+    const auto done = plugin::publishCloud(view, 1, kThisProcess, records, 4.0f, {}, counter, alive);
+    EXPECT_TRUE(done.toBlock) << "a gone holder's word is taken over";
+    EXPECT_EQ(view.u32(off::writerProcess).load(), 0u);
+}
+
+TEST(ExchangeWriterLock, OneThreadOfAProcessAtATimeAndOwnLeftoverTaken) {
+    HeapBlock block;
+    const BlockView view = block.view();
+    const plugin::ProcessProbe alive = [](std::uint32_t) { return true; };
+    // Our id in the word while no thread of ours holds it: left by an
+    // earlier process with the same id.
+    view.u32(off::writerProcess).store(kThisProcess);
+    auto first = std::make_unique<plugin::BlockWriterLock>(view, kThisProcess, std::chrono::milliseconds(5), alive);
+    ASSERT_TRUE(first->held());
+    std::thread([&] {
+        const plugin::BlockWriterLock second(view, kThisProcess, std::chrono::milliseconds(5), alive);
+        EXPECT_FALSE(second.held());
+    }).join();
+    first.reset();
+    std::thread([&] {
+        const plugin::BlockWriterLock second(view, kThisProcess, std::chrono::milliseconds(5), alive);
+        EXPECT_TRUE(second.held());
+    }).join();
 }
 
 // ---- sequence numbers -----------------------------------------------------

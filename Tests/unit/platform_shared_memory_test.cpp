@@ -16,6 +16,7 @@
 #if defined(__linux__)
 #include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -142,6 +143,79 @@ TEST(SharedMemoryAcrossProcesses, HelperFindsTheBlockAndSeesOurBytes) {
     auto still = SharedMemory::open(name, 4096);
     ASSERT_TRUE(still);
     EXPECT_EQ(static_cast<std::uint32_t*>(still->data())[2], 0xC0FFEEu);
+}
+
+// A holder whose environment names another temporary folder still counts:
+// the block is not removed under it when we let go.
+TEST(SharedMemoryAcrossProcesses, AHolderWithAnotherTemporaryFolderKeepsTheBlock) {
+    const std::string name = uniqueName();
+    ScratchFolder scratch;
+    ScratchFolder otherTemp;
+    auto block = SharedMemory::createOrOpen(name, 4096);
+    ASSERT_TRUE(block);
+    const char* variables[] = {"TMPDIR", "XDG_RUNTIME_DIR", "TEMP", "TMP"};
+    std::vector<std::pair<const char*, std::string>> saved;
+    for (const char* v : variables) {
+        const char* value = std::getenv(v);
+        saved.emplace_back(v, value != nullptr ? value : "");
+        setEnv(v, otherTemp.path());
+    }
+    auto helper = startHelper("shm", scratch.file("stop"), name, 4096);
+    for (const auto& [v, value] : saved) {
+        if (value.empty())
+            unsetEnv(v);
+        else
+            setEnv(v, value);
+    }
+    ASSERT_TRUE(helper);
+    ASSERT_TRUE(eventually([&] { return word(*block, 0) == kMarker || !helper->isRunning(); }));
+    ASSERT_EQ(word(*block, 0), kMarker);
+
+    block.reset();
+#if defined(__linux__)
+    EXPECT_TRUE(systemHasBlock(name)) << "the block was removed under a holder";
+#endif
+    auto again = SharedMemory::open(name, 4096);
+    ASSERT_TRUE(again);
+    EXPECT_EQ(word(*again, 0), kMarker);
+    again.reset();
+
+    touch(scratch.file("stop"));
+    int code = -1;
+    ASSERT_TRUE(helper->waitForExit(std::chrono::seconds(30), code));
+    EXPECT_EQ(code, 0);
+    EXPECT_FALSE(SharedMemory::open(name, 4096)) << "the last holder's leaving frees it";
+}
+
+#if defined(__linux__)
+// What another user would be allowed: nothing, for the block and its guard.
+TEST(SharedMemoryPrivacy, BlockAndGuardAreOpenToTheUserAlone) {
+    const std::string name = uniqueName();
+    auto block = SharedMemory::createOrOpen(name, 4096);
+    ASSERT_TRUE(block);
+    const std::string stem = "/dev/shm/" + name + "." + std::to_string(::geteuid());
+    for (const std::string& path : {stem, stem + ".guard"}) {
+        struct stat st {};
+        ASSERT_EQ(::stat(path.c_str(), &st), 0) << path;
+        EXPECT_EQ(st.st_uid, ::geteuid()) << path;
+        EXPECT_EQ(st.st_mode & 0777, 0600u) << path;
+    }
+}
+#endif
+
+TEST(SharedMemoryProcesses, LiveAndGoneProcessesAreToldApart) {
+    EXPECT_TRUE(processAlive(currentProcessId()));
+    EXPECT_FALSE(processAlive(0));
+    auto helper = startHelper("exit2");
+    ASSERT_TRUE(helper);
+    const std::uint32_t id = helper->id();
+    int code = -1;
+    ASSERT_TRUE(helper->waitForExit(std::chrono::seconds(30), code));
+    helper.reset();
+    EXPECT_FALSE(processAlive(id)) << "an ended (and reaped) child still counts as running";
+    const std::int64_t before = machineMonotonicMilliseconds();
+    EXPECT_GT(before, 0);
+    EXPECT_TRUE(eventually([&] { return machineMonotonicMilliseconds() > before; }));
 }
 
 TEST(SharedMemoryAcrossProcesses, HelperCreatesAndWeFindIt) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -9,9 +10,10 @@
 namespace orvalis::platform {
 
 // A mapped view of a named block. Windows: a paging-file backed mapping in
-// the session namespace. Linux: shm_open("/<name>.<uid>", 0600), with a
-// shared flock on a companion lock file per holder, so that the last holder
-// to go removes the block, as Windows frees a mapping with its last handle.
+// the session namespace. Linux: shm_open("/<name>.<uid>", 0600); every
+// holder keeps a shared flock on the block itself, so that the last holder
+// to go removes it, as Windows frees a mapping with its last handle, and
+// that rule holds whatever temporary folder each holder's environment names.
 class SharedMemory {
 public:
     // Creates the block, or opens it if it exists; every byte of a new block
@@ -36,5 +38,14 @@ private:
     explicit SharedMemory(std::unique_ptr<State> state);
     std::unique_ptr<State> state_;
 };
+
+// Milliseconds of a monotonic clock that every process of this machine reads
+// alike (Linux CLOCK_MONOTONIC, Windows GetTickCount64), for times kept in
+// shared memory.
+std::int64_t machineMonotonicMilliseconds() noexcept;
+
+// False when no process with this id exists (or it has ended); true while
+// one runs, and when the system will not tell.
+bool processAlive(std::uint32_t processId) noexcept;
 
 }  // namespace orvalis::platform

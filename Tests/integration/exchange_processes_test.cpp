@@ -1,0 +1,360 @@
+// Host processes and viewers that come, go and crash around one shared
+// block: one writer at a time, never a mixed cloud, and whoever is left
+// carries on. A reader here follows the block exactly as the viewer does.
+#include "plugin_support.h"
+
+#include <algorithm>
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+#include "app/exchange_reader.h"
+#include "exchange_colours.h"
+#include "orvalis/platform/paths.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+extern char** environ;
+#endif
+
+using namespace plugin_test;
+namespace viewer = orvalis::viewer;
+using Ms = std::chrono::milliseconds;
+
+namespace {
+
+// A started helper process that the test can kill as a crash would
+// (SIGKILL, TerminateProcess). A process still running at the end is killed.
+class Process {
+public:
+    explicit Process(std::vector<std::string> args) {
+        args.insert(args.begin(), programFolder() + EXCHANGE_HOST);
+#ifdef _WIN32
+        std::string line;
+        for (const std::string& a : args) line += "\"" + a + "\" ";
+        STARTUPINFOA si{};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi{};
+        if (CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+            CloseHandle(pi.hThread);
+            handle_ = pi.hProcess;
+        }
+#else
+        std::vector<char*> argv;
+        for (std::string& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        if (posix_spawn(&pid_, argv[0], nullptr, nullptr, argv.data(), environ) != 0) pid_ = -1;
+#endif
+    }
+    ~Process() {
+        if (!exit_ && started()) {
+            kill();
+            wait(Ms(30'000));
+        }
+#ifdef _WIN32
+        if (handle_) CloseHandle(handle_);
+#endif
+    }
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+
+#ifdef _WIN32
+    bool started() const { return handle_ != nullptr; }
+    void kill() { TerminateProcess(handle_, 137); }
+    std::optional<int> wait(Ms deadline) {
+        if (!exit_ && WaitForSingleObject(handle_, static_cast<DWORD>(deadline.count())) == WAIT_OBJECT_0) {
+            DWORD code = 0;
+            GetExitCodeProcess(handle_, &code);
+            exit_ = static_cast<int>(code);
+        }
+        return exit_;
+    }
+#else
+    bool started() const { return pid_ > 0; }
+    void kill() { ::kill(pid_, SIGKILL); }
+    std::optional<int> wait(Ms deadline) {
+        waitFor(
+            [&] {
+                int status = 0;
+                if (exit_ || waitpid(pid_, &status, WNOHANG) != pid_) return exit_.has_value();
+                exit_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+                return true;
+            },
+            deadline);
+        return exit_;
+    }
+#endif
+
+private:
+#ifdef _WIN32
+    HANDLE handle_ = nullptr;
+#else
+    pid_t pid_ = -1;
+#endif
+    std::optional<int> exit_;
+};
+
+struct HostSpec {
+    int colour;
+    const char* size = "640x360";
+    const char* depth = "8";
+    int downsample = 2;
+    int lifetimeMs = 60'000;
+};
+
+std::unique_ptr<Process> startHost(const HostSpec& h, const std::string& stopFile = {}) {
+    std::vector<std::string> args{"host", bundlePath(), std::to_string(h.lifetimeMs), std::to_string(h.colour),
+                                  h.size, h.depth, std::to_string(h.downsample)};
+    if (!stopFile.empty()) args.push_back(stopFile);
+    auto p = std::make_unique<Process>(args);
+    EXPECT_TRUE(p->started());
+    return p;
+}
+
+// Follows the block on its own thread with the viewer's read step and
+// keeps what it saw: mixed clouds, sequence numbers going backwards, and
+// the colours of the clouds taken, one entry per change of host.
+class Follower {
+public:
+    explicit Follower(BlockView view) : view_(view), thread_([this] { run(); }) {}
+    ~Follower() {
+        stop_.store(true);
+        thread_.join();
+    }
+    int mixed() const { return mixed_.load(); }
+    int regressions() const { return regressions_.load(); }
+    int taken() const { return taken_.load(); }
+    int takenOf(int colour) const {
+        std::lock_guard lock(mutex_);
+        return colour >= 0 && colour < 16 ? perColour_[colour] : 0;
+    }
+    std::vector<int> runs() const {
+        std::lock_guard lock(mutex_);
+        return runs_;
+    }
+    int lastColour() const {
+        std::lock_guard lock(mutex_);
+        return last_;
+    }
+
+private:
+    void run() {
+        viewer::IntakeState state;
+        std::uint64_t highest = 0;
+        while (!stop_.load()) {
+            const std::uint64_t s = view_.u64(off::sequence).load(std::memory_order_acquire);
+            if (s != 0 && s < highest) ++regressions_;
+            highest = std::max(highest, s);
+            if (!viewer::readBlockStep(view_, state)) {
+                std::this_thread::sleep_for(Ms(1));
+                continue;
+            }
+            const int colour = exchange_colours::colourOf(state.points);
+            std::lock_guard lock(mutex_);
+            ++taken_;
+            last_ = colour;
+            if (colour == exchange_colours::kMixed) ++mixed_;
+            if (colour >= 0 && colour < 16) ++perColour_[colour];
+            if (runs_.empty() || runs_.back() != colour) runs_.push_back(colour);
+        }
+    }
+
+    BlockView view_;
+    std::atomic<bool> stop_{false};
+    std::atomic<int> mixed_{0}, regressions_{0}, taken_{0};
+    mutable std::mutex mutex_;
+    int perColour_[16] = {};
+    std::vector<int> runs_;
+    int last_ = exchange_colours::kEmpty;
+    std::thread thread_;
+};
+
+// The block held as a viewer keeps it, made here if no host has it yet.
+std::unique_ptr<orvalis::platform::SharedMemory> holdBlock() {
+    auto memory = orvalis::platform::SharedMemory::createOrOpen(orvalis::exchange::kBlockName,
+                                                                orvalis::exchange::kBlockSize);
+    EXPECT_NE(memory, nullptr);
+    return memory;
+}
+
+constexpr Ms kDeadline{60'000};
+
+}  // namespace
+
+// Hosts start two at a time while earlier ones still render and stop,
+// with frames of different sizes, depths and caps.
+TEST(ExchangeProcesses, ChurningHostsNeverMixACloud) {
+    auto memory = holdBlock();
+    ASSERT_NE(memory, nullptr);
+    Follower follower(BlockView(memory->data()));
+    const char* sizes[] = {"1280x720", "960x540", "640x360"};
+    const char* depths[] = {"8", "float", "16"};
+    std::vector<std::unique_ptr<Process>> hosts;
+    constexpr int kPairs = 8;
+    for (int pair = 0; pair < kPairs; ++pair) {
+        // A pair starts once the pair before the last has stopped, so two
+        // pairs overlap: one stopping while the next starts.
+        if (pair >= 2) {
+            for (int k = 0; k < 2; ++k) {
+                EXPECT_EQ(hosts[2 * (pair - 2) + k]->wait(kDeadline), 0);
+            }
+        }
+        for (int k = 0; k < 2; ++k) {
+            const int n = 2 * pair + k;
+            hosts.push_back(startHost({n % 15, sizes[n % 3], depths[(n / 2) % 3], n % 5, 1200 + 300 * k}));
+        }
+    }
+    for (auto& host : hosts) {
+        EXPECT_EQ(host->wait(kDeadline), 0);
+    }
+    std::cout << "clouds taken: " << follower.taken() << ", changes of host: " << follower.runs().size() - 1
+              << ", mixed: " << follower.mixed() << ", sequence regressions: " << follower.regressions() << "\n";
+    EXPECT_EQ(follower.mixed(), 0);
+    EXPECT_EQ(follower.regressions(), 0);
+    EXPECT_GE(follower.runs().size(), static_cast<std::size_t>(kPairs / 2)) << "the reader followed the hosts";
+}
+
+// Two hosts render side by side: the block stays with the first until it
+// stops, then goes to the other.
+TEST(ExchangeProcesses, TwoSteadyHostsTakeTurnsOnlyWhenOneStops) {
+    auto memory = holdBlock();
+    ASSERT_NE(memory, nullptr);
+    Follower follower(BlockView(memory->data()));
+    const std::string stopFirst = orvalis::platform::tempFolder() + "stop-first";
+    std::filesystem::remove(stopFirst);
+    auto first = startHost({3}, stopFirst);
+    ASSERT_TRUE(waitFor([&] { return follower.takenOf(3) > 0; }, kDeadline));
+    auto second = startHost({4, "640x360", "float", 1});
+    // Both render for a good while; then the first stops.
+    const int before = follower.takenOf(3);
+    ASSERT_TRUE(waitFor([&] { return follower.takenOf(3) > before + 60; }, kDeadline));
+    std::ofstream(stopFirst) << "stop";
+    EXPECT_EQ(first->wait(kDeadline), 0);
+    EXPECT_TRUE(waitFor([&] { return follower.takenOf(4) > 10; }, kDeadline)) << "the second host was not followed";
+    second->kill();
+    std::filesystem::remove(stopFirst);
+    EXPECT_EQ(follower.runs(), (std::vector<int>{3, 4}));
+    EXPECT_EQ(follower.mixed(), 0);
+}
+
+// A host killed while it publishes in a loop: the reader keeps a whole
+// cloud and follows the next host.
+TEST(ExchangeProcesses, HostKilledWhilePublishing) {
+    auto memory = holdBlock();
+    ASSERT_NE(memory, nullptr);
+    Follower follower(BlockView(memory->data()));
+    auto first = startHost({5, "1280x720", "float", 0});
+    ASSERT_TRUE(waitFor([&] { return follower.takenOf(5) > 5; }, kDeadline));
+    first->kill();
+    ASSERT_TRUE(first->wait(kDeadline).has_value());
+    EXPECT_EQ(follower.lastColour(), 5) << "the reader keeps the last whole cloud";
+
+    auto next = startHost({6});
+    EXPECT_TRUE(waitFor([&] { return follower.takenOf(6) > 0; }, kDeadline)) << "the next host was not followed";
+    EXPECT_EQ(follower.mixed(), 0);
+    EXPECT_EQ(follower.regressions(), 0);
+}
+
+// A viewer killed while attached: the host goes on publishing, and the next
+// viewer attaches and takes the current cloud.
+TEST(ExchangeProcesses, ViewerKilledWhileAttached) {
+    auto memory = holdBlock();
+    ASSERT_NE(memory, nullptr);
+    const BlockView view(memory->data());
+    Follower follower(view);
+    auto host = startHost({7});
+    ASSERT_TRUE(waitFor([&] { return follower.takenOf(7) > 0; }, kDeadline));
+    {
+        Process viewerProcess({"view", "-1", "60000"});
+        ASSERT_TRUE(waitFor([&] { return view.u32(off::viewerAttached).load() == 1; }, kDeadline));
+        viewerProcess.kill();
+        ASSERT_TRUE(viewerProcess.wait(kDeadline).has_value());
+    }
+    EXPECT_EQ(view.u32(off::viewerAttached).load(), 1u) << "a killed viewer leaves its flag";
+    const int atKill = follower.takenOf(7);
+    EXPECT_TRUE(waitFor([&] { return follower.takenOf(7) > atKill + 30; }, kDeadline)) << "the host stopped publishing";
+    Process nextViewer({"view", "7", "60000"});
+    EXPECT_EQ(nextViewer.wait(kDeadline), 0);
+}
+
+#ifndef _WIN32
+// A host killed while it alone holds the block leaves it behind; the next
+// host makes it afresh and a viewer started afterwards sees its clouds.
+TEST(ExchangeProcesses, HostKilledHoldingTheBlock) {
+    const std::string shmPath = "/dev/shm/" + std::string(orvalis::exchange::kBlockName) + "." +
+                                std::to_string(::geteuid());
+    const std::string pointsFile = orvalis::platform::tempFolder() + orvalis::exchange::kPointsFileName;
+    std::filesystem::remove(pointsFile);
+    auto first = startHost({8});
+    ASSERT_TRUE(waitFor([&] { return std::filesystem::exists(pointsFile); }, kDeadline));
+    first->kill();
+    ASSERT_TRUE(first->wait(kDeadline).has_value());
+    struct stat st {};
+    EXPECT_EQ(::stat(shmPath.c_str(), &st), 0) << "the killed host's block is left behind";
+
+    const std::string stopNext = orvalis::platform::tempFolder() + "stop-next";
+    std::filesystem::remove(stopNext);
+    auto next = startHost({9}, stopNext);
+    Process viewerProcess({"view", "9", "60000"});
+    EXPECT_EQ(viewerProcess.wait(kDeadline), 0) << "the viewer did not see the next host's clouds";
+    {
+        BlockReader block;
+        ASSERT_TRUE(block.attached());
+        EXPECT_EQ(block.pluginCount(), 1u) << "the leftover block (counting the killed host) was not replaced";
+    }
+    std::ofstream(stopNext) << "stop";
+    EXPECT_EQ(next->wait(kDeadline), 0);
+    std::filesystem::remove(stopNext);
+}
+#endif
+
+#ifndef _WIN32
+// What another user could open of what a host leaves: nothing. The block is
+// 0600, the points, config and fallback files 0600 in the 0700 private
+// folder; the log is shut off by its file or by its folder.
+TEST(ExchangeProcesses, AnotherUserCanOpenNothing) {
+    const std::string folder = orvalis::platform::tempFolder();
+    const std::string stop = folder + "stop-modes";
+    std::filesystem::remove(stop);
+    auto host = startHost({10}, stop);
+    const std::string points = folder + orvalis::exchange::kPointsFileName;
+    std::filesystem::remove(points);
+    ASSERT_TRUE(waitFor([&] { return std::filesystem::exists(points); }, kDeadline));
+
+    auto mode = [](const std::string& path) {
+        struct stat st {};
+        EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
+        EXPECT_EQ(st.st_uid, ::geteuid()) << path;
+        return st.st_mode & 0777;
+    };
+    EXPECT_EQ(mode("/dev/shm/" + std::string(orvalis::exchange::kBlockName) + "." + std::to_string(::geteuid())),
+              0600u);
+    EXPECT_EQ(mode(folder.substr(0, folder.size() - 1)), 0700u);
+    for (const char* name : {orvalis::exchange::kPointsFileName, orvalis::exchange::kConfigFileName,
+                             orvalis::exchange::kFallbackFileName}) {
+        EXPECT_EQ(mode(folder + name), 0600u) << name;
+    }
+    const std::string logFolder = orvalis::platform::appDataFolder() + "/Orvalis";
+    bool logSeen = false;
+    for (const auto& entry : std::filesystem::directory_iterator(logFolder)) {
+        logSeen = true;
+        const bool fileShut = (mode(entry.path().string()) & 0077) == 0;
+        const bool folderShut = (mode(logFolder) & 0011) == 0;
+        EXPECT_TRUE(fileShut || folderShut) << entry.path() << " can be read by another user";
+    }
+    EXPECT_TRUE(logSeen) << "no log in " << logFolder;
+    std::ofstream(stop) << "stop";
+    EXPECT_EQ(host->wait(kDeadline), 0);
+    std::filesystem::remove(stop);
+}
+#endif
