@@ -1,5 +1,6 @@
 // POSIX messages: there is no system message box; debug output goes to
-// stderr, and only when ORVALIS_DEBUG is set so a host's console stays quiet.
+// stderr, and only when ORVALIS_DEBUG is set so a host's console stays quiet;
+// notices always go there.
 #include <orvalis/platform/dialog.h>
 
 #include <unistd.h>
@@ -14,11 +15,10 @@ bool showMessageBox(std::string_view, std::string_view, MessageIcon) {
     return false;
 }
 
-void debugOutput(std::string_view text) {
-    const char* flag = std::getenv("ORVALIS_DEBUG");
-    if (flag == nullptr || *flag == '\0')
-        return;
-    // One write per line, so lines from several threads do not interleave.
+namespace {
+
+// One write per line, so lines from several threads do not interleave.
+void writeLine(std::string_view text) {
     std::string line(text);
     if (line.empty() || line.back() != '\n')
         line.push_back('\n');
@@ -34,5 +34,16 @@ void debugOutput(std::string_view text) {
         left -= static_cast<std::size_t>(n);
     }
 }
+
+}  // namespace
+
+void debugOutput(std::string_view text) {
+    const char* flag = std::getenv("ORVALIS_DEBUG");
+    if (flag == nullptr || *flag == '\0')
+        return;
+    writeLine(text);
+}
+
+void noticeOutput(std::string_view text) { writeLine(text); }
 
 }  // namespace orvalis::platform

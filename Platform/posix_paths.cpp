@@ -2,6 +2,8 @@
 // with O_NOFOLLOW, so a planted link in a shared folder cannot redirect them.
 #include <orvalis/platform/paths.h>
 #include <orvalis/platform/clock.h>
+#include <orvalis/platform/dialog.h>
+#include <orvalis/platform/process.h>
 
 #include "internal.h"
 
@@ -16,6 +18,8 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
+#include <set>
 #include <vector>
 
 namespace orvalis::platform {
@@ -62,6 +66,68 @@ bool writeAndClose(int fd, std::span<const std::span<const std::byte>> chunks) {
     return written && closed;
 }
 
+// Problems with the user's folders are told once per process; repeating
+// them on every publish would bury them.
+void warnOnce(const std::string& text) {
+    static std::mutex mutex;
+    static std::set<std::string> shown;
+    {
+        std::lock_guard lock(mutex);
+        if (!shown.insert(text).second)
+            return;
+    }
+    noticeOutput(text);
+}
+
+struct PrivateFolder {
+    std::string path;
+    bool usable = false;
+    bool refused = false;  // there, but not ours to use: never looked past
+};
+
+// base + "/orvalis-<uid>", made 0700 if missing. A link, a folder of another
+// user or one others can enter is refused outright; a base that is missing
+// or read-only only makes the folder unusable.
+PrivateFolder privateFolderIn(const std::string& base, std::string& reason) {
+    PrivateFolder result;
+    result.path = (base == "/" ? std::string() : base) + "/orvalis-" + std::to_string(::geteuid());
+    const std::string& folder = result.path;
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+        const int error = errno;
+        reason = systemErrorText(error);
+        detail::reportError(kBackend, "Failed to create the temporary folder " + folder, error);
+        return result;
+    }
+    // Check the object itself, never what a link points to; a folder made
+    // under a strict umask is given its intended mode.
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        const int error = errno;
+        struct stat link {};
+        const bool isLink = ::lstat(folder.c_str(), &link) == 0 && S_ISLNK(link.st_mode);
+        reason = isLink ? "it is a symbolic link" : systemErrorText(error);
+        result.refused = true;
+        detail::reportError(kBackend, "Refused the temporary folder " + folder, error);
+        return result;
+    }
+    struct stat st {};
+    bool ok = ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid();
+    if (ok && (st.st_mode & 0777) != 0700 && (st.st_mode & 0077) == 0 && ::fchmod(fd, 0700) == 0)
+        ok = ::fstat(fd, &st) == 0;
+    ::close(fd);
+    if (!ok || !isOwnPrivateFolder(st)) {
+        reason = "not a private folder of this user";
+        result.refused = true;
+        return result;
+    }
+    if (::access(folder.c_str(), W_OK | X_OK) != 0) {
+        reason = systemErrorText(errno);
+        return result;
+    }
+    result.usable = true;
+    return result;
+}
+
 std::string hexNumber(std::uint64_t value, bool upper) {
     char buffer[24];
     std::snprintf(buffer, sizeof buffer, upper ? "%llX" : "%llx",
@@ -75,8 +141,11 @@ std::string tempFolder() {
     const std::string runtime = envValue("XDG_RUNTIME_DIR");
     if (!runtime.empty() && runtime.front() == '/') {
         struct stat st {};
-        if (::stat(runtime.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid())
+        if (::stat(runtime.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
+            ::access(runtime.c_str(), W_OK | X_OK) == 0)
             return withTrailingSlash(runtime);
+        warnOnce("Orvalis: $XDG_RUNTIME_DIR (" + runtime +
+                 ") is not a writable folder of this user; using the temporary folder instead");
     }
 
     std::string base = envValue("TMPDIR");
@@ -84,31 +153,25 @@ std::string tempFolder() {
         base = "/tmp";
     while (base.size() > 1 && base.back() == '/')
         base.pop_back();
-    const std::string folder =
-        (base == "/" ? std::string() : base) + "/orvalis-" + std::to_string(::geteuid());
-
-    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
-        detail::reportError(kBackend, "Failed to create the temporary folder " + folder, errno);
-        return {};
+    std::string reason;
+    const PrivateFolder first = privateFolderIn(base, reason);
+    if (first.usable)
+        return first.path + "/";
+    if (!first.refused && base != "/tmp") {
+        // $TMPDIR names a folder that is missing or read-only: every
+        // process of ours falls back alike, so the plug-in and the viewer
+        // still meet.
+        std::string again;
+        const PrivateFolder fallback = privateFolderIn("/tmp", again);
+        if (fallback.usable) {
+            warnOnce("Orvalis: cannot use the temporary folder " + first.path + " (" + reason + "); using " +
+                     fallback.path + " instead");
+            return fallback.path + "/";
+        }
     }
-    // Check the object itself, never what a link points to; a folder made
-    // under a strict umask is given its intended mode.
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) {
-        detail::reportError(kBackend, "Refused the temporary folder " + folder, errno);
-        return {};
-    }
-    struct stat st {};
-    bool ok = ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid();
-    if (ok && (st.st_mode & 0777) != 0700 && (st.st_mode & 0077) == 0 && ::fchmod(fd, 0700) == 0)
-        ok = ::fstat(fd, &st) == 0;
-    ::close(fd);
-    if (!ok || !isOwnPrivateFolder(st)) {
-        detail::reportError(kBackend, "Refused the temporary folder " + folder +
-                                          ": not a private folder of this user");
-        return {};
-    }
-    return folder + "/";
+    warnOnce("Orvalis: cannot use the temporary folder " + first.path + " (" + reason +
+             "); the points files are not written and the viewer may not find the plug-in");
+    return {};
 }
 
 std::string appDataFolder() {
@@ -185,7 +248,11 @@ bool replaceFile(std::string_view path, std::span<const std::span<const std::byt
     if (fd < 0)
         return false;
     if (!writeAndClose(fd, chunks) || ::rename(temporary.c_str(), target.c_str()) != 0) {
+        const int error = errno;
         ::unlink(temporary.c_str());
+        if (error == ENOSPC || error == EDQUOT || error == EFBIG)
+            warnOnce("Orvalis: cannot write files in " + target.substr(0, target.find_last_of('/') + 1) + " (" +
+                     systemErrorText(error) + ")");
         return false;
     }
     return true;

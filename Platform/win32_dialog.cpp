@@ -15,4 +15,6 @@ void debugOutput(std::string_view text) {
     ::OutputDebugStringA(std::string(text).c_str());
 }
 
+void noticeOutput(std::string_view text) { debugOutput(text); }
+
 }  // namespace orvalis::platform

@@ -14,6 +14,8 @@ std::optional<WindowId> findWindowByClass(std::string_view className) {
     return WindowId{reinterpret_cast<std::uintptr_t>(window)};
 }
 
+bool hasDisplay() { return true; }
+
 void raiseWindow(WindowId window) {
     const HWND hwnd = reinterpret_cast<HWND>(window.value);
     if (hwnd == nullptr)

@@ -157,6 +157,14 @@ std::optional<WindowId> findWindowByClass(std::string_view className) {
     return WindowId{static_cast<std::uintptr_t>(found)};
 }
 
+bool hasDisplay() {
+    X11Library& lib = x11();
+    if (!lib.loaded())
+        return false;
+    Session session(lib);
+    return session.display() != nullptr;
+}
+
 void raiseWindow(WindowId window) {
     X11Library& lib = x11();
     if (!lib.loaded() || window.value == 0)

@@ -58,6 +58,14 @@ void writeLocked(LogState& state, std::string_view message) {
     echo(message);
 }
 
+// Set-up is tried again on every call; the user hears of a failure once.
+void noticeNoLog(const std::string& why) {
+    static std::atomic<bool> told{false};
+    if (!told.exchange(true)) {
+        platform::noticeOutput("Orvalis: " + why + "; this process keeps no log");
+    }
+}
+
 bool setupIn(std::string_view folder) {
     LogState& state = logState();
     std::lock_guard setupLock(state.setupMutex);
@@ -65,6 +73,7 @@ bool setupIn(std::string_view folder) {
         return true;
     }
     if (folder.empty() || !platform::createDirectories(folder)) {
+        noticeNoLog("cannot create the log folder " + std::string(folder));
         return false;
     }
     const std::string path = std::string(folder) + platform::pathSeparator() + kLogFileName;
@@ -72,6 +81,7 @@ bool setupIn(std::string_view folder) {
     const std::string systemBlock = systemInfoBlock();
     std::lock_guard lock(state.mutex);
     if (!state.writer.open(path)) {
+        noticeNoLog("cannot open the log file " + path);
         return false;
     }
     state.path = path;

@@ -24,6 +24,9 @@ constexpr char kOpenGlText[] =
     "Your GPU drivers may be out of date or your hardware may not support the "
     "required OpenGL version.\n\n"
     "Please update your GPU drivers from the manufacturer's website.";
+constexpr char kNoDisplayText[] =
+    "The 3D viewer cannot open its window: no display was found "
+    "(DISPLAY is not set, or its X server cannot be reached).";
 constexpr char kNotFoundText[] = "Vantorel.exe not found";
 constexpr char kSnapshotFailedText[] = "Failed to write temp points file";
 constexpr char kSnapshotPrefix[] = "qvt";
@@ -136,7 +139,10 @@ void launchViewer(const std::string& executable, Notifier& notifier,
     int exitCode = 0;
     if (child->waitForExit(grace, exitCode)) {
         child.reset();
-        if (exitCode == 1 || exitCode == 2) {
+        if ((exitCode == 1 || exitCode == 2) && !platform::hasDisplay()) {
+            // Without a display the viewer ends as it does without OpenGL 3.0.
+            notifier.show(kNoDisplayText, kTitle, platform::MessageIcon::Error);
+        } else if (exitCode == 1 || exitCode == 2) {
             notifier.show(kOpenGlText, kOpenGlTitle, platform::MessageIcon::Error);
         }
         return;

@@ -16,4 +16,9 @@ bool showMessageBox(std::string_view text, std::string_view title, MessageIcon i
 // when ORVALIS_DEBUG is set).
 void debugOutput(std::string_view text);
 
+// A problem the user should hear of where no message box fits (a folder
+// that cannot be used): Linux writes it to stderr always, Windows to the
+// debugger output.
+void noticeOutput(std::string_view text);
+
 }  // namespace orvalis::platform

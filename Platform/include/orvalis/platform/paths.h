@@ -11,9 +11,11 @@
 namespace orvalis::platform {
 
 // The user's private temporary folder, ending in a separator; empty when
-// there is none. Windows: GetTempPathW. Linux: $XDG_RUNTIME_DIR if set, else
-// ($TMPDIR or /tmp) + "/orvalis-<uid>", created 0700 and refused (empty)
-// unless it is a real folder owned by the user with no access for others.
+// there is none. Windows: GetTempPathW. Linux: $XDG_RUNTIME_DIR if it is a
+// writable folder of the user, else ($TMPDIR or /tmp) + "/orvalis-<uid>",
+// created 0700 and refused (empty) unless it is a real folder owned by the
+// user with no access for others; a $TMPDIR that is missing or read-only
+// gives /tmp's instead. Each problem is told once per process on stderr.
 std::string tempFolder();
 
 // Roaming application data (Windows: CSIDL_APPDATA), or on Linux

@@ -17,6 +17,10 @@ struct WindowId {
 // none, or when there is no display.
 std::optional<WindowId> findWindowByClass(std::string_view className);
 
+// True when windows can be opened: Windows always; Linux when the X display
+// named by $DISPLAY can be reached.
+bool hasDisplay();
+
 // Restores the window if minimised, makes it the foreground window and puts
 // it on top without moving or sizing it (Linux: _NET_ACTIVE_WINDOW).
 void raiseWindow(WindowId window);

@@ -1,0 +1,13 @@
+# The host program, the plug-in and the viewer in broken environments (Linux:
+# each case mounts what it needs in a private mount namespace, with its own
+# /tmp and /dev/shm, so it holds no shared resource).
+if(NOT WIN32)
+  orvalis_add_test(NAME integration_plugin_environment
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/plugin_environment_test.cpp
+    LIBS OfxHost OrvalisShared
+    DEPENDS_ON Orvalis Vantorel orvalis-host)
+  target_compile_definitions(integration_plugin_environment PRIVATE
+    ORVALIS_HOST_PROGRAM="$<TARGET_FILE:orvalis-host>"
+    ORVALIS_VIEWER_PROGRAM="$<TARGET_FILE:Vantorel>"
+    ORVALIS_BUNDLE_PATH="${CMAKE_BINARY_DIR}/Orvalis.ofx.bundle")
+endif()

@@ -1,0 +1,414 @@
+// The host program, the plug-in and the viewer in environments that went
+// wrong: temporary folders that are missing, read-only, full or a link, a
+// /dev/shm too small for the block, no display, a log folder that cannot be
+// made. Each case runs in a mount namespace of its own (a user namespace
+// too, when not root), with a private /tmp and /dev/shm, so that it can
+// mount what it needs and no other process's block gets in its way. What
+// must hold everywhere: no crash and no hang, the block still updates where
+// it can exist, and the user is told on the console.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sched.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/mman.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "Shared/exchange.h"
+#include "ofxhost/host.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+namespace off = orvalis::exchange::offset;
+using namespace std::chrono_literals;
+
+const std::string kUid = std::to_string(::geteuid());
+const std::string kCase = "/tmp/case";
+const std::string kUsable = kCase + "/t";               // a sound $TMPDIR
+const std::string kReadOnly = kCase + "/ro";            // a read-only mount
+const std::string kFull = kCase + "/full";              // a small tmpfs, filled up
+const std::string kOwn = "/orvalis-" + kUid;            // our folder inside a base
+
+enum class Block { Updates, Absent, Unchecked };
+enum class Run { Render, Viewer, Launcher };
+
+struct Case {
+    const char* name;
+    Run run;
+    int shmMiB;  // size of the private /dev/shm
+    // Makes the folders of the case and sets its variables.
+    void (*prepare)(std::map<std::string, std::string>& env);
+    Block block;
+    std::string pointsIn;  // the one folder holding ov_points.bin; empty: none may
+    const char* message;   // on the console; empty: nothing asked
+};
+
+void mountTmpfs(const std::string& at, const char* options, unsigned long flags = 0) {
+    fs::create_directories(at);
+    if (::mount("tmpfs", at.c_str(), "tmpfs", flags, options) != 0)
+        throw std::runtime_error("mount " + at + ": " + std::strerror(errno));
+}
+
+void fill(const std::string& folder) {
+    std::ofstream file(folder + "/filler", std::ios::binary);
+    const std::vector<char> chunk(4096, 'x');
+    while (file.write(chunk.data(), chunk.size()) && file.flush()) {
+    }
+}
+
+const std::vector<Case>& cases() {
+    static const std::vector<Case> all = {
+        {"SoundFolders", Run::Render, 256, [](auto&) {}, Block::Updates, kUsable + kOwn, ""},
+        {"MissingTmpdir", Run::Render, 256, [](auto& env) { env["TMPDIR"] = kCase + "/missing"; },
+         Block::Updates, "/tmp" + kOwn, "cannot use the temporary folder /tmp/case/missing"},
+        {"ReadOnlyTmpdir", Run::Render, 256,
+         [](auto& env) {
+             mountTmpfs(kReadOnly, "size=64k", MS_RDONLY);
+             env["TMPDIR"] = kReadOnly;
+         },
+         Block::Updates, "/tmp" + kOwn, "cannot use the temporary folder /tmp/case/ro"},
+        {"ReadOnlyRuntimeDir", Run::Render, 256,
+         [](auto& env) {
+             mountTmpfs(kReadOnly, "size=64k,mode=0700", MS_RDONLY);
+             env["XDG_RUNTIME_DIR"] = kReadOnly;
+         },
+         Block::Updates, kUsable + kOwn, "$XDG_RUNTIME_DIR (/tmp/case/ro) is not a writable folder"},
+        {"FullTmpdir", Run::Render, 256,
+         [](auto& env) {
+             mountTmpfs(kFull, "size=256k");
+             fs::create_directory(kFull + kOwn);
+             fs::permissions(kFull + kOwn, fs::perms::owner_all, fs::perm_options::replace);
+             fill(kFull);
+             env["TMPDIR"] = kFull;
+         },
+         Block::Updates, "", "cannot write files in /tmp/case/full"},
+        // The link is refused, never followed; the block's lifetime locks
+        // live in that folder too, so the block is not asked for here.
+        {"TmpdirFolderIsALink", Run::Render, 256,
+         [](auto&) {
+             fs::create_directories(kCase + "/elsewhere");
+             fs::permissions(kCase + "/elsewhere", fs::perms::owner_all, fs::perm_options::replace);
+             fs::create_directory_symlink(kCase + "/elsewhere", kUsable + kOwn);
+         },
+         Block::Unchecked, "", "it is a symbolic link"},
+        // No room for the block: the cloud still reaches the points files,
+        // which the viewer reads while it has no block.
+        {"DevShmTooSmall", Run::Render, 16, [](auto&) {}, Block::Absent, kUsable + kOwn, ""},
+        {"LogFolderCannotBeMade", Run::Render, 256,
+         [](auto& env) {
+             std::ofstream(kCase + "/plainfile") << "in the way";
+             env["XDG_STATE_HOME"] = kCase + "/plainfile";
+         },
+         Block::Updates, kUsable + kOwn, "cannot create the log folder /tmp/case/plainfile/Orvalis"},
+        {"NoDisplayViewer", Run::Viewer, 256, [](auto&) {}, Block::Unchecked, "",
+         "cannot open a window (no X display"},
+        {"NoDisplayLauncher", Run::Launcher, 256, [](auto&) {}, Block::Unchecked, "", "no display"},
+    };
+    return all;
+}
+
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+
+struct Outcome {
+    bool unavailable = false;
+    std::string why;
+    int exitCode = -1;
+    int signal = 0;
+    bool hung = false;
+    std::uint64_t sequence = 0;
+    std::uint32_t count = 0;
+    std::vector<std::string> pointsFiles;  // folders holding ov_points.bin
+    std::string output;                    // what the program wrote
+};
+
+// ---- inside the case's namespace (a forked child of the test) ------------------------
+
+bool enterNamespace(std::string& why) {
+    const uid_t uid = ::geteuid();
+    const gid_t gid = ::getegid();
+    if (uid == 0) {
+        if (::unshare(CLONE_NEWNS) == 0)
+            return true;
+        why = std::string("unshare(CLONE_NEWNS): ") + std::strerror(errno);
+        return false;
+    }
+    if (::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) {
+        why = std::string("unshare(CLONE_NEWUSER | CLONE_NEWNS): ") + std::strerror(errno);
+        return false;
+    }
+    // The same ids inside, so that the block's name and file owners match.
+    std::ofstream("/proc/self/setgroups") << "deny";
+    std::ofstream("/proc/self/uid_map") << uid << " " << uid << " 1";
+    std::ofstream("/proc/self/gid_map") << gid << " " << gid << " 1";
+    return true;
+}
+
+// The block's header as a reader outside the protocol sees it.
+class BlockPeek {
+public:
+    ~BlockPeek() {
+        if (header_ != nullptr)
+            ::munmap(header_, 4096);
+    }
+    void look(Outcome& out) {
+        if (header_ == nullptr) {
+            const std::string path = "/dev/shm/" + std::string(orvalis::exchange::kBlockName) + "." + kUid;
+            const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+            if (fd < 0)
+                return;
+            struct stat st {};
+            if (::fstat(fd, &st) == 0 && static_cast<std::size_t>(st.st_size) >= orvalis::exchange::kBlockSize) {
+                void* p = ::mmap(nullptr, 4096, PROT_READ, MAP_SHARED, fd, 0);
+                header_ = p == MAP_FAILED ? nullptr : static_cast<unsigned char*>(p);
+            }
+            ::close(fd);
+            if (header_ == nullptr)
+                return;
+        }
+        const auto sequence = __atomic_load_n(reinterpret_cast<const std::uint64_t*>(header_ + off::sequence),
+                                              __ATOMIC_ACQUIRE);
+        if (sequence > out.sequence) {
+            const auto active = __atomic_load_n(reinterpret_cast<const std::uint32_t*>(header_ + off::activeBuffer),
+                                                __ATOMIC_RELAXED);
+            out.sequence = sequence;
+            out.count = __atomic_load_n(reinterpret_cast<const std::uint32_t*>(
+                                            header_ + (active == 0 ? off::pointCount0 : off::pointCount1)),
+                                        __ATOMIC_RELAXED);
+        }
+    }
+
+private:
+    unsigned char* header_ = nullptr;
+};
+
+// Runs argv with exactly env, its output in logPath, watching the block
+// while it runs; kills it after the deadline.
+void spawnAndWatch(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
+                   const std::string& logPath, Outcome& out) {
+    std::vector<std::string> envStrings;
+    for (const auto& [k, v] : env)
+        envStrings.push_back(k + "=" + v);
+    std::vector<char*> args, envp;
+    for (const auto& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    for (auto& e : envStrings)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    pid_t pid = 0;
+    const int rc = ::posix_spawn(&pid, args[0], &actions, nullptr, args.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) {
+        out.output = std::string("cannot start ") + args[0] + ": " + std::strerror(rc);
+        return;
+    }
+    BlockPeek peek;
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
+    int status = 0;
+    for (;;) {
+        peek.look(out);
+        const pid_t done = ::waitpid(pid, &status, WNOHANG);
+        if (done == pid)
+            break;
+        if (std::chrono::steady_clock::now() > deadline) {
+            out.hung = true;
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &status, 0);
+            break;
+        }
+        std::this_thread::sleep_for(1ms);
+    }
+    out.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    out.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+    std::ifstream log(logPath);
+    out.output = std::string(std::istreambuf_iterator<char>(log), {});
+}
+
+// The launcher's way: an instance in our host library presses the button.
+void pressOpenViewer(const std::map<std::string, std::string>& env, Outcome& out) {
+    ::clearenv();
+    for (const auto& [k, v] : env)
+        ::setenv(k.c_str(), v.c_str(), 1);
+    std::string error;
+    auto bundle = ofxhost::Bundle::load(ORVALIS_BUNDLE_PATH, error);
+    if (!bundle) {
+        out.output = error;
+        return;
+    }
+    {
+        auto instance = bundle->createInstance(0, "OfxImageEffectContextFilter", {});
+        if (!instance) {
+            out.output = bundle->lastError();
+            return;
+        }
+        out.exitCode = instance->pressButton("open3DViewer") == kOfxStatOK ? 0 : 1;
+        for (const auto& m : instance->messages())
+            out.output += "message [" + m.type + "] " + m.id + ": " + m.text + "\n";
+    }
+}
+
+Outcome runInNamespace(const Case& c) {
+    Outcome out;
+    if (!enterNamespace(out.why)) {
+        out.unavailable = true;
+        return out;
+    }
+    try {
+        if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+            throw std::runtime_error(std::string("private mounts: ") + std::strerror(errno));
+        mountTmpfs("/dev/shm", ("size=" + std::to_string(c.shmMiB) + "m,mode=1777").c_str());
+        mountTmpfs("/tmp", "size=64m,mode=1777");
+        fs::create_directories(kUsable);
+        std::map<std::string, std::string> env = {
+            {"PATH", "/usr/bin:/bin"},       {"HOME", kCase + "/home"},
+            {"TMPDIR", kUsable},             {"XDG_STATE_HOME", kCase + "/state"},
+            {"XDG_CONFIG_HOME", kCase + "/config"}};
+        c.prepare(env);
+        switch (c.run) {
+        case Run::Render:
+            spawnAndWatch({ORVALIS_HOST_PROGRAM, "render", ORVALIS_BUNDLE_PATH, "--sample", "640x360", "--depth", "8",
+                           "--output", kCase + "/out.ppm", "--keep-alive", "1000"},
+                          env, kCase + "/run.log", out);
+            break;
+        case Run::Viewer:
+            spawnAndWatch({ORVALIS_VIEWER_PROGRAM}, env, kCase + "/run.log", out);
+            break;
+        case Run::Launcher:
+            pressOpenViewer(env, out);
+            break;
+        }
+        for (const std::string& folder :
+             {"/tmp" + kOwn, kUsable + kOwn, kReadOnly + kOwn, kFull + kOwn, kCase + "/elsewhere"}) {
+            if (fs::exists(folder + "/" + orvalis::exchange::kPointsFileName))
+                out.pointsFiles.push_back(folder);
+        }
+    } catch (const std::exception& e) {
+        out.unavailable = true;
+        out.why = e.what();
+    }
+    return out;
+}
+
+// ---- in the test process --------------------------------------------------------------
+
+std::string serialise(const Outcome& o) {
+    std::ostringstream s;
+    s << o.unavailable << "\n" << o.exitCode << "\n" << o.signal << "\n" << o.hung << "\n" << o.sequence << "\n"
+      << o.count << "\n" << o.pointsFiles.size() << "\n";
+    for (const auto& f : o.pointsFiles)
+        s << f << "\n";
+    s << o.why << "\n" << o.output;
+    return s.str();
+}
+
+Outcome parse(const std::string& text) {
+    Outcome o;
+    std::istringstream s(text);
+    std::size_t files = 0;
+    s >> o.unavailable >> o.exitCode >> o.signal >> o.hung >> o.sequence >> o.count >> files;
+    s.ignore();
+    for (std::size_t i = 0; i < files; ++i) {
+        std::string f;
+        std::getline(s, f);
+        o.pointsFiles.push_back(f);
+    }
+    std::getline(s, o.why);
+    o.output = std::string(std::istreambuf_iterator<char>(s), {});
+    return o;
+}
+
+// Forks, runs the case in the child and reads its outcome from a pipe.
+Outcome runCase(const Case& c) {
+    int fds[2];
+    Outcome failed;
+    if (::pipe(fds) != 0) {
+        failed.unavailable = true;
+        failed.why = "pipe failed";
+        return failed;
+    }
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(fds[0]);
+        const std::string text = serialise(runInNamespace(c));
+        std::size_t done = 0;
+        while (done < text.size()) {
+            const ssize_t n = ::write(fds[1], text.data() + done, text.size() - done);
+            if (n <= 0)
+                break;
+            done += static_cast<std::size_t>(n);
+        }
+        ::_exit(0);
+    }
+    ::close(fds[1]);
+    std::string text;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;)
+        text.append(buffer, static_cast<std::size_t>(n));
+    ::close(fds[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    if (text.empty()) {
+        failed.output = "the case's process ended without an outcome";
+        failed.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+        return failed;
+    }
+    return parse(text);
+}
+
+class Environment : public ::testing::TestWithParam<Case> {};
+
+TEST_P(Environment, NoCrashNoHangAndTheUserIsTold) {
+    const Case& c = GetParam();
+    const Outcome o = runCase(c);
+    if (o.unavailable)
+        GTEST_SKIP() << "no private mount namespace here: " << o.why;
+    SCOPED_TRACE(o.output);
+    ASSERT_FALSE(o.hung) << "did not end within the deadline";
+    ASSERT_EQ(o.signal, 0) << "ended by a signal";
+    EXPECT_EQ(o.exitCode, c.run == Run::Viewer ? 2 : 0);
+
+    switch (c.block) {
+    case Block::Updates:
+        EXPECT_GT(o.sequence, 0u) << "the block never got a cloud";
+        EXPECT_GT(o.count, 0u);
+        break;
+    case Block::Absent:
+        EXPECT_EQ(o.sequence, 0u);
+        break;
+    case Block::Unchecked:
+        break;
+    }
+    if (c.run == Run::Render && c.pointsIn.empty()) {
+        EXPECT_TRUE(o.pointsFiles.empty()) << "a points file in " << o.pointsFiles.front();
+    } else if (c.run == Run::Render) {
+        EXPECT_EQ(o.pointsFiles, std::vector<std::string>{c.pointsIn});
+    }
+    if (*c.message != '\0') {
+        EXPECT_NE(o.output.find(c.message), std::string::npos) << "no \"" << c.message << "\" for the user";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Linux, Environment, ::testing::ValuesIn(cases()),
+                         [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+
+}  // namespace
