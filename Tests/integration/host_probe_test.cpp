@@ -1,6 +1,7 @@
-// The host driving a probe plug-in written on the C API: description,
+// The host driving the probe effect, written on our OFX layer: description,
 // parameter values and change notifications, images of every depth and row
-// layout, concurrent renders, and loading failures.
+// layout, concurrent renders, failures inside the effect, and loading
+// failures. A fault in either the host or the layer shows here.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -8,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <thread>
 
 #include "ofxImageEffect.h"
@@ -76,7 +78,7 @@ TEST(HostDescribe, ListsParametersInDefinitionOrderWithTheirProperties) {
   ASSERT_EQ(d.error, "");
   std::vector<std::string> names;
   for (const auto& p : d.params) names.push_back(p.name);
-  ASSERT_EQ(names, (std::vector<std::string>{"mode", "grp", "count", "gain", "flag", "bump", "note", "leak", "hidden"}));
+  ASSERT_EQ(names, (std::vector<std::string>{"mode", "grp", "count", "gain", "flag", "bump", "note", "leak", "hidden", "trap"}));
   const ParamInfo& mode = d.params[0];
   EXPECT_EQ(mode.type, kOfxParamTypeChoice);
   EXPECT_EQ(mode.options, (std::vector<std::string>{"Copy", "Invert", "50%"}));
@@ -86,8 +88,6 @@ TEST(HostDescribe, ListsParametersInDefinitionOrderWithTheirProperties) {
   const ParamInfo& count = d.params[2];
   EXPECT_EQ(count.hint, "How many ");  // trailing blank kept
   EXPECT_EQ(count.label, "Count");
-  EXPECT_EQ(count.shortLabel, "Count");  // unset short and long labels fall back to the label
-  EXPECT_EQ(count.longLabel, "Count");
   EXPECT_EQ(count.parent, "grp");
   EXPECT_EQ(count.defaultValue, std::vector<double>{5});
   EXPECT_EQ(count.min, std::vector<double>{1});
@@ -101,6 +101,8 @@ TEST(HostDescribe, ListsParametersInDefinitionOrderWithTheirProperties) {
   EXPECT_EQ(d.params[5].type, kOfxParamTypePushButton);
   EXPECT_EQ(d.params[5].hint, "Adds one to count)");
   EXPECT_EQ(d.params[6].defaultString, "hello");
+  EXPECT_EQ(d.params[6].shortLabel, "Note");  // unset short and long labels fall back to the label
+  EXPECT_EQ(d.params[6].longLabel, "Note");
   EXPECT_TRUE(d.params[8].secret);
   EXPECT_FALSE(d.params[8].enabled);
 }
@@ -128,12 +130,21 @@ TEST(HostValues, RestoredValuesArePresentBeforeCreation) {
   EXPECT_TRUE(instance->value("nonexistent").empty());
 }
 
-TEST(HostValues, RestoringAnUnknownParameterOrBadChoiceFails) {
+TEST(HostValues, FailedCreationsSayWhy) {
   auto bundle = loadProbe();
   ASSERT_TRUE(bundle);
-  EXPECT_EQ(bundle->createInstance(0, kOfxImageEffectContextFilter, {{"nosuch", {1}}}), nullptr);
-  EXPECT_NE(bundle->lastError().find("nosuch"), std::string::npos);
-  EXPECT_EQ(bundle->createInstance(0, kOfxImageEffectContextFilter, {{"mode", {3}}}), nullptr);
+  const struct {
+    const char* param;
+    double value;
+    const char* reason;
+  } cases[] = {{"nosuch", 1, "nosuch"},
+               {"mode", 3, "mode"},
+               {"trap", 1, "kOfxStatErrFormat"},   // the constructor threw a status
+               {"trap", 2, "kOfxStatErrMemory"}};  // the constructor ran out of memory
+  for (const auto& c : cases) {
+    EXPECT_EQ(bundle->createInstance(0, kOfxImageEffectContextFilter, {{c.param, {c.value}}}), nullptr) << c.param;
+    EXPECT_NE(bundle->lastError().find(c.reason), std::string::npos) << bundle->lastError();
+  }
 }
 
 TEST(HostValues, UserEditsAreClampedAndReportedAsUserEdits) {
@@ -227,9 +238,10 @@ TEST_P(HostRenderLayouts, CopiesEveryPixelAndReleasesEveryImage) {
     for (int x = bounds.x1; x < bounds.x2; ++x)
       ASSERT_EQ(std::memcmp(src->pixelAddress(x, y), dst->pixelAddress(x, y), static_cast<std::size_t>(4 * bpc)), 0)
           << "pixel " << x << "," << y;
-  bool sawIdentifier = false;
-  for (const auto& m : instance->messages()) sawIdentifier |= (m.id == "render" && m.text == "source frame-1");
-  EXPECT_TRUE(sawIdentifier);
+  bool sawArguments = false;
+  for (const auto& m : instance->messages())
+    sawArguments |= (m.id == "render" && m.text == std::string("source frame-1 t=0 scale=1,1 field=") + kOfxImageFieldNone);
+  EXPECT_TRUE(sawArguments);
 }
 
 INSTANTIATE_TEST_SUITE_P(AllDepthsAndRowLayouts, HostRenderLayouts,
@@ -247,7 +259,8 @@ TEST(HostRender, WindowLimitsWhatIsWrittenAndRenderScaleReachesImages) {
   auto dst = std::make_shared<ImageBuffer>(Depth::UByte, bounds);
   instance->setClipImage("Source", src);
   instance->setClipImage("Output", dst);
-  ASSERT_EQ(instance->render(0.0, RectI{4, 4, 8, 8}, 0.5, 0.5), kOfxStatOK) << firstError(*instance);
+  ASSERT_EQ(instance->render(12.5, RectI{4, 4, 8, 8}, 0.5, 0.25), kOfxStatOK) << firstError(*instance);
+  EXPECT_EQ(instance->messages().back().text, std::string("source  t=12.5 scale=0.5,0.25 field=") + kOfxImageFieldNone);
   const auto* inside = static_cast<const std::uint8_t*>(dst->pixelAddress(5, 5));
   const auto* source = static_cast<const std::uint8_t*>(src->pixelAddress(5, 5));
   EXPECT_EQ(inside[0], 255 - source[0]);  // inverted
@@ -256,7 +269,7 @@ TEST(HostRender, WindowLimitsWhatIsWrittenAndRenderScaleReachesImages) {
   EXPECT_EQ(outside[3], 0);  // untouched
 }
 
-TEST(HostRender, MissingImageIsAFailureNotACrash) {
+TEST(HostRender, MissingImagesAndThrowingRendersAreFailuresNotCrashes) {
   auto bundle = loadProbe();
   ASSERT_TRUE(bundle);
   auto instance = bundle->createInstance(0);
@@ -265,6 +278,11 @@ TEST(HostRender, MissingImageIsAFailureNotACrash) {
   EXPECT_EQ(instance->render(0.0, RectI{0, 0, 4, 4}), kOfxStatFailed);
   EXPECT_EQ(firstError(*instance), "no source image");
   EXPECT_EQ(instance->outstandingImages(), 0);
+  auto throwing = bundle->createInstance(0, kOfxImageEffectContextFilter, {{"trap", {3}}});
+  ASSERT_TRUE(throwing);
+  throwing->setClipImage("Source", patterned(Depth::Float, RectI{0, 0, 4, 4}, 0, false));
+  throwing->setClipImage("Output", std::make_shared<ImageBuffer>(Depth::Float, RectI{0, 0, 4, 4}));
+  EXPECT_EQ(throwing->render(0.0, RectI{0, 0, 4, 4}), kOfxStatFailed);
 }
 
 TEST(HostRender, UnreleasedImagesAreCountedAndFreedWithTheInstance) {
@@ -343,7 +361,19 @@ TEST(HostInstances, SeveralInstancesKeepTheirOwnValuesAndMessages) {
   a->pressButton("bump");
   EXPECT_EQ(a->value("count"), std::vector<double>{3});
   EXPECT_EQ(b->value("count"), std::vector<double>{4});
-  EXPECT_EQ(b->messages().size(), 2u);  // only its "created" and "loads"
+  for (const auto& m : b->messages()) EXPECT_EQ(m.id.find("changed"), std::string::npos);
+}
+
+TEST(HostInstances, MessagesKeepPercentSignsAndQuestionsGetTheHostsReply) {
+  auto bundle = loadProbe();
+  ASSERT_TRUE(bundle);
+  auto instance = bundle->createInstance(0);
+  ASSERT_TRUE(instance);
+  std::map<std::string, std::string> byId;
+  for (const auto& m : instance->messages()) byId[m.id] = m.text;
+  EXPECT_EQ(byId["percent"], "50% done %s");
+  EXPECT_EQ(byId["question"], "Sure?");
+  EXPECT_EQ(byId["reply"], "kOfxStatReplyNo");
 }
 
 TEST(HostInstances, AnInstanceMayOutliveItsBundleObject) {
