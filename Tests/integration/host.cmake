@@ -28,11 +28,6 @@ target_compile_definitions(integration_host_probe PRIVATE
   HOST_PROBE_BUNDLE="${HOST_FIXTURE_DIR}/HostProbe.ofx.bundle"
   HOST_EMPTY_BUNDLE="${HOST_FIXTURE_DIR}/Empty.ofx.bundle")
 
-orvalis_add_test(NAME integration_host_suites
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/host_suites_test.cpp
-  LIBS OfxHost
-  LABELS threads)
-
 orvalis_add_test(NAME integration_host_tool
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/host_tool_test.cpp
   LIBS OfxHostTool
