@@ -122,6 +122,26 @@ typedef struct OfxRectD { double x1, y1, x2, y2; } OfxRectD;
 /* Values of kOfxPropType for the host's own property set. */
 #define kOfxTypeImageEffectHost "OfxTypeImageEffectHost"
 
+/* The layout a host built elsewhere expects on x64: each suite is a table of
+   function pointers in the documented order. Checked where each struct is
+   declared so that a moved member cannot compile. */
+#if defined(__cplusplus)
+#define OFX_ABI_CHECK(cond) static_assert(cond, #cond)
+#else
+#define OFX_ABI_CHECK(cond) _Static_assert(cond, #cond)
+#endif
+#define OFX_ABI_SLOT(index) ((index) * sizeof(void*))
+
+OFX_ABI_CHECK(offsetof(OfxPlugin, pluginApi) == 0 && offsetof(OfxPlugin, apiVersion) == 8);
+OFX_ABI_CHECK(offsetof(OfxPlugin, pluginIdentifier) == 16 && offsetof(OfxPlugin, pluginVersionMajor) == 24);
+OFX_ABI_CHECK(offsetof(OfxPlugin, pluginVersionMinor) == 28 && offsetof(OfxPlugin, setHost) == 32);
+OFX_ABI_CHECK(offsetof(OfxPlugin, mainEntry) == 40 && sizeof(OfxPlugin) == 48);
+OFX_ABI_CHECK(offsetof(OfxHost, host) == 0 && offsetof(OfxHost, fetchSuite) == 8 && sizeof(OfxHost) == 16);
+OFX_ABI_CHECK(sizeof(OfxRectI) == 16 && offsetof(OfxRectI, y2) == 12);
+OFX_ABI_CHECK(sizeof(OfxRectD) == 32 && offsetof(OfxRectD, x2) == 16);
+OFX_ABI_CHECK(sizeof(OfxPointD) == 16 && offsetof(OfxPointD, y) == 8);
+OFX_ABI_CHECK(sizeof(OfxPointI) == 8 && sizeof(OfxRangeD) == 16);
+
 #ifdef __cplusplus
 }
 #endif

@@ -175,6 +175,19 @@ typedef struct OfxImageEffectSuiteV1 {
   OfxStatus (*imageMemoryUnlock)(OfxImageMemoryHandle memoryHandle);
 } OfxImageEffectSuiteV1;
 
+OFX_ABI_CHECK(offsetof(OfxImageEffectSuiteV1, getPropertySet) == OFX_ABI_SLOT(0));
+OFX_ABI_CHECK(offsetof(OfxImageEffectSuiteV1, getParamSet) == OFX_ABI_SLOT(1));
+OFX_ABI_CHECK(offsetof(OfxImageEffectSuiteV1, clipDefine) == OFX_ABI_SLOT(2));
+OFX_ABI_CHECK(offsetof(OfxImageEffectSuiteV1, clipGetHandle) == OFX_ABI_SLOT(3));
+OFX_ABI_CHECK(offsetof(OfxImageEffectSuiteV1, clipGetPropertySet) == OFX_ABI_SLOT(4));
+OFX_ABI_CHECK(offsetof(OfxImageEffectSuiteV1, clipGetImage) == OFX_ABI_SLOT(5));
+OFX_ABI_CHECK(offsetof(OfxImageEffectSuiteV1, clipReleaseImage) == OFX_ABI_SLOT(6));
+OFX_ABI_CHECK(offsetof(OfxImageEffectSuiteV1, clipGetRegionOfDefinition) == OFX_ABI_SLOT(7));
+OFX_ABI_CHECK(offsetof(OfxImageEffectSuiteV1, abort) == OFX_ABI_SLOT(8));
+OFX_ABI_CHECK(offsetof(OfxImageEffectSuiteV1, imageMemoryAlloc) == OFX_ABI_SLOT(9));
+OFX_ABI_CHECK(offsetof(OfxImageEffectSuiteV1, imageMemoryUnlock) == OFX_ABI_SLOT(12));
+OFX_ABI_CHECK(sizeof(OfxImageEffectSuiteV1) == OFX_ABI_SLOT(13));
+
 #ifdef __cplusplus
 }
 #endif

@@ -16,6 +16,10 @@ typedef struct OfxMemorySuiteV1 {
   OfxStatus (*memoryFree)(void* allocatedData);
 } OfxMemorySuiteV1;
 
+OFX_ABI_CHECK(offsetof(OfxMemorySuiteV1, memoryAlloc) == OFX_ABI_SLOT(0));
+OFX_ABI_CHECK(offsetof(OfxMemorySuiteV1, memoryFree) == OFX_ABI_SLOT(1));
+OFX_ABI_CHECK(sizeof(OfxMemorySuiteV1) == OFX_ABI_SLOT(2));
+
 #ifdef __cplusplus
 }
 #endif

@@ -31,6 +31,13 @@ typedef struct OfxMessageSuiteV2 {
   OfxStatus (*clearPersistentMessage)(void* handle);
 } OfxMessageSuiteV2;
 
+/* A host may hand out one V2 table for both versions: message must stay first. */
+OFX_ABI_CHECK(offsetof(OfxMessageSuiteV1, message) == 0 && sizeof(OfxMessageSuiteV1) == OFX_ABI_SLOT(1));
+OFX_ABI_CHECK(offsetof(OfxMessageSuiteV2, message) == 0);
+OFX_ABI_CHECK(offsetof(OfxMessageSuiteV2, setPersistentMessage) == OFX_ABI_SLOT(1));
+OFX_ABI_CHECK(offsetof(OfxMessageSuiteV2, clearPersistentMessage) == OFX_ABI_SLOT(2));
+OFX_ABI_CHECK(sizeof(OfxMessageSuiteV2) == OFX_ABI_SLOT(3));
+
 #ifdef __cplusplus
 }
 #endif

@@ -27,6 +27,14 @@ typedef struct OfxMultiThreadSuiteV1 {
   OfxStatus (*mutexTryLock)(const OfxMutexHandle mutex);
 } OfxMultiThreadSuiteV1;
 
+OFX_ABI_CHECK(offsetof(OfxMultiThreadSuiteV1, multiThread) == OFX_ABI_SLOT(0));
+OFX_ABI_CHECK(offsetof(OfxMultiThreadSuiteV1, multiThreadNumCPUs) == OFX_ABI_SLOT(1));
+OFX_ABI_CHECK(offsetof(OfxMultiThreadSuiteV1, multiThreadIsSpawnedThread) == OFX_ABI_SLOT(3));
+OFX_ABI_CHECK(offsetof(OfxMultiThreadSuiteV1, mutexCreate) == OFX_ABI_SLOT(4));
+OFX_ABI_CHECK(offsetof(OfxMultiThreadSuiteV1, mutexUnLock) == OFX_ABI_SLOT(7));
+OFX_ABI_CHECK(offsetof(OfxMultiThreadSuiteV1, mutexTryLock) == OFX_ABI_SLOT(8));
+OFX_ABI_CHECK(sizeof(OfxMultiThreadSuiteV1) == OFX_ABI_SLOT(9));
+
 #ifdef __cplusplus
 }
 #endif

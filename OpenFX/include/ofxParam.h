@@ -138,6 +138,22 @@ typedef struct OfxParameterSuiteV1 {
   OfxStatus (*paramEditEnd)(OfxParamSetHandle paramSet);
 } OfxParameterSuiteV1;
 
+OFX_ABI_CHECK(offsetof(OfxParameterSuiteV1, paramDefine) == OFX_ABI_SLOT(0));
+OFX_ABI_CHECK(offsetof(OfxParameterSuiteV1, paramGetHandle) == OFX_ABI_SLOT(1));
+OFX_ABI_CHECK(offsetof(OfxParameterSuiteV1, paramSetGetPropertySet) == OFX_ABI_SLOT(2));
+OFX_ABI_CHECK(offsetof(OfxParameterSuiteV1, paramGetPropertySet) == OFX_ABI_SLOT(3));
+OFX_ABI_CHECK(offsetof(OfxParameterSuiteV1, paramGetValue) == OFX_ABI_SLOT(4));
+OFX_ABI_CHECK(offsetof(OfxParameterSuiteV1, paramGetValueAtTime) == OFX_ABI_SLOT(5));
+OFX_ABI_CHECK(offsetof(OfxParameterSuiteV1, paramGetDerivative) == OFX_ABI_SLOT(6));
+OFX_ABI_CHECK(offsetof(OfxParameterSuiteV1, paramGetIntegral) == OFX_ABI_SLOT(7));
+OFX_ABI_CHECK(offsetof(OfxParameterSuiteV1, paramSetValue) == OFX_ABI_SLOT(8));
+OFX_ABI_CHECK(offsetof(OfxParameterSuiteV1, paramSetValueAtTime) == OFX_ABI_SLOT(9));
+OFX_ABI_CHECK(offsetof(OfxParameterSuiteV1, paramGetNumKeys) == OFX_ABI_SLOT(10));
+OFX_ABI_CHECK(offsetof(OfxParameterSuiteV1, paramCopy) == OFX_ABI_SLOT(15));
+OFX_ABI_CHECK(offsetof(OfxParameterSuiteV1, paramEditBegin) == OFX_ABI_SLOT(16));
+OFX_ABI_CHECK(offsetof(OfxParameterSuiteV1, paramEditEnd) == OFX_ABI_SLOT(17));
+OFX_ABI_CHECK(sizeof(OfxParameterSuiteV1) == OFX_ABI_SLOT(18));
+
 #ifdef __cplusplus
 }
 #endif

@@ -34,6 +34,21 @@ typedef struct OfxPropertySuiteV1 {
   OfxStatus (*propGetDimension)(OfxPropertySetHandle properties, const char* property, int* count);
 } OfxPropertySuiteV1;
 
+OFX_ABI_CHECK(offsetof(OfxPropertySuiteV1, propSetPointer) == OFX_ABI_SLOT(0));
+OFX_ABI_CHECK(offsetof(OfxPropertySuiteV1, propSetString) == OFX_ABI_SLOT(1));
+OFX_ABI_CHECK(offsetof(OfxPropertySuiteV1, propSetInt) == OFX_ABI_SLOT(3));
+OFX_ABI_CHECK(offsetof(OfxPropertySuiteV1, propSetStringN) == OFX_ABI_SLOT(5));
+OFX_ABI_CHECK(offsetof(OfxPropertySuiteV1, propSetIntN) == OFX_ABI_SLOT(7));
+OFX_ABI_CHECK(offsetof(OfxPropertySuiteV1, propGetPointer) == OFX_ABI_SLOT(8));
+OFX_ABI_CHECK(offsetof(OfxPropertySuiteV1, propGetString) == OFX_ABI_SLOT(9));
+OFX_ABI_CHECK(offsetof(OfxPropertySuiteV1, propGetDouble) == OFX_ABI_SLOT(10));
+OFX_ABI_CHECK(offsetof(OfxPropertySuiteV1, propGetInt) == OFX_ABI_SLOT(11));
+OFX_ABI_CHECK(offsetof(OfxPropertySuiteV1, propGetDoubleN) == OFX_ABI_SLOT(14));
+OFX_ABI_CHECK(offsetof(OfxPropertySuiteV1, propGetIntN) == OFX_ABI_SLOT(15));
+OFX_ABI_CHECK(offsetof(OfxPropertySuiteV1, propReset) == OFX_ABI_SLOT(16));
+OFX_ABI_CHECK(offsetof(OfxPropertySuiteV1, propGetDimension) == OFX_ABI_SLOT(17));
+OFX_ABI_CHECK(sizeof(OfxPropertySuiteV1) == OFX_ABI_SLOT(18));
+
 #ifdef __cplusplus
 }
 #endif

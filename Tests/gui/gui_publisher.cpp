@@ -7,7 +7,7 @@
 //   stale <size> [x y z r g b]...   the same with a sequence below the block's last one
 //   corrupt-buffer [x y z r g b]... the points in both buffers, activeBuffer 7
 //   corrupt-count [x y z r g b]...  the points in the inactive buffer, its count 1,000,001
-//   attached | count                viewerAttached | pluginCount
+//   attached                        viewerAttached
 //   release                         count out and unmap (pluginCount back down)
 //   tempfolder                      this process's temporary folder as a host path
 //   clientrect                      the viewer window's client area in screen pixels (Windows)
@@ -15,7 +15,6 @@
 //   viewitem                        the View item of the viewer's menu bar in screen pixels (Windows)
 //   topmost                         1 when the viewer window is topmost, else 0 (Windows)
 //   settings                        the stored settings: Name=value ..., or none (Windows)
-//   setting <name> <value>          store one setting as a 32-bit number (Windows)
 //   clear-settings                  remove every stored setting (Windows)
 //   quit                            (also the end of the input)
 #include <atomic>
@@ -99,12 +98,6 @@ std::string handle(Publisher& pub, const std::string& line, bool& quit) {
     if (command == "topmost") return gui_publisher::viewerTopmost();
     if (command == "settings") return gui_publisher::readSettings();
     if (command == "clear-settings") return gui_publisher::clearSettings();
-    if (command == "setting") {
-        std::string name;
-        unsigned long value = 0;
-        if (!(in >> name >> value)) return "error bad setting";
-        return gui_publisher::writeSetting(name, value);
-    }
     if (command == "dismiss") {
         std::string title;
         std::getline(in >> std::ws, title);
@@ -114,7 +107,6 @@ std::string handle(Publisher& pub, const std::string& line, bool& quit) {
     const auto v = pub.view();
     if (!v) return "error not attached";
     if (command == "attached") return "ok " + std::to_string(v->u32(off::viewerAttached).load());
-    if (command == "count") return "ok " + std::to_string(v->u32(off::pluginCount).load());
     if (command == "release") {
         plugin::clearOwnerIf(*v, kInstance, pub.processId);
         pub.block.detach();

@@ -13,8 +13,6 @@ std::string viewerTopmost() { return "error unsupported"; }
 
 std::string readSettings() { return "error unsupported"; }
 
-std::string writeSetting(const std::string&, unsigned long) { return "error unsupported"; }
-
 std::string clearSettings() { return "error unsupported"; }
 
 std::string hostPath(const std::string& path) { return path; }

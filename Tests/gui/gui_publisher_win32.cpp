@@ -102,19 +102,6 @@ std::string readSettings() {
     return answer;
 }
 
-std::string writeSetting(const std::string& name, unsigned long value) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS) {
-        return "error cannot create the key";
-    }
-    const DWORD v = static_cast<DWORD>(value);
-    const LSTATUS status =
-        RegSetValueExA(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), sizeof v);
-    RegCloseKey(key);
-    return status == ERROR_SUCCESS ? "ok" : "error cannot write " + name;
-}
-
 std::string clearSettings() {
     const LSTATUS status = RegDeleteKeyA(HKEY_CURRENT_USER, kSettingsKey);
     return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND ? "ok" : "error cannot delete the key";

@@ -31,8 +31,6 @@ std::string viewerTopmost();
 // prefix): "ok" then " Name=value" for each REG_DWORD there, " Name=?" for a
 // value of another type or size; "ok none" without the key.
 std::string readSettings();
-// Sets one REG_DWORD value, creating the key.
-std::string writeSetting(const std::string& name, unsigned long value);
 // Deletes the key with its values: the state of a first run.
 std::string clearSettings();
 

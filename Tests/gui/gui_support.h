@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "Shared/exchange.h"
+#include "Tests/support/polling.h"
 #include "Tests/support/scratch_folder.h"
 #include "child_process.h"
 #include "scene_geometry.h"
@@ -60,6 +61,11 @@ inline Programs programs() {
 // Deadlines only bound a hang; Wine starts slowly.
 inline std::chrono::milliseconds patience() { return programs().underWine() ? 90s : 30s; }
 
+// Polls the screen or a program until the condition holds, within patience().
+inline bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds pause = 20ms) {
+    return test_support::eventually(condition, patience(), pause);
+}
+
 // How many rows at the top of a Linux viewer's client area its drawn menu
 // bar takes (its colour (16, 16, 16), the line below it included, where no
 // item is); 0 while it is not drawn yet. The scene has the rows below.
@@ -70,6 +76,26 @@ inline int menuBarRows(XDisplay& display, const Rect& client) {
     int rows = 0;
     while (rows < top->height && bar(top->at(top->width - 3, rows)) && bar(top->at(top->width / 2, rows))) ++rows;
     return rows >= 20 ? rows : 0;  // never lower than a Windows menu bar
+}
+
+// The scene's part of a Linux viewer's client area: below the menu bar the
+// viewer draws, empty until the bar shows. The whole client area goes to
+// `client` when asked for.
+inline std::optional<Rect> sceneBelowMenuBar(XDisplay& display, std::uint64_t window, Rect* client = nullptr) {
+    const auto area = display.areaOf(window);
+    const int bar = area ? menuBarRows(display, *area) : 0;
+    if (bar == 0) return std::nullopt;
+    if (client) *client = *area;
+    return Rect{area->x, area->y + bar, area->w, area->h - bar};
+}
+
+// Points the programs this process starts (the plug-in's viewer) at private
+// temporary, config and state folders in the scratch folder.
+inline void usePrivateFolders(const test_support::ScratchFolder& scratch) {
+    fs::permissions(scratch.path(), fs::perms::owner_all, fs::perm_options::replace);
+    ::setenv("XDG_RUNTIME_DIR", scratch.str().c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", scratch.file("config").c_str(), 1);
+    ::setenv("XDG_STATE_HOME", scratch.file("state").c_str(), 1);
 }
 
 // One colour-coded test scene: a fixture owning the X connection, a scratch
@@ -98,8 +124,7 @@ protected:
         publisher_.reset();
         if (!fallbackFile_.empty()) fs::remove(fallbackFile_);
         // The next test must not find this viewer's window.
-        const auto until = Clock::now() + patience();
-        while (display_ && findViewerWindow() && Clock::now() < until) std::this_thread::sleep_for(20ms);
+        if (display_) waitFor([&] { return !findViewerWindow(); });
     }
 
     // The environment both programs get: on Linux the scratch folder as the
@@ -173,34 +198,27 @@ protected:
     // Waits for the viewer's client area, in root coordinates.
     std::optional<Rect> waitForViewerArea() {
         if (programs_.underWine() && !publisher_) startPublisher();
-        const auto until = Clock::now() + patience();
-        while (Clock::now() < until) {
-            if (viewer_ && !viewer_->running()) return std::nullopt;
-            if (const std::uint64_t window = findViewerWindow()) {
-                if (!programs_.underWine()) {
-                    // The viewer draws its menu bar across the top of the client
-                    // area; the scene has the rest.
-                    if (auto client = display_->areaOf(window)) {
-                        if (const int bar = menuBarRows(*display_, *client); bar > 0) {
-                            clientArea_ = *client;
-                            return Rect{client->x, client->y + bar, client->w, client->h - bar};
-                        }
-                    }
-                } else if (publisher_) {
-                    // Wine draws the frame itself; only Wine knows where the client area lies.
-                    const auto answer = publisher_->ask("clientrect", patience());
-                    Rect r;
-                    std::istringstream in(answer.value_or(""));
-                    std::string ok;
-                    if (in >> ok >> r.x >> r.y >> r.w >> r.h && ok == "ok" && r.w > 0 && r.h > 0) {
-                        clientArea_ = r;  // Windows keeps the menu bar outside it
-                        return r;
-                    }
-                }
-            }
-            std::this_thread::sleep_for(50ms);
-        }
-        return std::nullopt;
+        std::optional<Rect> scene;
+        waitFor([&] {
+            if (viewer_ && !viewer_->running()) return true;
+            if (const std::uint64_t window = findViewerWindow()) scene = sceneArea(window);
+            return scene.has_value();
+        }, 50ms);
+        return scene;
+    }
+
+    // The scene's part of the viewer's client area, once the viewer shows it.
+    std::optional<Rect> sceneArea(std::uint64_t window) {
+        if (!programs_.underWine()) return sceneBelowMenuBar(*display_, window, &clientArea_);
+        if (!publisher_) return std::nullopt;
+        // Wine draws the frame itself; only Wine knows where the client area lies.
+        const auto answer = publisher_->ask("clientrect", patience());
+        Rect r;
+        std::istringstream in(answer.value_or(""));
+        std::string ok;
+        if (!(in >> ok >> r.x >> r.y >> r.w >> r.h) || ok != "ok" || r.w <= 0 || r.h <= 0) return std::nullopt;
+        clientArea_ = r;  // Windows keeps the menu bar outside it
+        return r;
     }
 
     // Reads the client area until `want` holds for what it shows, or the

@@ -110,6 +110,11 @@ int countAround(const Image& image, Pixel at, int radius, Test test) {
 }
 
 // True when p lies at least `margin` pixels inside the picture.
+// A lit sphere of point size 20 near p: its hue, scaled by the lighting (0.4 to 1.03).
+inline bool sphereAt(const Image& image, Pixel p, Colour colour) {
+    return countAround(image, p, 2, [&](Rgb c) { return isShadeOf(c, colour, 0.3, 1.1); }) >= 13;
+}
+
 inline bool inside(const Image& image, Pixel p, double margin) {
     return p.x >= margin && p.y >= margin && p.x < image.width - margin && p.y < image.height - margin;
 }

@@ -14,11 +14,7 @@ TEST(ViewerEndToEnd, OpenViewerShowsTheFrameAndClosesWithTheInstance) {
     ASSERT_NE(display, nullptr) << "no X display with the XTest extension (run under xvfb-run)";
     ASSERT_EQ(display->findByClass("OrvalisViewer"), 0u) << "a viewer window is already open";
     test_support::ScratchFolder scratch("orvalis-gui-e2e");
-    fs::permissions(scratch.path(), fs::perms::owner_all, fs::perm_options::replace);
-    // The plug-in and the viewer it starts share this private folder.
-    ::setenv("XDG_RUNTIME_DIR", scratch.str().c_str(), 1);
-    ::setenv("XDG_CONFIG_HOME", scratch.file("config").c_str(), 1);
-    ::setenv("XDG_STATE_HOME", scratch.file("state").c_str(), 1);
+    usePrivateFolders(scratch);  // the plug-in and the viewer it starts share them
 
     auto instance = plugin_test::newInstance();
     ASSERT_NE(instance, nullptr);
@@ -35,23 +31,20 @@ TEST(ViewerEndToEnd, OpenViewerShowsTheFrameAndClosesWithTheInstance) {
 
     // The scene: the client area below the menu bar the viewer draws.
     std::optional<Rect> area;
-    ASSERT_TRUE(plugin_test::waitFor([&] {
-        area = display->areaOf(display->findByClass("OrvalisViewer"));
-        const int bar = area ? menuBarRows(*display, *area) : 0;
-        if (bar == 0) return false;
-        area->y += bar;
-        area->h -= bar;
-        return true;
-    }, patience())) << "no viewer window with its menu bar";
+    ASSERT_TRUE(waitFor([&] {
+        area = sceneBelowMenuBar(*display, display->findByClass("OrvalisViewer"));
+        return area.has_value();
+    }))
+        << "no viewer window with its menu bar";
     // Sphere radius 0.05 cube units: some ten pixels.
     const Pixel at = project({}, area->w, area->h, position);
-    EXPECT_TRUE(plugin_test::waitFor([&] {
+    EXPECT_TRUE(waitFor([&] {
         const auto image = display->grab(*area);
-        return image && countAround(*image, at, 2, [&](Rgb c) { return isShadeOf(c, colour, 0.3, 1.1); }) >= 13;
-    }, patience())) << "the frame's colour is not where the camera puts it";
+        return image && sphereAt(*image, at, colour);
+    })) << "the frame's colour is not where the camera puts it";
 
     instance.reset();
-    EXPECT_TRUE(plugin_test::waitFor([&] { return display->findByClass("OrvalisViewer") == 0; }, patience()))
+    EXPECT_TRUE(waitFor([&] { return display->findByClass("OrvalisViewer") == 0; }))
         << "the viewer stayed open after the last instance";
 }
 

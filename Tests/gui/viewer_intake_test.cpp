@@ -21,10 +21,6 @@ constexpr Colour kSecondColour{0.4, 0.9, 0.8};
 constexpr Vec3 kMalformed{0.3, 0.3, 0.3};
 constexpr Colour kMalformedColour{0.95, 0.85, 0.2};
 
-// Lit spheres of size 20 keep their hue at 0.4 to 1.03 of its strength.
-bool sphereAt(const Image& image, Pixel p, Colour colour) {
-    return countAround(image, p, 2, [&](Rgb c) { return isShadeOf(c, colour, 0.3, 1.1); }) >= 13;
-}
 bool noneOf(const Image& image, Pixel p, Colour colour) {
     return countAround(image, p, 3, [&](Rgb c) { return isShadeOf(c, colour, 0.2, 1.1); }) == 0;
 }
@@ -113,15 +109,11 @@ TEST_F(ViewerRefusal, OpenGlBelowThreeEndsWithCodeTwoAndTheMessage) {
     ASSERT_NE(viewer_, nullptr);
     std::string message;
     if (programs_.underWine()) {
-        const auto until = Clock::now() + patience();
-        while (Clock::now() < until && viewer_->running()) {
+        waitFor([&] {
             const auto answer = publisher_->ask("dismiss OpenGL 3.0+ Required", patience());
-            if (answer && answer->rfind("ok", 0) == 0) {
-                message = *answer;
-                break;
-            }
-            std::this_thread::sleep_for(50ms);
-        }
+            if (answer && answer->rfind("ok", 0) == 0) message = *answer;
+            return !message.empty() || !viewer_->running();
+        }, 50ms);
         EXPECT_FALSE(message.empty()) << "no message box \"OpenGL 3.0+ Required\"";
     }
     EXPECT_EQ(viewer_->waitForExit(patience()), std::optional<int>(2));

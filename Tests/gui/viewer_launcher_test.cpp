@@ -3,7 +3,6 @@
 #include <cstdlib>
 
 #include "Tests/support/launcher_notifier.h"
-#include "Tests/support/scratch_folder.h"
 #include "gui_support.h"
 #include "link/launcher.h"
 
@@ -14,11 +13,7 @@ TEST(ViewerLauncher, ReportsTheOpenGlMessageForTheRealViewer) {
     const Programs p = programs();
     ASSERT_TRUE(fs::exists(p.viewer)) << "no viewer at " << p.viewer;
     test_support::ScratchFolder scratch("orvalis-gui-launch");
-    fs::permissions(scratch.path(), fs::perms::owner_all, fs::perm_options::replace);
-    // The viewer inherits this environment.
-    ::setenv("XDG_RUNTIME_DIR", scratch.str().c_str(), 1);
-    ::setenv("XDG_CONFIG_HOME", scratch.file("config").c_str(), 1);
-    ::setenv("XDG_STATE_HOME", scratch.file("state").c_str(), 1);
+    usePrivateFolders(scratch);  // the viewer inherits them
     ::setenv("MESA_GL_VERSION_OVERRIDE", "2.1", 1);
 
     test_support::RecordingNotifier notifier;

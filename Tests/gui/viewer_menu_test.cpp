@@ -31,10 +31,6 @@ bool near(Rgb a, Rgb b, int tolerance) {
     return std::abs(a.r - b.r) <= tolerance && std::abs(a.g - b.g) <= tolerance && std::abs(a.b - b.b) <= tolerance;
 }
 
-bool sphereAt(const Image& image, Pixel p, Colour colour) {
-    return countAround(image, p, 2, [&](Rgb c) { return isShadeOf(c, colour, 0.3, 1.1); }) >= 13;
-}
-
 // A highlighted sphere is magenta and lit at 85 % or more.
 bool magentaAt(const Image& image, Pixel p) {
     return countAround(image, p, 2, [](Rgb c) { return isShadeOf(c, kMagenta, 0.82, 1.1); }) >= 13;
@@ -146,12 +142,7 @@ protected:
     }
 
     bool waitForAbove(bool wanted) {
-        const auto until = Clock::now() + patience();
-        while (Clock::now() < until) {
-            if (above() == wanted) return true;
-            std::this_thread::sleep_for(20ms);
-        }
-        return false;
+        return waitFor([&] { return above() == wanted; });
     }
 
     // The part of the screen a popup can take: the client area and room to
@@ -192,28 +183,21 @@ protected:
     // The open popup once its four items show their text (Wine maps the
     // popup window before it paints the items).
     std::optional<Rect> waitForPopup() {
-        const auto until = Clock::now() + patience();
-        while (Clock::now() < until) {
-            if (auto popup = findPopup()) {
-                int withText = 0;
-                for (int i = 0; i < 4; ++i) {
-                    const Rect item = itemRect(*popup, i);
-                    if (lightPixels({item.x + 10, item.y + 4, item.w / 2, item.h - 8}, 200) >= 10) ++withText;
-                }
-                if (withText == 4) return popup;
+        std::optional<Rect> popup;
+        const bool shown = waitFor([&] {
+            popup = findPopup();
+            int withText = 0;
+            for (int i = 0; popup && i < 4; ++i) {
+                const Rect item = itemRect(*popup, i);
+                if (lightPixels({item.x + 10, item.y + 4, item.w / 2, item.h - 8}, 200) >= 10) ++withText;
             }
-            std::this_thread::sleep_for(20ms);
-        }
-        return std::nullopt;
+            return withText == 4;
+        });
+        return shown ? popup : std::nullopt;
     }
 
     bool waitForNoPopup() {
-        const auto until = Clock::now() + patience();
-        while (Clock::now() < until) {
-            if (!findPopup()) return true;
-            std::this_thread::sleep_for(20ms);
-        }
-        return false;
+        return waitFor([&] { return !findPopup(); });
     }
 
     // An item's rows in the popup: four equal items, centred in the dark inside.
@@ -252,15 +236,12 @@ protected:
     // Waits until the open popup shows these check marks (Wine paints its
     // items one by one, after the popup window appears).
     bool checkMarksAre(const std::vector<bool>& expected) {
-        const auto until = Clock::now() + patience();
         std::vector<bool> seen;
-        while (Clock::now() < until) {
-            if (auto popup = findPopup()) {
-                seen = checkMarks(*popup);
-                if (seen == expected) return true;
-            }
-            std::this_thread::sleep_for(20ms);
-        }
+        if (waitFor([&] {
+                if (auto popup = findPopup()) seen = checkMarks(*popup);
+                return seen == expected;
+            }))
+            return true;
         std::string marks;
         for (bool mark : seen) marks += mark ? "1" : "0";
         ADD_FAILURE() << "check marks seen: " << marks;
@@ -300,14 +281,10 @@ protected:
     void choose(const Rect& popup, int index) {
         const Rect item = itemRect(popup, index);
         display_->moveTo(item.x + 30, item.y + item.h / 2);
-        const auto until = Clock::now() + patience();
-        bool selected = false;
-        while (!selected && Clock::now() < until) {
-            if (auto image = display_->grab({item.x + 2, item.y + item.h / 2, 4, 1})) {
-                selected = near(image->at(1, 0), kSelectedItem, 3);
-            }
-            if (!selected) std::this_thread::sleep_for(20ms);
-        }
+        const bool selected = waitFor([&] {
+            const auto image = display_->grab({item.x + 2, item.y + item.h / 2, 4, 1});
+            return image && near(image->at(1, 0), kSelectedItem, 3);
+        });
         EXPECT_TRUE(selected) << "item " << index << " does not show selected under the pointer";
         display_->press(1);
         display_->release(1);

@@ -10,11 +10,6 @@ namespace {
 constexpr Vec3 kPoint{0.2, 0.6, 0.2};  // clear of every edge in all three views
 constexpr Colour kPointColour{0.3, 0.6, 0.9};
 
-// Lit spheres keep their hue; the publish's lighting scales it by 0.4 to 1.03.
-bool sphereAt(const Image& image, Pixel p, Colour colour) {
-    return countAround(image, p, 2, [&](Rgb c) { return isShadeOf(c, colour, 0.3, 1.1); }) >= 13;
-}
-
 bool backgroundIsBlack(const Image& image) {
     auto black = [](Rgb c) { return c.r <= 8 && c.g <= 8 && c.b <= 8; };
     const int w = image.width, h = image.height;

@@ -1,11 +1,16 @@
-# The OpenFX host, checked against small plug-ins written on the C API.
+# The OpenFX host, checked with a small effect written on our OFX layer (so
+# that one plug-in checks the host and the layer) and a library without entry points.
 set(HOST_FIXTURE_DIR ${CMAKE_BINARY_DIR}/host_fixtures)
 
-# A probe plug-in in a standard bundle, and a library without entry points.
 add_library(host_probe_plugin MODULE ${CMAKE_CURRENT_LIST_DIR}/fixtures/host_probe_plugin.cpp)
-target_link_libraries(host_probe_plugin PRIVATE OfxApi)
+target_link_libraries(host_probe_plugin PRIVATE OfxSupport)
 set_target_properties(host_probe_plugin PROPERTIES PREFIX "" SUFFIX ".ofx" OUTPUT_NAME HostProbe
-  LIBRARY_OUTPUT_DIRECTORY ${HOST_FIXTURE_DIR}/HostProbe.ofx.bundle/Contents/${ORVALIS_BUNDLE_ARCH})
+  LIBRARY_OUTPUT_DIRECTORY ${HOST_FIXTURE_DIR}/HostProbe.ofx.bundle/Contents/${ORVALIS_BUNDLE_ARCH}
+  CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
+if(NOT WIN32)
+  target_link_options(host_probe_plugin PRIVATE
+    "LINKER:--version-script=${PROJECT_SOURCE_DIR}/Plugin/effect/orvalis_exports.map")
+endif()
 orvalis_warnings(host_probe_plugin)
 
 add_library(host_empty_plugin MODULE ${CMAKE_CURRENT_LIST_DIR}/fixtures/host_empty_plugin.cpp)
@@ -22,11 +27,6 @@ orvalis_add_test(NAME integration_host_probe
 target_compile_definitions(integration_host_probe PRIVATE
   HOST_PROBE_BUNDLE="${HOST_FIXTURE_DIR}/HostProbe.ofx.bundle"
   HOST_EMPTY_BUNDLE="${HOST_FIXTURE_DIR}/Empty.ofx.bundle")
-
-orvalis_add_test(NAME integration_host_suites
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/host_suites_test.cpp
-  LIBS OfxHost
-  LABELS threads)
 
 orvalis_add_test(NAME integration_host_tool
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/host_tool_test.cpp

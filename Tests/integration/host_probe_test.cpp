@@ -1,19 +1,30 @@
-// The host driving a probe plug-in written on the C API: description,
+// The host driving the probe effect, written on our OFX layer: description,
 // parameter values and change notifications, images of every depth and row
-// layout, concurrent renders, and loading failures.
+// layout, concurrent renders, failures inside the effect, and loading
+// failures; a fault in either the host or the layer shows here. Then the
+// suites as any plug-in sees them: fetching, property rules, threads,
+// mutexes, messages and memory.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <set>
 #include <thread>
 
 #include "ofxImageEffect.h"
 #include "ofxMessage.h"
+#include "ofxMemory.h"
+#include "ofxMultiThread.h"
 #include "ofxParam.h"
+#include "ofxProperty.h"
 #include "ofxhost/host.h"
+#include "ofxhost/property_set.h"
+#include "Tests/support/scratch_folder.h"
 
 namespace {
 
@@ -76,7 +87,7 @@ TEST(HostDescribe, ListsParametersInDefinitionOrderWithTheirProperties) {
   ASSERT_EQ(d.error, "");
   std::vector<std::string> names;
   for (const auto& p : d.params) names.push_back(p.name);
-  ASSERT_EQ(names, (std::vector<std::string>{"mode", "grp", "count", "gain", "flag", "bump", "note", "leak", "hidden"}));
+  ASSERT_EQ(names, (std::vector<std::string>{"mode", "grp", "count", "gain", "flag", "bump", "note", "leak", "hidden", "trap"}));
   const ParamInfo& mode = d.params[0];
   EXPECT_EQ(mode.type, kOfxParamTypeChoice);
   EXPECT_EQ(mode.options, (std::vector<std::string>{"Copy", "Invert", "50%"}));
@@ -86,8 +97,6 @@ TEST(HostDescribe, ListsParametersInDefinitionOrderWithTheirProperties) {
   const ParamInfo& count = d.params[2];
   EXPECT_EQ(count.hint, "How many ");  // trailing blank kept
   EXPECT_EQ(count.label, "Count");
-  EXPECT_EQ(count.shortLabel, "Count");  // unset short and long labels fall back to the label
-  EXPECT_EQ(count.longLabel, "Count");
   EXPECT_EQ(count.parent, "grp");
   EXPECT_EQ(count.defaultValue, std::vector<double>{5});
   EXPECT_EQ(count.min, std::vector<double>{1});
@@ -101,6 +110,8 @@ TEST(HostDescribe, ListsParametersInDefinitionOrderWithTheirProperties) {
   EXPECT_EQ(d.params[5].type, kOfxParamTypePushButton);
   EXPECT_EQ(d.params[5].hint, "Adds one to count)");
   EXPECT_EQ(d.params[6].defaultString, "hello");
+  EXPECT_EQ(d.params[6].shortLabel, "Note");  // unset short and long labels fall back to the label
+  EXPECT_EQ(d.params[6].longLabel, "Note");
   EXPECT_TRUE(d.params[8].secret);
   EXPECT_FALSE(d.params[8].enabled);
 }
@@ -128,12 +139,21 @@ TEST(HostValues, RestoredValuesArePresentBeforeCreation) {
   EXPECT_TRUE(instance->value("nonexistent").empty());
 }
 
-TEST(HostValues, RestoringAnUnknownParameterOrBadChoiceFails) {
+TEST(HostValues, FailedCreationsSayWhy) {
   auto bundle = loadProbe();
   ASSERT_TRUE(bundle);
-  EXPECT_EQ(bundle->createInstance(0, kOfxImageEffectContextFilter, {{"nosuch", {1}}}), nullptr);
-  EXPECT_NE(bundle->lastError().find("nosuch"), std::string::npos);
-  EXPECT_EQ(bundle->createInstance(0, kOfxImageEffectContextFilter, {{"mode", {3}}}), nullptr);
+  const struct {
+    const char* param;
+    double value;
+    const char* reason;
+  } cases[] = {{"nosuch", 1, "nosuch"},
+               {"mode", 3, "mode"},
+               {"trap", 1, "kOfxStatErrFormat"},   // the constructor threw a status
+               {"trap", 2, "kOfxStatErrMemory"}};  // the constructor ran out of memory
+  for (const auto& c : cases) {
+    EXPECT_EQ(bundle->createInstance(0, kOfxImageEffectContextFilter, {{c.param, {c.value}}}), nullptr) << c.param;
+    EXPECT_NE(bundle->lastError().find(c.reason), std::string::npos) << bundle->lastError();
+  }
 }
 
 TEST(HostValues, UserEditsAreClampedAndReportedAsUserEdits) {
@@ -227,9 +247,10 @@ TEST_P(HostRenderLayouts, CopiesEveryPixelAndReleasesEveryImage) {
     for (int x = bounds.x1; x < bounds.x2; ++x)
       ASSERT_EQ(std::memcmp(src->pixelAddress(x, y), dst->pixelAddress(x, y), static_cast<std::size_t>(4 * bpc)), 0)
           << "pixel " << x << "," << y;
-  bool sawIdentifier = false;
-  for (const auto& m : instance->messages()) sawIdentifier |= (m.id == "render" && m.text == "source frame-1");
-  EXPECT_TRUE(sawIdentifier);
+  bool sawArguments = false;
+  for (const auto& m : instance->messages())
+    sawArguments |= (m.id == "render" && m.text == std::string("source frame-1 t=0 scale=1,1 field=") + kOfxImageFieldNone);
+  EXPECT_TRUE(sawArguments);
 }
 
 INSTANTIATE_TEST_SUITE_P(AllDepthsAndRowLayouts, HostRenderLayouts,
@@ -247,7 +268,8 @@ TEST(HostRender, WindowLimitsWhatIsWrittenAndRenderScaleReachesImages) {
   auto dst = std::make_shared<ImageBuffer>(Depth::UByte, bounds);
   instance->setClipImage("Source", src);
   instance->setClipImage("Output", dst);
-  ASSERT_EQ(instance->render(0.0, RectI{4, 4, 8, 8}, 0.5, 0.5), kOfxStatOK) << firstError(*instance);
+  ASSERT_EQ(instance->render(12.5, RectI{4, 4, 8, 8}, 0.5, 0.25), kOfxStatOK) << firstError(*instance);
+  EXPECT_EQ(instance->messages().back().text, std::string("source  t=12.5 scale=0.5,0.25 field=") + kOfxImageFieldNone);
   const auto* inside = static_cast<const std::uint8_t*>(dst->pixelAddress(5, 5));
   const auto* source = static_cast<const std::uint8_t*>(src->pixelAddress(5, 5));
   EXPECT_EQ(inside[0], 255 - source[0]);  // inverted
@@ -256,7 +278,7 @@ TEST(HostRender, WindowLimitsWhatIsWrittenAndRenderScaleReachesImages) {
   EXPECT_EQ(outside[3], 0);  // untouched
 }
 
-TEST(HostRender, MissingImageIsAFailureNotACrash) {
+TEST(HostRender, MissingImagesAndThrowingRendersAreFailuresNotCrashes) {
   auto bundle = loadProbe();
   ASSERT_TRUE(bundle);
   auto instance = bundle->createInstance(0);
@@ -265,6 +287,11 @@ TEST(HostRender, MissingImageIsAFailureNotACrash) {
   EXPECT_EQ(instance->render(0.0, RectI{0, 0, 4, 4}), kOfxStatFailed);
   EXPECT_EQ(firstError(*instance), "no source image");
   EXPECT_EQ(instance->outstandingImages(), 0);
+  auto throwing = bundle->createInstance(0, kOfxImageEffectContextFilter, {{"trap", {3}}});
+  ASSERT_TRUE(throwing);
+  throwing->setClipImage("Source", patterned(Depth::Float, RectI{0, 0, 4, 4}, 0, false));
+  throwing->setClipImage("Output", std::make_shared<ImageBuffer>(Depth::Float, RectI{0, 0, 4, 4}));
+  EXPECT_EQ(throwing->render(0.0, RectI{0, 0, 4, 4}), kOfxStatFailed);
 }
 
 TEST(HostRender, UnreleasedImagesAreCountedAndFreedWithTheInstance) {
@@ -343,7 +370,19 @@ TEST(HostInstances, SeveralInstancesKeepTheirOwnValuesAndMessages) {
   a->pressButton("bump");
   EXPECT_EQ(a->value("count"), std::vector<double>{3});
   EXPECT_EQ(b->value("count"), std::vector<double>{4});
-  EXPECT_EQ(b->messages().size(), 2u);  // only its "created" and "loads"
+  for (const auto& m : b->messages()) EXPECT_EQ(m.id.find("changed"), std::string::npos);
+}
+
+TEST(HostInstances, MessagesKeepPercentSignsAndQuestionsGetTheHostsReply) {
+  auto bundle = loadProbe();
+  ASSERT_TRUE(bundle);
+  auto instance = bundle->createInstance(0);
+  ASSERT_TRUE(instance);
+  std::map<std::string, std::string> byId;
+  for (const auto& m : instance->messages()) byId[m.id] = m.text;
+  EXPECT_EQ(byId["percent"], "50% done %s");
+  EXPECT_EQ(byId["question"], "Sure?");
+  EXPECT_EQ(byId["reply"], "kOfxStatReplyNo");
 }
 
 TEST(HostInstances, AnInstanceMayOutliveItsBundleObject) {
@@ -363,15 +402,11 @@ TEST(HostLoading, MissingPathIsAClearError) {
 }
 
 TEST(HostLoading, BundleWithoutBinaryForThisPlatformIsAClearError) {
-  namespace fs = std::filesystem;
-  const fs::path dir = fs::temp_directory_path() / ("ofxhost-empty-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                                                    "-" + std::to_string(std::hash<std::thread::id>{}(std::this_thread::get_id())));
-  const fs::path bundleDir = dir / "Nothing.ofx.bundle";
-  fs::create_directories(bundleDir / "Contents");
+  test_support::ScratchFolder scratch("ofxhost-empty");
+  std::filesystem::create_directories(scratch.path() / "Nothing.ofx.bundle" / "Contents");
   std::string error;
-  EXPECT_EQ(Bundle::load(bundleDir.string(), error), nullptr);
+  EXPECT_EQ(Bundle::load(scratch.file("Nothing.ofx.bundle"), error), nullptr);
   EXPECT_NE(error.find("Nothing.ofx"), std::string::npos) << error;
-  fs::remove_all(dir);
 }
 
 TEST(HostLoading, LibraryWithoutEntryPointsIsRefused) {
@@ -381,14 +416,11 @@ TEST(HostLoading, LibraryWithoutEntryPointsIsRefused) {
 }
 
 TEST(HostLoading, AFileThatIsNoLibraryIsRefused) {
-  namespace fs = std::filesystem;
-  const fs::path file = fs::temp_directory_path() /
-                        ("ofxhost-bogus-" + std::to_string(std::hash<std::thread::id>{}(std::this_thread::get_id())) + ".ofx");
-  { std::FILE* f = std::fopen(file.string().c_str(), "wb"); ASSERT_TRUE(f); std::fputs("not a library", f); std::fclose(f); }
+  test_support::ScratchFolder scratch("ofxhost-bogus");
+  std::ofstream(scratch.file("Bogus.ofx"), std::ios::binary) << "not a library";
   std::string error;
-  EXPECT_EQ(Bundle::load(file.string(), error), nullptr);
+  EXPECT_EQ(Bundle::load(scratch.file("Bogus.ofx"), error), nullptr);
   EXPECT_NE(error, "");
-  fs::remove(file);
 }
 
 TEST(HostLoading, TheBinaryItselfLoadsAsWellAsTheBundle) {
@@ -410,6 +442,188 @@ TEST(HostLoading, TheBinaryItselfLoadsAsWellAsTheBundle) {
       EXPECT_EQ(m.text, "1");  // loaded once, not once per bundle object
     }
   EXPECT_EQ(reports, 2);
+}
+
+// ---- the suites as any plug-in sees them
+
+const OfxHost* host() { return ofxhost::hostStruct(); }
+
+template <typename Suite>
+const Suite* suite(const char* name, int version) {
+  return static_cast<const Suite*>(host()->fetchSuite(host()->host, name, version));
+}
+
+TEST(HostSuites, FetchAnswersByNameAndVersion) {
+  EXPECT_NE(suite<OfxPropertySuiteV1>(kOfxPropertySuite, 1), nullptr);
+  EXPECT_NE(suite<OfxImageEffectSuiteV1>(kOfxImageEffectSuite, 1), nullptr);
+  EXPECT_NE(suite<OfxParameterSuiteV1>(kOfxParameterSuite, 1), nullptr);
+  EXPECT_NE(suite<OfxMemorySuiteV1>(kOfxMemorySuite, 1), nullptr);
+  EXPECT_NE(suite<OfxMultiThreadSuiteV1>(kOfxMultiThreadSuite, 1), nullptr);
+  EXPECT_NE(suite<OfxMessageSuiteV1>(kOfxMessageSuite, 1), nullptr);
+  EXPECT_NE(suite<OfxMessageSuiteV2>(kOfxMessageSuite, 2), nullptr);
+  EXPECT_EQ(suite<void>(kOfxPropertySuite, 2), nullptr);
+  EXPECT_EQ(suite<void>("OfxInteractSuite", 1), nullptr);
+  EXPECT_EQ(suite<void>(nullptr, 1), nullptr);
+}
+
+TEST(HostSuites, HostPropertiesDescribeThisHost) {
+  const auto* props = suite<OfxPropertySuiteV1>(kOfxPropertySuite, 1);
+  ASSERT_TRUE(props);
+  char* s = nullptr;
+  ASSERT_EQ(props->propGetString(host()->host, kOfxPropName, 0, &s), kOfxStatOK);
+  EXPECT_STREQ(s, "com.orvalis.host");
+  ASSERT_EQ(props->propGetString(host()->host, kOfxPropType, 0, &s), kOfxStatOK);
+  EXPECT_STREQ(s, kOfxTypeImageEffectHost);
+  int n = 0;
+  ASSERT_EQ(props->propGetDimension(host()->host, kOfxImageEffectPropSupportedPixelDepths, &n), kOfxStatOK);
+  EXPECT_EQ(n, 3);
+  int v = -1;
+  ASSERT_EQ(props->propGetInt(host()->host, kOfxImageEffectPropSupportsMultipleClipDepths, 0, &v), kOfxStatOK);
+  EXPECT_EQ(v, 0);
+  ASSERT_EQ(props->propGetInt(host()->host, kOfxImageEffectPropSupportsTiles, 0, &v), kOfxStatOK);
+  EXPECT_EQ(v, 1);
+  ASSERT_EQ(props->propGetInt(host()->host, kOfxImageEffectPropSupportsMultiResolution, 0, &v), kOfxStatOK);
+  EXPECT_EQ(v, 1);
+  ASSERT_EQ(props->propGetString(host()->host, kOfxImageEffectPropSupportedComponents, 0, &s), kOfxStatOK);
+  EXPECT_STREQ(s, kOfxImageComponentRGBA);
+}
+
+TEST(HostSuites, PropertyErrorsFollowTheStandard) {
+  const auto* props = suite<OfxPropertySuiteV1>(kOfxPropertySuite, 1);
+  ASSERT_TRUE(props);
+  int v = 0;
+  double d = 0;
+  EXPECT_EQ(props->propGetInt(host()->host, "NoSuchProperty", 0, &v), kOfxStatErrUnknown);
+  EXPECT_EQ(props->propGetDouble(host()->host, kOfxImageEffectPropSupportsTiles, 0, &d), kOfxStatErrValue);
+  EXPECT_EQ(props->propGetInt(host()->host, kOfxImageEffectPropSupportsTiles, 1, &v), kOfxStatErrBadIndex);
+  EXPECT_EQ(props->propGetInt(nullptr, kOfxImageEffectPropSupportsTiles, 0, &v), kOfxStatErrBadHandle);
+  // The host's set is read-only to plug-ins.
+  EXPECT_EQ(props->propSetInt(host()->host, kOfxImageEffectPropSupportsTiles, 0, 0), kOfxStatErrValue);
+  EXPECT_EQ(props->propGetInt(host()->host, kOfxImageEffectPropSupportsTiles, 0, &v), kOfxStatOK);
+  EXPECT_EQ(v, 1);
+}
+
+TEST(HostPropertySet, VariableDimensionsGrowAndResetRestoresDefaults) {
+  ofxhost::detail::PropertySet set;
+  set.defineString("List", {}, -1);
+  set.defineDouble("Pair", {1.0, 2.0});
+  EXPECT_EQ(set.setString("List", 0, "a", true), kOfxStatOK);
+  EXPECT_EQ(set.setString("List", 1, "b", true), kOfxStatOK);
+  int n = 0;
+  set.dimension("List", &n);
+  EXPECT_EQ(n, 2);
+  EXPECT_EQ(set.setDouble("Pair", 2, 5.0, true), kOfxStatErrBadIndex);  // fixed dimension
+  const double three[3] = {1, 2, 3};
+  EXPECT_EQ(set.setDoubleN("Pair", 3, three, true), kOfxStatErrBadIndex);
+  const double two[2] = {7, 8};
+  EXPECT_EQ(set.setDoubleN("Pair", 2, two, true), kOfxStatOK);
+  EXPECT_EQ(set.numbers("Pair"), (std::vector<double>{7, 8}));
+  EXPECT_EQ(set.reset("Pair", true), kOfxStatOK);
+  EXPECT_EQ(set.numbers("Pair"), (std::vector<double>{1, 2}));
+  const char* three_strings[] = {"x", "y", "z"};
+  EXPECT_EQ(set.setStringN("List", 3, three_strings, true), kOfxStatOK);
+  EXPECT_EQ(set.strings("List"), (std::vector<std::string>{"x", "y", "z"}));
+  EXPECT_EQ(set.setStringN("List", 1, three_strings, true), kOfxStatOK);
+  EXPECT_EQ(set.strings("List"), std::vector<std::string>{"x"});
+  char* s = nullptr;
+  EXPECT_EQ(set.getString("List", 1, &s), kOfxStatErrBadIndex);
+}
+
+TEST(HostPropertySet, ForeignHandlesAreRejected) {
+  int notASet = 0;
+  EXPECT_EQ(ofxhost::detail::PropertySet::from(reinterpret_cast<OfxPropertySetHandle>(&notASet)), nullptr);
+  EXPECT_EQ(ofxhost::detail::PropertySet::from(nullptr), nullptr);
+}
+
+struct ThreadRecord {
+  std::mutex mutex;
+  std::set<unsigned> indices;
+  std::atomic<int> spawned{0};
+  std::atomic<int> maxSeen{0};
+  const OfxMultiThreadSuiteV1* threads = nullptr;
+};
+
+void recordThread(unsigned index, unsigned max, void* arg) {
+  auto* r = static_cast<ThreadRecord*>(arg);
+  unsigned reported = 99;
+  r->threads->multiThreadIndex(&reported);
+  r->spawned += r->threads->multiThreadIsSpawnedThread();
+  r->maxSeen = static_cast<int>(max);
+  std::lock_guard lock(r->mutex);
+  if (reported == index) r->indices.insert(index);
+}
+
+TEST(HostMultiThread, RunsEveryIndexOnItsOwnThread) {
+  const auto* threads = suite<OfxMultiThreadSuiteV1>(kOfxMultiThreadSuite, 1);
+  ASSERT_TRUE(threads);
+  ThreadRecord r;
+  r.threads = threads;
+  ASSERT_EQ(threads->multiThread(recordThread, 5, &r), kOfxStatOK);
+  EXPECT_EQ(r.indices, (std::set<unsigned>{0, 1, 2, 3, 4}));
+  EXPECT_EQ(r.spawned.load(), 5);
+  EXPECT_EQ(r.maxSeen.load(), 5);
+  EXPECT_EQ(threads->multiThreadIsSpawnedThread(), 0);
+  unsigned cpus = 0;
+  EXPECT_EQ(threads->multiThreadNumCPUs(&cpus), kOfxStatOK);
+  EXPECT_GE(cpus, 1u);
+}
+
+TEST(HostMultiThread, MutexesAreRecursiveAndRefuseForeignUnlocks) {
+  const auto* threads = suite<OfxMultiThreadSuiteV1>(kOfxMultiThreadSuite, 1);
+  ASSERT_TRUE(threads);
+  OfxMutexHandle m = nullptr;
+  ASSERT_EQ(threads->mutexCreate(&m, 1), kOfxStatOK);
+  EXPECT_EQ(threads->mutexLock(m), kOfxStatOK);  // second level
+  OfxStatus otherTry = kOfxStatOK, otherUnlock = kOfxStatOK;
+  std::thread other([&] {
+    otherTry = threads->mutexTryLock(m);
+    otherUnlock = threads->mutexUnLock(m);
+  });
+  other.join();
+  EXPECT_EQ(otherTry, kOfxStatFailed);
+  EXPECT_EQ(otherUnlock, kOfxStatErrBadHandle);
+  EXPECT_EQ(threads->mutexUnLock(m), kOfxStatOK);
+  EXPECT_EQ(threads->mutexUnLock(m), kOfxStatOK);
+  EXPECT_EQ(threads->mutexUnLock(m), kOfxStatErrBadHandle);  // not held any more
+  std::thread taker([&] {
+    otherTry = threads->mutexTryLock(m);
+    if (otherTry == kOfxStatOK) threads->mutexUnLock(m);
+  });
+  taker.join();
+  EXPECT_EQ(otherTry, kOfxStatOK);
+  EXPECT_EQ(threads->mutexDestroy(m), kOfxStatOK);
+}
+
+TEST(HostMessages, UnattributedMessagesAreKept) {
+  const auto* messages = suite<OfxMessageSuiteV2>(kOfxMessageSuite, 2);
+  ASSERT_TRUE(messages);
+  EXPECT_EQ(messages->message(nullptr, kOfxMessageWarning, "w1", "value %d of %s", 3, "x"), kOfxStatOK);
+  EXPECT_EQ(messages->message(nullptr, kOfxMessageQuestion, "q1", "continue?"), kOfxStatReplyNo);
+  const auto all = ofxhost::unattributedMessages();
+  ASSERT_GE(all.size(), 2u);
+  EXPECT_EQ(all[all.size() - 2].text, "value 3 of x");
+  EXPECT_EQ(all[all.size() - 2].type, kOfxMessageWarning);
+  EXPECT_EQ(messages->clearPersistentMessage(nullptr), kOfxStatErrBadHandle);
+}
+
+TEST(HostMemory, AllocatesAndFrees) {
+  const auto* memory = suite<OfxMemorySuiteV1>(kOfxMemorySuite, 1);
+  const auto* effect = suite<OfxImageEffectSuiteV1>(kOfxImageEffectSuite, 1);
+  ASSERT_TRUE(memory && effect);
+  void* p = nullptr;
+  ASSERT_EQ(memory->memoryAlloc(nullptr, 1000, &p), kOfxStatOK);
+  std::memset(p, 1, 1000);
+  EXPECT_EQ(memory->memoryFree(p), kOfxStatOK);
+  OfxImageMemoryHandle h = nullptr;
+  ASSERT_EQ(effect->imageMemoryAlloc(nullptr, 64, &h), kOfxStatOK);
+  void* data = nullptr;
+  ASSERT_EQ(effect->imageMemoryLock(h, &data), kOfxStatOK);
+  ASSERT_NE(data, nullptr);
+  EXPECT_EQ(effect->imageMemoryUnlock(h), kOfxStatOK);
+  EXPECT_EQ(effect->imageMemoryFree(h), kOfxStatOK);
+  int notMemory = 0;
+  EXPECT_EQ(effect->imageMemoryFree(reinterpret_cast<OfxImageMemoryHandle>(&notMemory)), kOfxStatErrBadHandle);
+  EXPECT_EQ(effect->clipReleaseImage(reinterpret_cast<OfxPropertySetHandle>(&notMemory)), kOfxStatErrBadHandle);
 }
 
 }  // namespace

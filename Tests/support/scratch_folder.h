@@ -32,6 +32,15 @@ public:
     const std::filesystem::path& path() const { return path_; }
     std::string str() const { return path_.string(); }
     std::string file(std::string_view name) const { return (path_ / name).string(); }
+    // With the platform's separator at the end, for APIs that take a folder that way.
+    std::string folder() const { return (path_ / "").string(); }
+    // How many entries the folder holds (what a test left behind).
+    std::size_t entryCount() const {
+        std::size_t n = 0;
+        for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(path_))
+            ++n;
+        return n;
+    }
 
 private:
     std::filesystem::path path_;

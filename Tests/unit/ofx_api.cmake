@@ -1,12 +1,6 @@
-# The OpenFX C API layout and the OFX C++ layer.
-orvalis_add_test(NAME unit_ofx_api
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/ofx_api_test.cpp
-  LIBS OfxApi)
+# The OFX C++ layer's plain logic. The C API's layout is checked by
+# static_asserts in its headers; the layer as a whole runs through the real
+# host with the probe effect (Tests/integration/host.cmake).
 orvalis_add_test(NAME unit_ofx_core
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/ofx_core_test.cpp
   LIBS OfxSupport)
-# An in-process host drives the layer through its exported entry points.
-orvalis_add_test(NAME unit_ofx_layer
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/ofx_layer_test.cpp
-  LIBS OfxSupport Threads::Threads
-  LABELS threads)

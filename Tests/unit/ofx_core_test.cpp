@@ -1,5 +1,6 @@
-// Plain logic of the OFX layer: string forms of the enums and the mapping of
-// exceptions to action statuses.
+// Plain logic of the OFX layer: string forms of the enums, the mapping of
+// exceptions to action statuses, and what the dispatcher answers a host that
+// lacks the suites (the real host always has them).
 #include <gtest/gtest.h>
 
 #include <new>
@@ -9,12 +10,44 @@
 #include "ofxsImageEffect.h"
 #include "../../OpenFX/Support/ofxsSuites.h"
 
-// This program registers no plug-in.
-void OFX::Plugin::getPluginIDs(OFX::PluginFactoryArray&) {}
-
 namespace {
 
 using namespace OFX;
+
+class Minimal : public PluginFactoryHelper<Minimal> {
+ public:
+  Minimal() : PluginFactoryHelper("org.example.Minimal", 1, 0) {}
+  void describe(ImageEffectDescriptor&) override {}
+  void describeInContext(ImageEffectDescriptor&, ContextEnum) override {}
+  ImageEffect* createInstance(OfxImageEffectHandle, ContextEnum) override { return nullptr; }
+};
+
+}  // namespace
+
+void OFX::Plugin::getPluginIDs(OFX::PluginFactoryArray& ids) {
+  static Minimal factory;
+  ids.push_back(&factory);
+}
+
+OfxExport OfxPlugin* OfxGetPlugin(int nth);
+
+namespace {
+
+TEST(OfxDispatch, MissingSuitesGiveAStatusNotACrash) {
+  OfxPlugin* plugin = OfxGetPlugin(0);
+  ASSERT_NE(plugin, nullptr);
+  int effect = 0;
+  const void* handle = &effect;
+  const auto none = [](OfxPropertySetHandle, const char*, int) -> const void* { return nullptr; };
+  OfxHost empty{nullptr, none};
+  for (OfxHost* host : {&empty, static_cast<OfxHost*>(nullptr)}) {
+    plugin->setHost(host);
+    EXPECT_EQ(plugin->mainEntry(kOfxActionDescribe, handle, nullptr, nullptr), kOfxStatErrMissingHostFeature);
+    EXPECT_EQ(plugin->mainEntry(kOfxActionCreateInstance, handle, nullptr, nullptr), kOfxStatErrMissingHostFeature);
+    EXPECT_EQ(plugin->mainEntry(kOfxActionLoad, nullptr, nullptr, nullptr), kOfxStatOK);  // needs no suite
+  }
+  EXPECT_EQ(plugin->mainEntry(nullptr, nullptr, nullptr, nullptr), kOfxStatErrBadHandle);
+}
 
 TEST(OfxEnumStrings, ContextsRoundTrip) {
   for (ContextEnum c : {eContextGenerator, eContextFilter, eContextTransition, eContextPaint, eContextGeneral,

@@ -193,14 +193,14 @@ TEST(ReplaceFile, ConcurrentWritersLeaveOneWholeVersion) {
 
 TEST(UniqueFile, DistinctNamesWithPrefixAndTmp) {
     ScratchFolder scratch;
-    const std::string a = createUniqueFile(scratch.path(), "qvt");
-    const std::string b = createUniqueFile(scratch.path(), "qvt");
+    const std::string a = createUniqueFile(scratch.folder(), "qvt");
+    const std::string b = createUniqueFile(scratch.folder(), "qvt");
     ASSERT_FALSE(a.empty());
     ASSERT_FALSE(b.empty());
     EXPECT_NE(a, b);
     for (const std::string& path : {a, b}) {
         EXPECT_TRUE(pathExists(path));
-        EXPECT_EQ(path.rfind(scratch.path(), 0), 0u) << path;
+        EXPECT_EQ(path.rfind(scratch.folder(), 0), 0u) << path;
         const std::string name = lower(fileNameOf(path));
         EXPECT_EQ(name.rfind("qvt", 0), 0u) << name;
         ASSERT_GT(name.size(), 7u);

@@ -59,7 +59,7 @@ TEST(ChildProcessStart, MissingExecutableFailsWithAnError) {
 TEST(ChildProcessStart, FolderIsNotAProgram) {
     ScratchFolder scratch;
     int error = 0;
-    EXPECT_FALSE(ChildProcess::start(scratch.path(), error));
+    EXPECT_FALSE(ChildProcess::start(scratch.str(), error));
     EXPECT_NE(error, 0);
 }
 

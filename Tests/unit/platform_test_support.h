@@ -1,25 +1,24 @@
-// Small helpers shared by the platform tests: unique names, the helper
-// program, scratch folders and the environment the helper reads.
+// Small helpers shared by the platform tests: the helper program and the
+// environment it reads; names, folders and waiting come from Tests/support.
 #pragma once
 
 #include <orvalis/platform/paths.h>
 #include <orvalis/platform/process.h>
 
-#include <atomic>
-#include <chrono>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
-#include <functional>
+#include <memory>
 #include <string>
+
+#include "Tests/support/polling.h"
+#include "Tests/support/scratch_folder.h"
+#include "Tests/support/unique_name.h"
 
 namespace orvalis::platform::testing {
 
-// "OrvalisTest.<pid>.<n>": unique across processes and calls.
-inline std::string uniqueName(const std::string& stem = "OrvalisTest") {
-    static std::atomic<unsigned> counter{0};
-    return stem + "." + std::to_string(currentProcessId()) + "." + std::to_string(++counter);
-}
+using test_support::eventually;
+using test_support::ScratchFolder;
+using test_support::uniqueName;
 
 inline void setEnv(const char* name, const std::string& value) {
 #ifdef _WIN32
@@ -58,51 +57,11 @@ inline std::unique_ptr<ChildProcess> startHelper(const std::string& mode, const 
     return ChildProcess::start(helperPath(), error);
 }
 
-// Polls until the condition holds or a generous limit passes.
-inline bool eventually(const std::function<bool()>& condition,
-                       std::chrono::milliseconds limit = std::chrono::seconds(30),
-                       std::chrono::milliseconds pause = std::chrono::milliseconds(5)) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        sleepFor(pause);
-    }
-    return true;
-}
-
 inline void touch(const std::string& path) { std::ofstream(path, std::ios::binary) << "x"; }
 
 inline std::string readAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
-
-// A fresh folder inside the temporary folder, removed with everything in it.
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        path_ = tempFolder() + uniqueName("orvalis-scratch");
-        std::filesystem::create_directories(path_);
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    // With the platform's separator at the end.
-    std::string path() const { return path_ + pathSeparator(); }
-    std::string file(const std::string& name) const { return path() + name; }
-    std::size_t entryCount() const {
-        std::size_t n = 0;
-        for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(path_))
-            ++n;
-        return n;
-    }
-
-private:
-    std::string path_;
-};
 
 }  // namespace orvalis::platform::testing

@@ -75,35 +75,39 @@ constexpr Rgba kBlue{0, 0, 255, 255};
 constexpr Rgba kGreen{0, 255, 0, 255};
 constexpr Rgba kClear{0, 0, 0, 0};
 
-TEST(ViewerIcon, TakesTheExactSizeElseTheNextLargerEntry) {
-    const auto file = icoFile({bmpEntry(48, kGreen, kGreen), bmpEntry(16, kRed, kRed), bmpEntry(32, kBlue, kBlue)},
-                              {48, 16, 32});
-    auto exact = decodeIcon(file, 32);
-    ASSERT_TRUE(exact);
-    EXPECT_EQ(exact->width, 32);
-    EXPECT_EQ(pixel(*exact, 10, 10).b, 255);
-
-    auto larger = decodeIcon(file, 24);  // from the 32 one, not the 48 one
-    ASSERT_TRUE(larger);
-    EXPECT_EQ(larger->width, 24);
-    EXPECT_EQ(pixel(*larger, 10, 10).b, 255);
-
-    auto enlarged = decodeIcon(file, 64);  // nothing larger: the largest
-    ASSERT_TRUE(enlarged);
-    EXPECT_EQ(pixel(*enlarged, 30, 30).g, 255);
-}
-
-TEST(ViewerIcon, RowsComeTopFirstInRgbaOrder) {
-    const auto file = icoFile({bmpEntry(16, kRed, kBlue)}, {16});
-    auto image = decodeIcon(file, 16);
-    ASSERT_TRUE(image);
-    const Rgba top = pixel(*image, 8, 0);
-    const Rgba bottom = pixel(*image, 8, 15);
-    EXPECT_EQ(top.r, 255);
-    EXPECT_EQ(top.b, 0);
-    EXPECT_EQ(bottom.b, 255);
-    EXPECT_EQ(bottom.r, 0);
-    EXPECT_EQ(top.a, 255);
+TEST(ViewerIcon, PicksTheEntryAndTurnsItsRowsAndColours) {
+    const auto three = icoFile({bmpEntry(48, kGreen, kGreen), bmpEntry(16, kRed, kRed), bmpEntry(32, kBlue, kBlue)},
+                               {48, 16, 32});
+    const auto halves = icoFile({bmpEntry(16, kRed, kBlue)}, {16});
+    const auto noAlpha = icoFile({bmpEntry(16, Rgba{10, 20, 30, 0}, Rgba{10, 20, 30, 0})}, {16});
+    std::vector<std::byte> png(64);
+    const unsigned char magic[] = {0x89, 'P', 'N', 'G'};
+    std::memcpy(png.data(), magic, sizeof magic);
+    const auto unusable = icoFile({png, bmpEntry(32, kBlue, kBlue, 24), bmpEntry(48, kRed, kRed)}, {32, 32, 48});
+    const struct {
+        const char* what;
+        const std::vector<std::byte>& file;
+        int size, x, y;
+        Rgba want;  // a transparent want is checked for its alpha only
+    } cases[] = {
+        {"the exact size", three, 32, 10, 10, kBlue},
+        {"the next larger entry, not the largest", three, 24, 10, 10, kBlue},
+        {"nothing larger: the largest", three, 64, 30, 30, kGreen},
+        {"the top row first", halves, 16, 8, 0, kRed},
+        {"the bottom row last", halves, 16, 8, 15, kBlue},
+        {"no alpha: the mask makes the left column clear", noAlpha, 16, 0, 5, kClear},
+        {"no alpha: opaque where the mask is clear", noAlpha, 16, 1, 5, Rgba{10, 20, 30, 255}},
+        {"PNG and 24-bit entries passed over", unusable, 32, 5, 5, kRed},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto image = decodeIcon(c.file, c.size);
+        ASSERT_TRUE(image);
+        EXPECT_EQ(image->width, c.size);
+        const Rgba got = pixel(*image, c.x, c.y);
+        EXPECT_EQ(got.a, c.want.a);
+        EXPECT_TRUE(c.want.a == 0 || (got.r == c.want.r && got.g == c.want.g && got.b == c.want.b));
+    }
 }
 
 TEST(ViewerIcon, ScalingAveragesWithoutDarkeningSoftEdges) {
@@ -118,25 +122,6 @@ TEST(ViewerIcon, ScalingAveragesWithoutDarkeningSoftEdges) {
     EXPECT_NEAR(edge.a, 85, 1);
     EXPECT_EQ(pixel(*image, 7, 2).a, 128);
     EXPECT_EQ(pixel(*image, 7, 13).a, 0);
-}
-
-TEST(ViewerIcon, AnEntryWithoutAlphaTakesItsMask) {
-    const auto file = icoFile({bmpEntry(16, Rgba{10, 20, 30, 0}, Rgba{10, 20, 30, 0})}, {16});
-    auto image = decodeIcon(file, 16);
-    ASSERT_TRUE(image);
-    EXPECT_EQ(pixel(*image, 0, 5).a, 0);  // mask bit set: transparent
-    EXPECT_EQ(pixel(*image, 1, 5).a, 255);
-    EXPECT_EQ(pixel(*image, 1, 5).g, 20);
-}
-
-TEST(ViewerIcon, PassesOverEntriesItCannotUse) {
-    std::vector<std::byte> png(64);
-    const unsigned char magic[] = {0x89, 'P', 'N', 'G'};
-    std::memcpy(png.data(), magic, sizeof magic);
-    const auto file = icoFile({png, bmpEntry(32, kBlue, kBlue, 24), bmpEntry(48, kRed, kRed)}, {32, 32, 48});
-    auto image = decodeIcon(file, 32);
-    ASSERT_TRUE(image);
-    EXPECT_EQ(pixel(*image, 5, 5).r, 255);
 }
 
 TEST(ViewerIcon, RefusesFilesThatDoNotHoldWhatTheySay) {

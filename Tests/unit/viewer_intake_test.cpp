@@ -9,6 +9,9 @@
 #include <filesystem>
 #include <thread>
 
+#include "Tests/support/polling.h"
+#include "Tests/support/scratch_folder.h"
+#include "Tests/support/unique_name.h"
 #include "app/intake.h"
 #include "exchange_support.h"
 #include "link/exchange_writer.h"
@@ -49,7 +52,7 @@ public:
 // A block as a plug-in process holds it, under a name of the test's own.
 class TestBlock {
 public:
-    TestBlock() : name_(uniqueName("OrvalisIntakeTest")) {}
+    TestBlock() : name_(test_support::uniqueName("OrvalisIntakeTest")) {}
     void create() {
         memory_ = platform::SharedMemory::createOrOpen(name_, exchange::kBlockSize);
         ASSERT_NE(memory_, nullptr);
@@ -118,8 +121,6 @@ TEST(ViewerIconPath, ThreeFoldersUpThenResources) {
 
 class ViewerIntakeLoop : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_FALSE(folder.path().empty()); }
-
     Intake::Options options() const { return {block.name(), file}; }
 
     // The fallback file with these records and the given last-write time
@@ -137,7 +138,7 @@ protected:
         writeFallback(records, second, static_cast<std::uint32_t>(records.size()));
     }
 
-    TempDir folder;
+    test_support::ScratchFolder folder{"orvalis-intake"};
     std::string file = folder.file("Orvalis_points.bin");
     std::filesystem::file_time_type base = std::filesystem::file_time_type::clock::now();
     TestBlock block;
@@ -278,14 +279,7 @@ TEST_F(ViewerIntakeLoop, TurnAdaptsTheRateItPausesBy) {
 
 // ---- the thread -----------------------------------------------------------------
 
-// Waits on the real clock for a condition, without asserting how long it took.
-template <typename Condition>
-bool eventually(Condition condition) {
-    for (int i = 0; i < 2000 && !condition(); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return condition();
-}
+using test_support::eventually;
 
 TEST(ViewerIntakeThread, TakesCloudsWhileRunningStopsAndDetaches) {
     TestBlock block;
