@@ -11,8 +11,10 @@
 //
 // Exit status: 0 when no cloud was torn, the viewer lived through the run and
 // the memory at the last cycle's end is within 10 % of its level at the first
-// cycle's end after one minute (after 15 s for a run shorter than two minutes); 1 otherwise; 2 when the
-// session could not be set up; 77 without a display (nothing was run).
+// cycle's end after one minute; 1 otherwise; 2 when the session could not be set
+// up; 77 without a display (nothing was run). A run shorter than two minutes
+// reports memory against its level after 15 s but does not judge it: the
+// allocator has not settled by then, so the figure says nothing about leaks.
 #include "app/exchange_reader.h"
 #include "ofxhost/host.h"
 #include "orvalis/platform/paths.h"
@@ -655,7 +657,8 @@ int run(double minutes, const std::string& bundlePath) {
         faults.push_back("the viewer did not close after the last instance");
     if (!reference)
         faults.push_back("the run ended before the reference point");
-    else if (!withinTolerance(atEnd.hostLiveKiB, ref.hostLiveKiB) || !withinTolerance(atEnd.viewerKiB, ref.viewerKiB))
+    else if (minutes >= 2 &&
+             (!withinTolerance(atEnd.hostLiveKiB, ref.hostLiveKiB) || !withinTolerance(atEnd.viewerKiB, ref.viewerKiB)))
         faults.push_back("memory grew more than 10 %");
     if (figures.taken == 0)
         faults.push_back("no cloud reached the reader");
