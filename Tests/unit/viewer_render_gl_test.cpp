@@ -81,6 +81,7 @@ TEST(RenderCapabilities, VersionStringAndQueryGiveVersionAndPath) {
 TEST(RenderCapabilities, GlslMinorAlwaysHasTwoDigits) {
     const std::map<std::string, std::pair<int, int>> cases = {
         {"1.30", {1, 30}}, {"4.6", {4, 60}}, {"4.60 NVIDIA", {4, 60}}, {"1.5", {1, 50}}, {"GLSL", {0, 0}},
+        {"4.566666666666666666", {0, 0}},  // a minor past int is no version, not an overflow
     };
     for (const auto& [text, expected] : cases) {
         SCOPED_TRACE(text);
