@@ -121,13 +121,20 @@ TEST_F(FeedTest, WatcherHandsAnAttachedViewerToTheInstanceRenderedLastAndPublish
 // must not come out of it owning the viewer.
 class DyingFeedTest : public FeedTest {
 protected:
+    bool findWindow() override {
+        watcherThread.store(std::this_thread::get_id());  // only the watcher looks for windows
+        return true;
+    }
     bool visualizationMode() override {
-        if (armed.load()) {
+        if (armed.load() && std::this_thread::get_id() == watcherThread.load()) {
+            entered.store(true);
             waitFor([&] { return !context.registry.isActive(dying.load()); }, 500ms);
         }
         return true;
     }
+    std::atomic<std::thread::id> watcherThread{};
     std::atomic<bool> armed{false};
+    std::atomic<bool> entered{false};
     std::atomic<std::uint64_t> dying{0};
 };
 
@@ -140,6 +147,7 @@ TEST_F(DyingFeedTest, DestroyingAnInstanceWhileAViewerIsAttachedLeavesNoOwner) {
 
     dying.store(feed->instanceNumber());
     armed.store(true);
+    ASSERT_TRUE(waitFor([&] { return entered.load(); }));
     feed.reset();
 
     EXPECT_EQ(owner(), 0u);
