@@ -2,12 +2,9 @@
 // the owner publishes it into the shared block and the points files.
 #include "plugin_support.h"
 
-#include "Tests/support/scratch_folder.h"
-
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <map>
 
 #include "app/exchange_reader.h"
 #include "orvalis/platform/paths.h"
@@ -85,33 +82,6 @@ TEST_F(PluginCloud, AnHdFramePublishes49766Points) {
     float size = 0;
     config.read(reinterpret_cast<char*>(&size), sizeof size);
     EXPECT_EQ(size, 4.0f);
-}
-
-// A program written from the block layout alone (no project header) reads
-// what the plug-in published.
-TEST_F(PluginCloud, AProgramWrittenFromTheLayoutReadsThePublishedCloud) {
-    auto frame = solidImage(Depth::UByte, {0, 0, 1920, 1080}, 1.0f, 0.0f, 0.0f);
-    ASSERT_TRUE(renderAndTake(*inst_, *block_, state_, frame));
-    const test_support::ScratchFolder scratch("orvalis-peek");
-    const std::string output = scratch.file("peek.txt");
-    ASSERT_EQ(test_support::runProgramAt(programFolder() + EXCHANGE_PEEK, {"OrvalisSharedMem"}, output), 0);
-    std::ifstream in(output);
-    std::map<std::string, std::string> values;
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
-        const std::size_t blank = line.find(' ');
-        if (blank != std::string::npos) {
-            values[line.substr(0, blank)] = line.substr(blank + 1);
-        }
-    }
-    EXPECT_EQ(values["sequence"], std::to_string(state_.lastSequence));
-    const std::string active = values["activeBuffer"];
-    ASSERT_TRUE(active == "0" || active == "1");
-    EXPECT_EQ(values["pointCount" + active], "49766");
-    EXPECT_EQ(values["pointSize"], "4");
-    EXPECT_EQ(values["first"], "0 0 1 1 0 0");  // pure red: x = blue, y = green, z = red
 }
 
 TEST_F(PluginCloud, DownsampleAndCropChooseTheCount) {

@@ -1,6 +1,6 @@
 // Launches of the stand-in viewer that need no window: early exits and the
 // limit of two (the search order is the launcher unit test's).
-#include "fake_viewer_support.h"
+#include "plugin_link_support.h"
 
 #include <atomic>
 #include <thread>

@@ -1,7 +1,7 @@
 // Launches while a viewer window is open: the button raises it instead of
 // starting another, and a window counts as one running viewer. Needs a
 // display (xvfb-run on Linux and for Wine).
-#include "fake_viewer_support.h"
+#include "plugin_link_support.h"
 
 namespace orvalis::plugin::testing {
 namespace {

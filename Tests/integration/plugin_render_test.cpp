@@ -115,11 +115,10 @@ void expectPassThrough(const PassCase& c) {
 
 }  // namespace
 
-TEST(PassThrough, EveryDepthRowLayoutAndScaleCopiesExactly) {
+TEST(PassThrough, HostImagesAreCopiedExactlyAtAnyScale) {
+    // Every layout and depth is the copy unit test's; here the host's images.
     const PassCase cases[] = {
-        {Depth::UByte, 12, false, 1.0},   // rows padded differently
-        {Depth::UShort, 0, true, 1.0},    // bottom-up source
-        {Depth::Float, 20, true, 1.0},
+        {Depth::UShort, 12, true, 1.0},   // rows padded differently, bottom-up source
         {Depth::Float, 0, false, 0.25},   // a reduced-scale render still copies
     };
     for (const PassCase& c : cases) {

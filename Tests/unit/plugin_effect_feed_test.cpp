@@ -166,11 +166,16 @@ TEST_F(FeedTest, WithoutABlockTheCloudGoesToTheFilesOnly) {
     const fs::path points = folder / exchange::kPointsFileName;
     const fs::path config = folder / exchange::kConfigFileName;
     const fs::path fallback = folder / exchange::kFallbackFileName;
-    fs::remove(points);
+    for (const fs::path& file : {points, config, fallback}) {
+        fs::remove(file);  // earlier tests published here too
+    }
 
     feed->queueRender(jobAt(4));
-    ASSERT_TRUE(waitFor([&] { return readBytes(points).size() == 4 + 4 * sizeof(exchange::PointRecord); }));
+    // The files of one publish come one after another.
+    const std::size_t size4 = 4 + 4 * sizeof(exchange::PointRecord);
+    ASSERT_TRUE(waitFor([&] { return readBytes(fallback).size() == size4 && readBytes(config).size() == 8; }));
     const std::vector<char> bytes = readBytes(points);
+    ASSERT_EQ(bytes.size(), size4);
     std::uint32_t count = 0;
     std::memcpy(&count, bytes.data(), 4);
     EXPECT_EQ(count, 4u);

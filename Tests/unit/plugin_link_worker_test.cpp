@@ -300,31 +300,3 @@ TEST(ViewerLinkWatcher, NoWindowLookupWhileNoViewerIsAttached) {
     EXPECT_EQ(finds, 0);
     EXPECT_EQ(claims, 0);
 }
-
-TEST(ViewerLinkWatcher, ThreadAutoConnectsAndStops) {
-    std::mutex m;
-    std::condition_variable cv;
-    std::vector<std::string> ids;
-    std::atomic<bool> owned{false};
-    ViewerLinkWatcher watcher({
-        [&] { WatchInputs in = attachedUnowned(); in.viewerOwned = owned.load(); return in; },
-        [] { return true; },
-        [&](std::string_view id) {
-            owned.store(true);
-            std::lock_guard lock(m);
-            ids.emplace_back(id);
-            cv.notify_all();
-        },
-        [] {},
-    }, 1ms);
-    watcher.start();
-    {
-        std::unique_lock lock(m);
-        cv.wait(lock, [&] { return !ids.empty(); });
-    }
-    watcher.stop();
-    EXPECT_FALSE(watcher.running());
-    std::lock_guard lock(m);
-    // Claimed once: afterwards the viewer is owned and left alone.
-    EXPECT_EQ(ids, (std::vector<std::string>{"auto-connect"}));
-}

@@ -95,20 +95,6 @@ TEST(PixelsGridSize, EmptyOrMissingImageGivesNothing)
 
 // --- which pixels a grid reads ----------------------------------------------
 
-TEST(PixelsGridPixels, SmallImageIsReadCompletelyInRowOrder)
-{
-    const TestImage img = coordinateImage(200, 100);
-    const SampleGrid grid = sampleGrid(img.view(), 100'000);
-    ASSERT_EQ(grid.samples.size(), 20'000u);
-    for (int py = 0; py < 100; ++py) {
-        for (int px = 0; px < 200; ++px) {
-            const Rgb& s = grid.samples[static_cast<std::size_t>(py) * 200 + px];
-            ASSERT_EQ(columnOf(s), px);
-            ASSERT_EQ(rowOf(s), py);
-        }
-    }
-}
-
 TEST(PixelsGridPixels, NearestPixelsBottomRowFirst)
 {
     const TestImage img = coordinateImage(1920, 1080);
