@@ -2,9 +2,10 @@
 // pass-through copy, each against a memcpy of the frame's bytes.
 #include "bench_memcpy.h"
 
-#include "effect/cube_map.h"
-#include "effect/pixel_copy.h"
-#include "effect/sampling.h"
+#include "effect/parameters.h"
+#include "pixels/cube_map.h"
+#include "pixels/pixel_copy.h"
+#include "pixels/sampling.h"
 
 #include <cstdint>
 #include <cstring>
@@ -57,7 +58,7 @@ void BM_JobSampling(benchmark::State& state)
     const int option = static_cast<int>(state.range(2));
     std::size_t points = 0;
     orvalis::bench::runAgainstMemcpy(state, frame.bytes.size(), [&] {
-        const PointRecordList records = samplePoints(src, false, option);
+        const PointRecordList records = samplePoints(src, false, orvalis::plugin::pointCapForDownsample(option));
         points = records.size();
         benchmark::DoNotOptimize(records.data());
     });

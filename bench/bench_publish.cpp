@@ -4,7 +4,7 @@
 #include "bench_memcpy.h"
 
 #include "link/exchange_writer.h"
-#include "link/sync_worker.h"
+#include "link/result_history.h"
 #include "orvalis/platform/paths.h"
 
 #include <memory>

@@ -57,24 +57,26 @@ const PluginFactoryArray& factories() {
   return list;
 }
 
-ImageEffect* instanceOf(const void* handle) {
+OfxImageEffectHandle effectHandle(const void* handle) {
   if (handle == nullptr)
     throwSuiteStatusException(kOfxStatErrBadHandle);
-  OfxPropertySetHandle props = nullptr;
-  const OfxStatus st = need(imageEffectSuite().getPropertySet)(
-      static_cast<OfxImageEffectHandle>(const_cast<void*>(handle)), &props);
-  if (st != kOfxStatOK || props == nullptr)
-    throwSuiteStatusException(kOfxStatErrBadHandle);
-  auto* effect = static_cast<ImageEffect*>(PropertySet(props).getPointer(kOfxPropInstanceData));
+  return static_cast<OfxImageEffectHandle>(const_cast<void*>(handle));
+}
+
+ImageEffect* instanceOf(const void* handle) {
+  auto* effect = static_cast<ImageEffect*>(effectPropertySet(effectHandle(handle)).getPointer(kOfxPropInstanceData));
   if (effect == nullptr)
     throwSuiteStatusException(kOfxStatErrBadHandle);
   return effect;
 }
 
-OfxImageEffectHandle effectHandle(const void* handle) {
-  if (handle == nullptr)
-    throwSuiteStatusException(kOfxStatErrBadHandle);
-  return static_cast<OfxImageEffectHandle>(const_cast<void*>(handle));
+OfxRectI renderWindowOf(const PropertySet& args) {
+  return OfxRectI{args.getInt(kOfxImageEffectPropRenderWindow, 0), args.getInt(kOfxImageEffectPropRenderWindow, 1),
+                  args.getInt(kOfxImageEffectPropRenderWindow, 2), args.getInt(kOfxImageEffectPropRenderWindow, 3)};
+}
+
+InstanceChangeReason reasonOf(const PropertySet& args) {
+  return mapChangeReasonStringToEnum(args.getString(kOfxPropChangeReason, 0, kOfxChangeUserEdited));
 }
 
 OfxPointD renderScaleOf(const PropertySet& args) {
@@ -84,11 +86,7 @@ OfxPointD renderScaleOf(const PropertySet& args) {
 
 OfxStatus createInstance(PluginFactory* factory, const void* handle) {
   OfxImageEffectHandle effect = effectHandle(handle);
-  OfxPropertySetHandle propsHandle = nullptr;
-  const OfxStatus st = need(imageEffectSuite().getPropertySet)(effect, &propsHandle);
-  if (st != kOfxStatOK || propsHandle == nullptr)
-    throwSuiteStatusException(kOfxStatErrBadHandle);
-  PropertySet props(propsHandle);
+  PropertySet props = effectPropertySet(effect);
   const ContextEnum context = mapContextStringToEnum(props.getString(kOfxImageEffectPropContext, 0, ""));
   std::unique_ptr<ImageEffect> instance(factory->createInstance(effect, context));
   if (!instance)
@@ -117,8 +115,7 @@ OfxStatus render(const void* handle, PropertySet in) {
   RenderArguments args;
   args.time = in.getDouble(kOfxPropTime, 0, 0.0);
   args.renderScale = renderScaleOf(in);
-  args.renderWindow = OfxRectI{in.getInt(kOfxImageEffectPropRenderWindow, 0), in.getInt(kOfxImageEffectPropRenderWindow, 1),
-                               in.getInt(kOfxImageEffectPropRenderWindow, 2), in.getInt(kOfxImageEffectPropRenderWindow, 3)};
+  args.renderWindow = renderWindowOf(in);
   args.fieldToRender = in.getString(kOfxImageEffectPropFieldToRender, 0, kOfxImageFieldNone);
   effect->render(args);
   return kOfxStatOK;
@@ -129,8 +126,7 @@ OfxStatus isIdentity(const void* handle, PropertySet in, PropertySet out) {
   IsIdentityArguments args;
   args.time = in.getDouble(kOfxPropTime, 0, 0.0);
   args.renderScale = renderScaleOf(in);
-  args.renderWindow = OfxRectI{in.getInt(kOfxImageEffectPropRenderWindow, 0, 0), in.getInt(kOfxImageEffectPropRenderWindow, 1, 0),
-                               in.getInt(kOfxImageEffectPropRenderWindow, 2, 0), in.getInt(kOfxImageEffectPropRenderWindow, 3, 0)};
+  args.renderWindow = renderWindowOf(in);
   args.fieldToRender = in.getString(kOfxImageEffectPropFieldToRender, 0, kOfxImageFieldNone);
   Clip* clip = nullptr;
   double time = args.time;
@@ -144,7 +140,7 @@ OfxStatus isIdentity(const void* handle, PropertySet in, PropertySet out) {
 OfxStatus instanceChanged(const void* handle, PropertySet in) {
   ImageEffect* effect = instanceOf(handle);
   InstanceChangedArgs args;
-  args.reason = mapChangeReasonStringToEnum(in.getString(kOfxPropChangeReason, 0, kOfxChangeUserEdited));
+  args.reason = reasonOf(in);
   args.time = in.getDouble(kOfxPropTime, 0, 0.0);
   args.renderScale = renderScaleOf(in);
   const std::string type = in.getString(kOfxPropType);
@@ -156,10 +152,6 @@ OfxStatus instanceChanged(const void* handle, PropertySet in) {
   else
     return kOfxStatReplyDefault;
   return kOfxStatOK;
-}
-
-InstanceChangeReason reasonOf(PropertySet in) {
-  return mapChangeReasonStringToEnum(in.getString(kOfxPropChangeReason, 0, kOfxChangeUserEdited));
 }
 
 OfxStatus dispatch(PluginFactory* factory, const char* action, const void* handle, PropertySet in, PropertySet out) {

@@ -2,6 +2,7 @@
 
 #include "diagnostics/system_text.h"
 
+#include <orvalis/platform/c_runtime.h>
 #include <orvalis/platform/dialog.h>
 #include <orvalis/platform/paths.h>
 
@@ -15,50 +16,11 @@ namespace orvalis::plugin {
 
 namespace {
 
-struct LogState {
-    std::mutex setupMutex;  // one set-up at a time; taken before `mutex`
-    std::mutex mutex;       // the log mutex: the writer, its counter and path
-    LogWriter writer;
-    std::string path;
-    std::atomic<bool> setUp{false};
-    std::atomic<LogEcho> echo{nullptr};
-};
-
-LogState& logState() {
-    static LogState state;
-    return state;
-}
-
-void echo(std::string_view text) {
-    const LogEcho sink = logState().echo.load(std::memory_order_acquire);
-    if (sink) {
-        sink(text);
-    } else {
-        platform::debugOutput(text);
-    }
-}
-
-bool localTime(std::time_t time, std::tm& out) {
-#if defined(_WIN32)
-    return localtime_s(&out, &time) == 0;
-#else
-    return localtime_r(&time, &out) != nullptr;
-#endif
-}
-
 std::filesystem::path fromUtf8(const std::string& path) {
     return std::filesystem::path(std::u8string(path.begin(), path.end()));
 }
 
-// Writes under the log mutex, which the caller holds.
-void writeLocked(LogState& state, std::string_view message) {
-    const std::time_t now =
-        std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
-    state.writer.write(message, now);
-    echo(message);
-}
-
-// Set-up is tried again on every call; the user hears of a failure once.
+// Set-up is tried again on every call; the user hears of a failure once per process.
 void noticeNoLog(const std::string& why) {
     static std::atomic<bool> told{false};
     if (!told.exchange(true)) {
@@ -66,10 +28,27 @@ void noticeNoLog(const std::string& why) {
     }
 }
 
-bool setupIn(std::string_view folder) {
-    LogState& state = logState();
-    std::lock_guard setupLock(state.setupMutex);
-    if (state.setUp.load(std::memory_order_acquire)) {
+}  // namespace
+
+void ProcessLog::echo(std::string_view text) const {
+    const LogEcho sink = echo_.load(std::memory_order_acquire);
+    if (sink) {
+        sink(text);
+    } else {
+        platform::debugOutput(text);
+    }
+}
+
+// The caller holds the log mutex.
+void ProcessLog::writeLocked(std::string_view message) {
+    const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+    writer_.write(message, now);
+    echo(message);
+}
+
+bool ProcessLog::setupIn(std::string_view folder) {
+    std::lock_guard setupLock(setupMutex_);
+    if (setUp_.load(std::memory_order_acquire)) {
         return true;
     }
     if (folder.empty() || !platform::createDirectories(folder)) {
@@ -79,22 +58,22 @@ bool setupIn(std::string_view folder) {
     const std::string path = std::string(folder) + platform::pathSeparator() + kLogFileName;
     // Gathered before the lock: the platform calls may be slow.
     const std::string systemBlock = systemInfoBlock();
-    std::lock_guard lock(state.mutex);
-    if (!state.writer.open(path)) {
+    std::lock_guard lock(mutex_);
+    if (!writer_.open(path)) {
         noticeNoLog("cannot open the log file " + path);
         return false;
     }
-    state.path = path;
-    writeLocked(state, "Orvalis Plugin Log Started");
-    writeLocked(state, "Log File: " + path);
-    writeLocked(state, systemBlock);
-    state.setUp.store(true, std::memory_order_release);
+    path_ = path;
+    writeLocked("Orvalis Plugin Log Started");
+    writeLocked("Log File: " + path);
+    writeLocked(systemBlock);
+    setUp_.store(true, std::memory_order_release);
     return true;
 }
 
 // Set-up must not throw into the host: report and go on without a log.
 template <typename F>
-bool guarded(F&& f) {
+bool ProcessLog::guarded(F&& f) {
     try {
         return f();
     } catch (const std::exception& e) {
@@ -105,12 +84,10 @@ bool guarded(F&& f) {
     return false;
 }
 
-}  // namespace
-
 std::string formatLogLine(std::time_t time, std::string_view message) {
     char stamp[32] = {};
     std::tm local{};
-    if (!localTime(time, local) ||
+    if (!platform::localTime(time, local) ||
         std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local) == 0) {
         stamp[0] = '\0';
     }
@@ -150,13 +127,13 @@ bool LogWriter::write(std::string_view message, std::time_t time) {
     return true;
 }
 
-void setLogEcho(LogEcho sink) { logState().echo.store(sink, std::memory_order_release); }
+void ProcessLog::setEcho(LogEcho sink) { echo_.store(sink, std::memory_order_release); }
 
-void SetupOVLogging() {
-    if (logState().setUp.load(std::memory_order_acquire)) {
+void ProcessLog::SetupOVLogging() {
+    if (setUp_.load(std::memory_order_acquire)) {
         return;
     }
-    guarded([] {
+    guarded([this] {
         const std::string base = platform::appDataFolder();
         if (base.empty()) {
             return false;
@@ -165,32 +142,29 @@ void SetupOVLogging() {
     });
 }
 
-bool SetupOVLoggingIn(std::string_view folder) {
-    if (logState().setUp.load(std::memory_order_acquire)) {
+bool ProcessLog::SetupOVLoggingIn(std::string_view folder) {
+    if (setUp_.load(std::memory_order_acquire)) {
         return true;
     }
-    return guarded([folder] { return setupIn(folder); });
+    return guarded([this, folder] { return setupIn(folder); });
 }
 
-void ShutdownOVLogging() {
-    LogState& state = logState();
-    std::lock_guard setupLock(state.setupMutex);
-    std::lock_guard lock(state.mutex);
-    state.writer.close();
-    state.path.clear();
-    state.setUp.store(false, std::memory_order_release);
+void ProcessLog::ShutdownOVLogging() {
+    std::lock_guard setupLock(setupMutex_);
+    std::lock_guard lock(mutex_);
+    writer_.close();
+    path_.clear();
+    setUp_.store(false, std::memory_order_release);
 }
 
-std::string logFilePath() {
-    LogState& state = logState();
-    std::lock_guard lock(state.mutex);
-    return state.path;
+std::string ProcessLog::filePath() const {
+    std::lock_guard lock(mutex_);
+    return path_;
 }
 
-void logLine(std::string_view message) {
-    LogState& state = logState();
-    std::lock_guard lock(state.mutex);
-    writeLocked(state, message);
+void ProcessLog::line(std::string_view message) {
+    std::lock_guard lock(mutex_);
+    writeLocked(message);
 }
 
 }  // namespace orvalis::plugin

@@ -3,9 +3,11 @@
 // once, started with a block of system information and capped in size.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <ctime>
 #include <fstream>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -48,28 +50,53 @@ private:
 };
 
 // Where every logged message is also handed, as plain text; the effect
-// points it at OFX::Log::print. Default (or null): platform::debugOutput.
+// points it at OFX::Log::print. Null: platform::debugOutput.
 using LogEcho = void (*)(std::string_view text);
-void setLogEcho(LogEcho echo);
 
-// Opens the log once per process in the application-data folder and writes
-// its opening lines. Later calls return at once; after a failure the next
-// call tries again. Never throws: failures go to the echo.
-void SetupOVLogging();
+// The per-process log: part of the process context, one per host process.
+// Lock order: the set-up mutex before the log mutex; callers may hold the
+// launch mutex when they write a line, never the other way round.
+class ProcessLog {
+public:
+    ProcessLog() = default;
+    ProcessLog(const ProcessLog&) = delete;
+    ProcessLog& operator=(const ProcessLog&) = delete;
 
-// The same in a given folder (created with its parents), for callers that
-// choose the place themselves. True when the log is open afterwards.
-bool SetupOVLoggingIn(std::string_view folder);
+    void setEcho(LogEcho echo);
 
-// Closes the log and clears the set-up flag, so the next set-up starts a new
-// file (module unload; tests).
-void ShutdownOVLogging();
+    // Opens the log once in the application-data folder and writes its
+    // opening lines. Later calls return at once; after a failure the next
+    // call tries again. Never throws: failures go to the echo.
+    void SetupOVLogging();
 
-// Full path of the open log file; empty when there is none.
-std::string logFilePath();
+    // The same in a given folder (created with its parents), for callers
+    // that choose the place themselves. True when the log is open afterwards.
+    bool SetupOVLoggingIn(std::string_view folder);
 
-// Writes one time-stamped line (unless the log is closed or full) and hands
-// the message to the echo. Any thread.
-void logLine(std::string_view message);
+    // Closes the log and clears the set-up flag, so the next set-up starts a
+    // new file.
+    void ShutdownOVLogging();
+
+    // Full path of the open log file; empty when there is none.
+    std::string filePath() const;
+
+    // Writes one time-stamped line (unless the log is closed or full) and
+    // hands the message to the echo. Any thread.
+    void line(std::string_view message);
+
+private:
+    bool setupIn(std::string_view folder);
+    template <typename F>
+    bool guarded(F&& f);
+    void echo(std::string_view text) const;
+    void writeLocked(std::string_view message);
+
+    std::mutex setupMutex_;      // one set-up at a time
+    mutable std::mutex mutex_;   // the writer, its counter and path
+    LogWriter writer_;
+    std::string path_;
+    std::atomic<bool> setUp_{false};
+    std::atomic<LogEcho> echo_{nullptr};
+};
 
 }  // namespace orvalis::plugin

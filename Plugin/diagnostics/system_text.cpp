@@ -1,7 +1,5 @@
 #include "diagnostics/system_text.h"
 
-#include "link/launcher.h"
-
 #include <charconv>
 #include <system_error>
 #include <type_traits>
@@ -144,11 +142,10 @@ std::string formatStatusText(std::optional<std::uint64_t> privateBytes, const Cp
     return text;
 }
 
-std::string systemStatusText() {
-    static CpuLoadMeter meter;
+std::string systemStatusText(CpuLoadMeter& meter, int viewerCount) {
     const std::optional<std::uint64_t> privateBytes = platform::processPrivateBytes();
     const CpuPiece cpu = meter.measure(platform::processTimes());
-    return formatStatusText(privateBytes, cpu, countRunningViewers());
+    return formatStatusText(privateBytes, cpu, viewerCount);
 }
 
 std::string formatPerfLine(std::int64_t elapsedMicroseconds, std::string_view status) {

@@ -68,9 +68,9 @@ private:
 std::string formatStatusText(std::optional<std::uint64_t> privateBytes, const CpuPiece& cpu,
                              int viewerCount);
 
-// The status text of this process now; its CPU load is measured from the
-// previous call of any thread.
-std::string systemStatusText();
+// The status text of this process now, with its CPU load measured by
+// `meter` since its previous reading and the given viewer count.
+std::string systemStatusText(CpuLoadMeter& meter, int viewerCount);
 
 // "[PERF] " + milliseconds (two decimals, right-aligned in 7) + " ms | " +
 // status.

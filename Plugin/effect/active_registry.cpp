@@ -71,26 +71,4 @@ std::string ActiveRegistry::activeSourceId() const {
     return activeSourceId_;
 }
 
-void ActiveRegistry::reset() {
-    std::lock_guard lock(mutex_);
-    activeInstance_ = 0;
-    activeSourceId_.clear();
-    activeSinceMs_.store(0);
-}
-
-ActiveRegistry& activeRegistry() {
-    static ActiveRegistry registry;
-    return registry;
-}
-
-std::uint64_t takeInstanceNumber() {
-    static std::atomic<std::uint64_t> counter{1};
-    return counter.fetch_add(1);
-}
-
-std::atomic<std::uint64_t>& lastRenderedInstance() {
-    static std::atomic<std::uint64_t> number{0};
-    return number;
-}
-
 }  // namespace orvalis::plugin

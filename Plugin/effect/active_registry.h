@@ -1,5 +1,5 @@
-// Which effect instance feeds the viewer. One record per host process,
-// shared by every instance; instances are named by their process-unique
+// Which effect instance feeds the viewer. One record per host process (in
+// the process context), shared by every instance; instances are named by their process-unique
 // numbers (1, 2, 3 ...; 0 names none).
 #pragma once
 
@@ -55,9 +55,6 @@ public:
     // Steady-clock milliseconds of the last claim; 0 = never or released.
     std::int64_t activeSinceMs() const noexcept { return activeSinceMs_.load(); }
 
-    // Back to the empty state (tests).
-    void reset();
-
 private:
     void takeLocked(std::uint64_t instance, std::string_view sourceIdentity, std::int64_t nowMs,
                     OwnerMirror* mirror);
@@ -67,14 +64,5 @@ private:
     std::string activeSourceId_;
     std::atomic<std::int64_t> activeSinceMs_{0};
 };
-
-// The registry of this host process.
-ActiveRegistry& activeRegistry();
-
-// Takes the next process-unique instance number (1 for the first).
-std::uint64_t takeInstanceNumber();
-
-// Number of the instance whose 3D-visualization render ran last (0 = none).
-std::atomic<std::uint64_t>& lastRenderedInstance();
 
 }  // namespace orvalis::plugin

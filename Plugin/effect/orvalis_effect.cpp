@@ -4,25 +4,14 @@
 #include <cstdio>
 #include <utility>
 
-#include "diagnostics/log.h"
-#include "diagnostics/system_text.h"
-#include "effect/cube_map.h"
-#include "effect/pixel_copy.h"
 #include "link/launcher.h"
-#include "orvalis/platform/clock.h"
-#include "orvalis/platform/dialog.h"
-#include "orvalis/platform/paths.h"
-#include "orvalis/platform/process.h"
+#include "pixels/cube_map.h"
+#include "pixels/pixel_copy.h"
+#include "pixels/sampling.h"
 
 namespace orvalis::plugin {
 
 namespace {
-
-// How long the worker waits for a job before it looks at its stop flag.
-constexpr std::chrono::milliseconds kWorkerWaitVisualization{16};
-constexpr std::chrono::milliseconds kWorkerWaitCubeMap{100};
-// One performance line per this many processed jobs of the process.
-constexpr std::uint64_t kPerfLineEvery = 60;
 
 PixelDepth toPixelDepth(OFX::BitDepthEnum depth) {
     switch (depth) {
@@ -60,36 +49,7 @@ JobImage ownJobImage(std::unique_ptr<OFX::Image> image) {
     return JobImage(image.release(), [](void* p) { delete static_cast<OFX::Image*>(p); });
 }
 
-// One writer of the block per process. Each instance's publish mutex keeps
-// its own publishes apart, but the owner can change between another
-// instance's ownership test and its write; without this lock the old and the
-// new owner could fill the same inactive buffer at once and a reader would
-// take the mix under one sequence number.
-std::mutex& blockWriterMutex() {
-    static std::mutex mutex;
-    return mutex;
-}
-
-std::atomic<std::uint64_t>& processJobCounter() {
-    static std::atomic<std::uint64_t> counter{0};
-    return counter;
-}
-
 }  // namespace
-
-// ---- owner mirror ----
-
-void BlockOwnerMirror::setOwner(std::uint64_t instance) {
-    if (view_) {
-        plugin::setOwner(*view_, instance, processId_);
-    }
-}
-
-void BlockOwnerMirror::clearOwnerIf(std::uint64_t instance) {
-    if (view_) {
-        plugin::clearOwnerIf(*view_, instance, processId_);
-    }
-}
 
 // ---- launch messages ----
 
@@ -121,85 +81,42 @@ void Orvalis::notify(std::string_view text, std::string_view title, platform::Me
 
 // ---- construction and destruction ----
 
-Orvalis::Orvalis(OfxImageEffectHandle handle) : OFX::ImageEffect(handle) {
-    instanceNumber_ = takeInstanceNumber();
-    processId_ = platform::currentProcessId();
-
-    SetupOVLogging();
-    logLine("Orvalis: Instance created.");
-
-    block_ = attachBlock();
-    mirror_ = std::make_unique<BlockOwnerMirror>(block_.view(), processId_);
-
-    resultHistory_.setCapacity(100);
+Orvalis::Orvalis(OfxImageEffectHandle handle, ProcessContext& context)
+    : OFX::ImageEffect(handle), context_(context) {
+    context_.log.SetupOVLogging();
+    context_.log.line("Orvalis: Instance created.");
 
     srcClip_ = fetchClip(kSourceClip);
     dstClip_ = fetchClip(kOutputClip);
 
-    pointSize_ = fetchDoubleParam(kParamPointSize);
-    downsample_ = fetchChoiceParam(kParamDownsample);
-    cropToCubeMap_ = fetchBooleanParam(kParamCrop);
-    frameRate_ = fetchChoiceParam(kParamFrameRate);
-    open3DViewer_ = fetchPushButtonParam(kParamOpenViewer);
-    pluginMode_ = fetchChoiceParam(kParamPluginMode);
-    cubeMapSize_ = fetchIntParam(kParamCubeMapSize);
-    mainParameters_ = fetchGroupParam(kParamMainGroup);
+    pointSize_ = fetchDoubleParam(kPointSize.name);
+    downsample_ = fetchChoiceParam(kDownsample.name);
+    cropToCubeMap_ = fetchBooleanParam(kCropToCubeMap.name);
+    frameRate_ = fetchChoiceParam(kFrameRate.name);
+    pluginMode_ = fetchChoiceParam(kPluginMode.name);
+    cubeMapSize_ = fetchIntParam(kCubeMapSize.name);
+    mainParameters_ = fetchGroupParam(kMainGroup.name);
 
-    applyFrameRate();
+    feed_ = std::make_unique<ViewerFeed>(
+        context_,
+        ViewerFeed::Hooks{
+            [this] { return currentMode() == kModeVisualization; },
+            [] { return findViewerWindow().has_value(); },
+            [this](const RenderJob& job) { return sample(job); },
+        },
+        attachBlock(), historyCapacityForFrameRate(frameRate_ ? frameRate_->getValue() : 0));
+
     // "Points Size" and "Downsample" keep what the host restored: their
     // defaults already give a new instance 4.0 and "50%".
     updateDownsampleEnabled(currentMode());
     applyModeVisibility();
-
-    worker_ = std::make_unique<ProcessingWorker>(
-        jobs_,
-        [this] { return currentMode() == kModeVisualization ? kWorkerWaitVisualization : kWorkerWaitCubeMap; },
-        [this](RenderJob job) { processJob(std::move(job)); });
-    watcher_ = std::make_unique<ViewerLinkWatcher>(ViewerLinkWatcher::Hooks{
-        [this] { return observeLink(); },
-        [] { return findViewerWindow().has_value(); },
-        [this](std::string_view identity) { makeActive(identity); },
-        [this] { publish(); },
-    });
-
-    worker_->start();
-    try {
-        watcher_->start();
-    } catch (...) {
-        // No thread may outlive an object that never finished construction.
-        worker_->stop();
-        throw;
-    }
+    feed_->start();
 }
 
 Orvalis::~Orvalis() {
-    releaseActive();
-    if (worker_) {
-        worker_->stop();
-    }
-    if (watcher_) {
-        watcher_->stop();
-    }
-    {
-        std::lock_guard lock(launchMutex);
-        closeLaunchedViewerHandlesLocked();
-        block_.detach();
-        logLine("Orvalis: Instance destroyed.");
-    }
-    jobs_.discardAll();
+    feed_->shutdown();
+    context_.log.line("Orvalis: Instance destroyed.");
 }
-
-// ---- registry ----
-
-OwnerMirror* Orvalis::ownerMirror() noexcept { return block_.attached() ? mirror_.get() : nullptr; }
-
-void Orvalis::makeActive(std::string_view identity) {
-    activeRegistry().makeActive(instanceNumber_, identity, platform::steadyMilliseconds(), ownerMirror());
-}
-
-void Orvalis::releaseActive() { activeRegistry().releaseActive(instanceNumber_, ownerMirror()); }
-
-bool Orvalis::isActive() const { return activeRegistry().isActive(instanceNumber_); }
 
 // ---- parameters ----
 
@@ -224,47 +141,39 @@ void Orvalis::updateDownsampleEnabled(int mode) {
 }
 
 void Orvalis::applyFrameRate() {
-    resultHistory_.setCapacity(historyCapacityForRateIndex(frameRate_ ? frameRate_->getValue() : 0));
+    feed_->setHistoryCapacity(historyCapacityForFrameRate(frameRate_ ? frameRate_->getValue() : 0));
 }
 
 void Orvalis::syncPrivateData() {
     if (currentMode() != kModeVisualization) {
         return;
     }
-    if (block_.attached()) {
-        makeActive(kIdentitySync);
+    if (feed_->hasBlock()) {
+        feed_->makeActive(kIdentitySync);
     }
 }
 
 void Orvalis::changedParam(const OFX::InstanceChangedArgs& /*args*/, const std::string& paramName) {
     const int mode = currentMode();
     if (mode == kModeVisualization) {
-        makeActive(kIdentityParamChange);
+        feed_->makeActive(kIdentityParamChange);
     }
 
-    if (paramName == kParamCrop) {
+    if (paramName == kCropToCubeMap.name) {
         updateDownsampleEnabled(mode);
-    } else if (paramName == kParamPluginMode) {
+    } else if (paramName == kPluginMode.name) {
         if (mode == kModeCubeMap) {
-            releaseActive();
+            feed_->releaseActive();
         } else if (mode == kModeVisualization) {
-            makeActive(kIdentitySwitchMode);
+            feed_->makeActive(kIdentitySwitchMode);
         }
         applyModeVisibility();
         // Back in 3D visualization mode "Downsample" must be usable again.
         updateDownsampleEnabled(mode);
-    } else if (paramName == kParamOpenViewer) {
+    } else if (paramName == kOpenViewer.name) {
         LaunchNotifier notifier(*this);
-        openViewer(
-            [this] {
-                std::lock_guard lock(recordsMutex_);
-                if (!currentRecords_) {
-                    return std::vector<exchange::PointRecord>{};
-                }
-                return std::vector<exchange::PointRecord>(currentRecords_->begin(), currentRecords_->end());
-            },
-            notifier);
-    } else if (paramName == kParamFrameRate) {
+        openViewer(context_.launch, [this] { return feed_->currentRecords(); }, notifier);
+    } else if (paramName == kFrameRate.name) {
         applyFrameRate();
     }
 }
@@ -284,30 +193,19 @@ void Orvalis::render(const OFX::RenderArguments& args) {
 }
 
 void Orvalis::renderCubeMap(const OFX::RenderArguments& args) {
-    OFX::BitDepthEnum depth = OFX::eBitDepthNone;
-    {
-        std::unique_ptr<OFX::Image> probe(dstClip_->fetchImage(args.time));
-        if (!probe) {
-            return;
-        }
-        depth = probe->getPixelDepth();
+    std::unique_ptr<OFX::Image> dst(dstClip_->fetchImage(args.time));
+    if (!dst) {
+        return;
     }
+    const OFX::BitDepthEnum depth = dst->getPixelDepth();
     if (depth != OFX::eBitDepthUByte && depth != OFX::eBitDepthUShort && depth != OFX::eBitDepthFloat) {
         OFX::throwSuiteStatusException(kOfxStatErrUnsupported);
     }
-
-    std::unique_ptr<OFX::Image> dst(dstClip_->fetchImage(args.time));
-    if (!dst) {
-        OFX::throwSuiteStatusException(kOfxStatFailed);
-    }
-    if (dst->getPixelDepth() != depth || dst->getPixelComponents() != OFX::ePixelComponentRGBA) {
+    if (dst->getPixelComponents() != OFX::ePixelComponentRGBA) {
         OFX::throwSuiteStatusException(kOfxStatErrFormat);
     }
-
-    int steps = 30;
-    if (cubeMapSize_) {
-        steps = cubeMapSize_->getValueAtTime(args.time);
-    }
+    const int steps = cubeMapSize_ ? cubeMapSize_->getValueAtTime(args.time)
+                                   : static_cast<int>(kCubeMapSize.defaultValue);
 
     std::unique_ptr<OFX::Image> src;
     if (srcClip_ && srcClip_->isConnected()) {
@@ -337,6 +235,12 @@ void Orvalis::renderVisualization(const OFX::RenderArguments& args) {
     if (!src || !dst) {
         return;
     }
+    // The pass-through does not convert: an output it cannot write is the
+    // host's to hear about, never a success with the output left as it was.
+    if (src->getPixelDepth() != dst->getPixelDepth() ||
+        src->getPixelComponents() != OFX::ePixelComponentRGBA) {
+        OFX::throwSuiteStatusException(kOfxStatErrFormat);
+    }
     if (scale < 0.5) {
         // A reduced-resolution preview: shown, but not sampled.
         copyPixels(readView(*src), writeView(*dst));
@@ -345,78 +249,38 @@ void Orvalis::renderVisualization(const OFX::RenderArguments& args) {
 
     std::string identity = src->getUniqueIdentifier();
     if (identity.empty()) {
-        identity = "sender:" + std::to_string(instanceNumber_);
+        identity = "sender:" + std::to_string(feed_->instanceNumber());
     }
-    activeRegistry().arbitrate(instanceNumber_, identity, platform::steadyMilliseconds(), ownerMirror());
+    feed_->arbitrate(identity);
 
     copyPixels(readView(*src), writeView(*dst));
 
-    lastRenderedInstance().store(instanceNumber_);
-    if (isActive() || lastRenderedInstance().load() == instanceNumber_) {
-        RenderJob job;
-        job.image = ownJobImage(std::move(src));
-        job.time = args.time;
-        jobs_.push(std::move(job));  // a stopping queue releases the image
-    }
+    RenderJob job;
+    job.image = ownJobImage(std::move(src));
+    job.time = args.time;
+    feed_->queueRender(std::move(job));
 }
 
 // ---- worker side ----
 
-void Orvalis::processJob(RenderJob job) {
-    const std::int64_t start = platform::steadyNanoseconds();
+std::optional<SampledCloud> Orvalis::sample(const RenderJob& job) const {
     const auto* image = static_cast<const OFX::Image*>(job.image.get());
     if (image == nullptr) {
-        return;
+        return std::nullopt;
     }
-    const bool crop = cropToCubeMap_ ? cropToCubeMap_->getValue() : false;
-    const int downsample = downsample_ ? downsample_->getValue() : -1;  // -1: the default cap
     const PixelView view = readView(*image);
-
-    auto records = std::make_shared<const PointList>(samplePoints(view, crop, downsample));
-    if (isUsable(view) && !records->empty()) {
-        {
-            std::lock_guard lock(recordsMutex_);
-            currentRecords_ = records;
-        }
-        resultHistory_.append(records);
-        publish();
+    if (!isUsable(view)) {
+        return std::nullopt;
     }
-
-    const std::int64_t elapsedUs = (platform::steadyNanoseconds() - start) / 1000;
-    if (processJobCounter().fetch_add(1) % kPerfLineEvery == 0) {
-        logLine(formatPerfLine(elapsedUs, systemStatusText()));
-    }
-    job.image.reset();
-}
-
-void Orvalis::publish() {
-    std::lock_guard lock(publishMutex_);
-    const std::optional<exchange::BlockView> view = block_.view();
-    if (view && !isOwner(*view, instanceNumber_, processId_)) {
-        return;  // only the owner writes
-    }
-    const SharedPoints newest = resultHistory_.newest();
-    if (!newest) {
-        return;
-    }
-    const float pointSize = pointSize_ ? static_cast<float>(pointSize_->getValue()) : 4.0f;
-    const std::string folder = platform::tempFolder();
-    std::lock_guard writer(blockWriterMutex());  // publish mutex, then the writer lock
-    publishCloud(view, instanceNumber_, processId_, *newest, pointSize, folder);
-}
-
-WatchInputs Orvalis::observeLink() const {
-    WatchInputs in;
-    in.visualizationMode = currentMode() == kModeVisualization;
-    const std::optional<exchange::BlockView> view = block_.view();
-    in.hasBlock = view.has_value();
-    if (view) {
-        in.viewerAttached = view->u32(exchange::offset::viewerAttached).load() == 1;
-        in.ownsViewer = isOwner(*view, instanceNumber_, processId_);
-        in.viewerOwned = view->u64(exchange::offset::ownerInstance).load() != 0;
-    }
-    in.renderedLast = lastRenderedInstance().load() == instanceNumber_;
-    return in;
+    // Every value the cloud carries is the one at the frame it came from.
+    const bool crop = cropToCubeMap_ ? cropToCubeMap_->getValueAtTime(job.time) : false;
+    const int downsample = downsample_ ? downsample_->getValueAtTime(job.time)
+                                       : static_cast<int>(kDownsample.defaultValue);
+    SampledCloud cloud;
+    cloud.pointSize = pointSize_ ? static_cast<float>(pointSize_->getValueAtTime(job.time))
+                                 : static_cast<float>(kPointSize.defaultValue);
+    cloud.points = std::make_shared<const PointList>(samplePoints(view, crop, pointCapForDownsample(downsample)));
+    return cloud;
 }
 
 }  // namespace orvalis::plugin

@@ -5,8 +5,9 @@
 
 #include "ofxsImageEffect.h"
 
-#include "diagnostics/log.h"
 #include "effect/orvalis_effect.h"
+#include "effect/parameters.h"
+#include "effect/process_context.h"
 
 namespace {
 
@@ -31,27 +32,74 @@ const std::string& pluginLabel() {
     return label;
 }
 
-// Labels and hints as the user sees them (trailing blank and unmatched
-// parenthesis included: hosts show them as they stand).
-constexpr char kModeLabel[] = "Mode";
-constexpr char kModeHint[] = "Switch between (3D Cube Visualization) and (CubeMap)";
-constexpr char kGroupLabel[] = "3D Visualization";
-constexpr char kGroupHint[] = "Main 3D visualization parameters";
-constexpr char kCropLabel[] = "Crop to cube map";
-constexpr char kCropHint[] = "Crop input image to the cube map region";
-constexpr char kOpenLabel[] = "Open 3D Viewer";
-constexpr char kOpenHint[] = "Open external 3D visualization window)";
-constexpr char kSizeLabel[] = "Cube Map Size";
-constexpr char kSizeHint[] = "Number of color steps per channel";
-constexpr char kDownsampleLabel[] = "Downsample";
-constexpr char kDownsampleHint[] = "Lower the number of samples to reduce processing time";
-constexpr char kRateLabel[] = "FPS";
-constexpr char kRateHint[] = "Select frame rate for calculation and continuous updates";
-constexpr char kPointSizeLabel[] = "Points Size";
-constexpr char kPointSizeHint[] = "3D sphere point size ";
-
 void echoToOfxLog(std::string_view text) {
     OFX::Log::print("%.*s", static_cast<int>(text.size()), text.data());
+}
+
+// One parameter from its table entry; the group, once defined, is the
+// parent of the entries that belong to it.
+void describeParam(OFX::ImageEffectDescriptor& desc, const ParamSpec& spec, OFX::GroupParamDescriptor*& group) {
+    OFX::ParamDescriptor* param = nullptr;
+    switch (spec.kind) {
+    case ParamKind::Group:
+        if (OFX::GroupParamDescriptor* p = desc.defineGroupParam(spec.name)) {
+            p->setOpen(true);
+            group = p;
+            param = p;
+        }
+        break;
+    case ParamKind::Choice:
+        if (OFX::ChoiceParamDescriptor* p = desc.defineChoiceParam(spec.name)) {
+            for (const ChoiceOption& option : spec.options) {
+                p->appendOption(option.label);
+            }
+            p->setDefault(static_cast<int>(spec.defaultValue));
+            p->setAnimates(spec.animates);
+            param = p;
+        }
+        break;
+    case ParamKind::Boolean:
+        if (OFX::BooleanParamDescriptor* p = desc.defineBooleanParam(spec.name)) {
+            p->setDefault(spec.defaultValue != 0.0);
+            p->setAnimates(spec.animates);
+            param = p;
+        }
+        break;
+    case ParamKind::PushButton:
+        param = desc.definePushButtonParam(spec.name);
+        break;
+    case ParamKind::Int:
+        if (OFX::IntParamDescriptor* p = desc.defineIntParam(spec.name)) {
+            const int lo = static_cast<int>(spec.minimum);
+            const int hi = static_cast<int>(spec.maximum);
+            p->setDefault(static_cast<int>(spec.defaultValue));
+            p->setRange(lo, hi);
+            p->setDisplayRange(lo, hi);
+            p->setAnimates(spec.animates);
+            param = p;
+        }
+        break;
+    case ParamKind::Double:
+        if (OFX::DoubleParamDescriptor* p = desc.defineDoubleParam(spec.name)) {
+            p->setDefault(spec.defaultValue);
+            p->setRange(spec.minimum, spec.maximum);
+            p->setDisplayRange(spec.minimum, spec.maximum);
+            if (spec.increment > 0.0) {
+                p->setIncrement(spec.increment);
+            }
+            p->setAnimates(spec.animates);
+            param = p;
+        }
+        break;
+    }
+    if (param == nullptr) {
+        return;
+    }
+    param->setLabel(spec.label);
+    param->setHint(spec.hint);
+    if (spec.inMainGroup && group != nullptr) {
+        param->setParent(*group);
+    }
 }
 
 }  // namespace
@@ -67,7 +115,7 @@ public:
 };
 
 void OrvalisPluginFactory::describe(OFX::ImageEffectDescriptor& desc) {
-    SetupOVLogging();
+    processContext().log.SetupOVLogging();
     desc.setLabels(pluginLabel(), pluginLabel(), pluginLabel());
     desc.setPluginGrouping(kGrouping);
     desc.setPluginDescription(kDescription);
@@ -95,98 +143,21 @@ void OrvalisPluginFactory::describeInContext(OFX::ImageEffectDescriptor& desc, O
         dst->setSupportsTiles(false);
     }
 
-    if (OFX::ChoiceParamDescriptor* p = desc.defineChoiceParam(kParamPluginMode)) {
-        p->setLabel(kModeLabel);
-        p->setHint(kModeHint);
-        p->appendOption("Orvalis");
-        p->appendOption("CubeMap");
-        p->setDefault(kModeVisualization);
-        p->setAnimates(false);
-    }
-
-    OFX::GroupParamDescriptor* group = desc.defineGroupParam(kParamMainGroup);
-    if (group) {
-        group->setLabel(kGroupLabel);
-        group->setHint(kGroupHint);
-        group->setOpen(true);
-    }
-
-    if (OFX::BooleanParamDescriptor* p = desc.defineBooleanParam(kParamCrop)) {
-        p->setLabel(kCropLabel);
-        p->setHint(kCropHint);
-        p->setDefault(false);
-        p->setAnimates(false);
-        if (group) {
-            p->setParent(*group);
-        }
-    }
-
-    if (OFX::PushButtonParamDescriptor* p = desc.definePushButtonParam(kParamOpenViewer)) {
-        p->setLabel(kOpenLabel);
-        p->setHint(kOpenHint);
-        if (group) {
-            p->setParent(*group);
-        }
-    }
-
-    if (OFX::IntParamDescriptor* p = desc.defineIntParam(kParamCubeMapSize)) {
-        p->setLabel(kSizeLabel);
-        p->setHint(kSizeHint);
-        p->setDefault(30);
-        p->setRange(8, 30);
-        p->setDisplayRange(8, 30);
-        p->setAnimates(false);
-    }
-
-    if (OFX::ChoiceParamDescriptor* p = desc.defineChoiceParam(kParamDownsample)) {
-        p->setLabel(kDownsampleLabel);
-        p->setHint(kDownsampleHint);
-        for (const char* option : {"100%", "75%", "50%", "25%", "10%"}) {
-            p->appendOption(option);
-        }
-        p->setDefault(2);
-        p->setAnimates(false);
-        if (group) {
-            p->setParent(*group);
-        }
-    }
-
-    if (OFX::ChoiceParamDescriptor* p = desc.defineChoiceParam(kParamFrameRate)) {
-        p->setLabel(kRateLabel);
-        p->setHint(kRateHint);
-        for (const char* option : {"24", "25", "30", "50", "60"}) {
-            p->appendOption(option);
-        }
-        p->setDefault(0);
-        p->setAnimates(false);
-        if (group) {
-            p->setParent(*group);
-        }
-    }
-
-    if (OFX::DoubleParamDescriptor* p = desc.defineDoubleParam(kParamPointSize)) {
-        p->setLabel(kPointSizeLabel);
-        p->setHint(kPointSizeHint);
-        p->setDefault(4.0);
-        p->setRange(1.0, 10.0);
-        p->setDisplayRange(1.0, 10.0);
-        p->setIncrement(0.1);
-        p->setAnimates(true);
-        if (group) {
-            p->setParent(*group);
-        }
+    OFX::GroupParamDescriptor* group = nullptr;
+    for (const ParamSpec* spec : kParameters) {
+        describeParam(desc, *spec, group);
     }
 }
 
 OFX::ImageEffect* OrvalisPluginFactory::createInstance(OfxImageEffectHandle handle, OFX::ContextEnum /*context*/) {
-    return new Orvalis(handle);
+    return new Orvalis(handle, processContext());
 }
 
 namespace OFX::Plugin {
 
 void getPluginIDs(PluginFactoryArray& ids) {
-    setLogEcho(&echoToOfxLog);
-    SetupOVLogging();
+    processContext().log.setEcho(&echoToOfxLog);
+    processContext().log.SetupOVLogging();
     static OrvalisPluginFactory factory;
     for (PluginFactory* known : ids) {
         if (known == &factory) {

@@ -2,6 +2,7 @@
 
 #include "link/exchange_writer.h"
 
+#include <orvalis/platform/c_runtime.h>
 #include <orvalis/platform/paths.h>
 
 #include <algorithm>
@@ -10,9 +11,6 @@
 #include <limits>
 
 namespace orvalis::plugin {
-
-std::mutex launchMutex;
-std::vector<std::unique_ptr<platform::ChildProcess>> launchedViewers;
 
 namespace {
 
@@ -27,7 +25,6 @@ constexpr char kOpenGlText[] =
 constexpr char kNoDisplayText[] =
     "The 3D viewer cannot open its window: no display was found "
     "(DISPLAY is not set, or its X server cannot be reached).";
-constexpr char kNotFoundText[] = "Vantorel.exe not found";
 constexpr char kSnapshotFailedText[] = "Failed to write temp points file";
 constexpr char kSnapshotPrefix[] = "qvt";
 
@@ -53,14 +50,13 @@ std::string joinEntry(const std::string& base, const std::array<const char*, 3>&
         }
     }
     path += sep;
-    path += kViewerExecutableName;
+    path += viewerExecutableName();
     return path;
 }
 
-std::mutex snapshotMutex;   // guards lastSnapshot; never nests with the others
-std::string lastSnapshot;   // the snapshot this process wrote last
-
 }  // namespace
+
+std::string viewerExecutableName() { return "Vantorel" + std::string(platform::executableSuffix()); }
 
 std::string launcherModulePath() {
     return platform::modulePath(reinterpret_cast<const void*>(&launcherModulePath));
@@ -70,17 +66,17 @@ std::optional<platform::WindowId> findViewerWindow() {
     return platform::findWindowByClass(kViewerWindowClass);
 }
 
-std::string writeLaunchSnapshot(std::span<const exchange::PointRecord> records) {
+std::string writeLaunchSnapshot(LaunchState& state, std::span<const exchange::PointRecord> records) {
     const std::string folder = platform::tempFolder();
     if (folder.empty()) {
         return {};
     }
-    std::lock_guard lock(snapshotMutex);
+    std::lock_guard lock(state.snapshotMutex);
     // Only the newest snapshot is kept: left to pile up they would use up
     // the unique names and the button would fail for good.
-    if (!lastSnapshot.empty()) {
-        platform::removeFile(lastSnapshot);
-        lastSnapshot.clear();
+    if (!state.lastSnapshot.empty()) {
+        platform::removeFile(state.lastSnapshot);
+        state.lastSnapshot.clear();
     }
     std::string path = platform::createUniqueFile(folder, kSnapshotPrefix);
     if (path.empty()) {
@@ -90,13 +86,13 @@ std::string writeLaunchSnapshot(std::span<const exchange::PointRecord> records) 
         platform::removeFile(path);
         return {};
     }
-    lastSnapshot = path;
+    state.lastSnapshot = path;
     return path;
 }
 
-std::string lastLaunchSnapshot() {
-    std::lock_guard lock(snapshotMutex);
-    return lastSnapshot;
+std::string lastLaunchSnapshot(LaunchState& state) {
+    std::lock_guard lock(state.snapshotMutex);
+    return state.lastSnapshot;
 }
 
 std::optional<std::string> locateViewerExe(std::string_view moduleFilePath) {
@@ -110,16 +106,15 @@ std::optional<std::string> locateViewerExe(std::string_view moduleFilePath) {
             }
         }
     }
-    if (platform::pathExists(kViewerExecutableName)) {
-        return std::string(kViewerExecutableName);
+    if (std::string bare = viewerExecutableName(); platform::pathExists(bare)) {
+        return bare;
     }
     return std::nullopt;
 }
 
-void launchViewer(const std::string& executable, Notifier& notifier,
+void launchViewer(LaunchState& state, const std::string& executable, Notifier& notifier,
                   std::chrono::milliseconds grace) {
-    if (countRunningViewers() >= kMaxViewers) {
-        const int running = countRunningViewers();
+    if (const int running = countRunningViewers(state); running >= kMaxViewers) {
         notifier.show("Maximum of " + std::to_string(kMaxViewers) +
                           " viewer instances allowed. Currently running: " +
                           std::to_string(running) +
@@ -147,18 +142,18 @@ void launchViewer(const std::string& executable, Notifier& notifier,
         }
         return;
     }
-    std::lock_guard lock(launchMutex);
-    launchedViewers.push_back(std::move(child));
+    std::lock_guard lock(state.launchMutex);
+    state.launchedViewers.push_back(std::move(child));
 }
 
-int countRunningViewers() {
+int countRunningViewers(LaunchState& state) {
     std::size_t count = 0;
     {
-        std::lock_guard lock(launchMutex);
-        std::erase_if(launchedViewers, [](const std::unique_ptr<platform::ChildProcess>& viewer) {
+        std::lock_guard lock(state.launchMutex);
+        std::erase_if(state.launchedViewers, [](const std::unique_ptr<platform::ChildProcess>& viewer) {
             return !viewer || !viewer->isRunning();
         });
-        count = launchedViewers.size();
+        count = state.launchedViewers.size();
     }
     if (count == 0 && findViewerWindow()) {
         count = 1;
@@ -166,14 +161,14 @@ int countRunningViewers() {
     return static_cast<int>(std::min<std::size_t>(count, std::numeric_limits<int>::max()));
 }
 
-void closeLaunchedViewerHandlesLocked() { launchedViewers.clear(); }
+void closeLaunchedViewerHandlesLocked(LaunchState& state) { state.launchedViewers.clear(); }
 
-void closeLaunchedViewerHandles() {
-    std::lock_guard lock(launchMutex);
-    closeLaunchedViewerHandlesLocked();
+void closeLaunchedViewerHandles(LaunchState& state) {
+    std::lock_guard lock(state.launchMutex);
+    closeLaunchedViewerHandlesLocked(state);
 }
 
-void openViewer(const RecordsCopier& copyRecords, Notifier& notifier,
+void openViewer(LaunchState& state, const RecordsCopier& copyRecords, Notifier& notifier,
                 const LaunchOptions& options) {
     if (const std::optional<platform::WindowId> window = findViewerWindow()) {
         platform::raiseWindow(*window);
@@ -181,16 +176,16 @@ void openViewer(const RecordsCopier& copyRecords, Notifier& notifier,
     }
     const std::vector<exchange::PointRecord> records =
         copyRecords ? copyRecords() : std::vector<exchange::PointRecord>{};
-    if (writeLaunchSnapshot(records).empty()) {
+    if (writeLaunchSnapshot(state, records).empty()) {
         notifier.show(kSnapshotFailedText, kTitle, platform::MessageIcon::Error);
         return;
     }
     const std::optional<std::string> executable = locateViewerExe(options.moduleFilePath);
     if (!executable) {
-        notifier.show(kNotFoundText, kTitle, platform::MessageIcon::Error);
+        notifier.show(viewerExecutableName() + " not found", kTitle, platform::MessageIcon::Error);
         return;
     }
-    launchViewer(*executable, notifier, options.grace);
+    launchViewer(state, *executable, notifier, options.grace);
 }
 
 }  // namespace orvalis::plugin

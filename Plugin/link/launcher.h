@@ -30,23 +30,26 @@ struct Notifier {
 
 // Class of the viewer's main window.
 inline constexpr char kViewerWindowClass[] = "OrvalisViewer";
-// Name of the viewer's executable on this platform.
-#if defined(_WIN32)
-inline constexpr char kViewerExecutableName[] = "Vantorel.exe";
-#else
-inline constexpr char kViewerExecutableName[] = "Vantorel";
-#endif
 // Most viewers this process starts side by side.
 inline constexpr int kMaxViewers = 2;
 // How long a new viewer is watched for an early exit.
 inline constexpr std::chrono::milliseconds kStartupGrace{500};
 
-// Guards `launchedViewers`; held only for list operations. Taken before the
-// log mutex when both are needed.
-extern std::mutex launchMutex;
-// Viewers this process started that were still running after the grace
-// period. Whoever removes an entry closes its handle; viewers keep running.
-extern std::vector<std::unique_ptr<platform::ChildProcess>> launchedViewers;
+// "Vantorel" with this platform's executable suffix.
+std::string viewerExecutableName();
+
+// What one process remembers of its launches; part of the process context.
+// `launchMutex` guards `launchedViewers` and is held only for list
+// operations (taken before the log's mutex when both are needed);
+// `snapshotMutex` guards `lastSnapshot` and nests with nothing.
+struct LaunchState {
+    std::mutex launchMutex;
+    // Viewers started that were still running after the grace period.
+    // Whoever removes an entry closes its handle; viewers keep running.
+    std::vector<std::unique_ptr<platform::ChildProcess>> launchedViewers;
+    std::mutex snapshotMutex;
+    std::string lastSnapshot;  // the snapshot written last; empty when none
+};
 
 // Full path of the module holding the launcher (the plug-in); empty when the
 // system cannot tell.
@@ -65,7 +68,7 @@ using RecordsCopier = std::function<std::vector<exchange::PointRecord>()>;
 
 // The button action: raises an open viewer window, or writes a snapshot,
 // locates the viewer and launches it. Every failure goes to the notifier.
-void openViewer(const RecordsCopier& copyRecords, Notifier& notifier,
+void openViewer(LaunchState& state, const RecordsCopier& copyRecords, Notifier& notifier,
                 const LaunchOptions& options = {});
 
 // The first top-level window of class "OrvalisViewer", if any.
@@ -75,10 +78,10 @@ std::optional<platform::WindowId> findViewerWindow();
 // records) to a new "qvt….tmp" file in the temporary folder, after removing
 // the previous snapshot of this process. Returns its path, or empty on
 // failure.
-std::string writeLaunchSnapshot(std::span<const exchange::PointRecord> records);
+std::string writeLaunchSnapshot(LaunchState& state, std::span<const exchange::PointRecord> records);
 
-// Path of the snapshot this process wrote last; empty when none.
-std::string lastLaunchSnapshot();
+// Path of the snapshot written last; empty when none.
+std::string lastLaunchSnapshot(LaunchState& state);
 
 // Finds the viewer relative to the folder of `moduleFilePath`, then by its
 // bare name relative to the current directory. Empty when not found.
@@ -86,19 +89,19 @@ std::optional<std::string> locateViewerExe(std::string_view moduleFilePath);
 
 // Enforces the limit, starts the viewer and watches it for `grace`: an exit
 // with 1 or 2 means no OpenGL 3.0; a viewer still running joins
-// `launchedViewers`.
-void launchViewer(const std::string& executable, Notifier& notifier,
+// `state.launchedViewers`.
+void launchViewer(LaunchState& state, const std::string& executable, Notifier& notifier,
                   std::chrono::milliseconds grace = kStartupGrace);
 
 // Viewers this process started that still run (ended ones are dropped from
 // the list); when there are none, 1 if a viewer window exists anywhere.
-int countRunningViewers();
+int countRunningViewers(LaunchState& state);
 
 // Closes every handle in `launchedViewers` and empties it; the viewers keep
 // running.
-void closeLaunchedViewerHandles();
+void closeLaunchedViewerHandles(LaunchState& state);
 
 // The same for a caller that already holds `launchMutex`.
-void closeLaunchedViewerHandlesLocked();
+void closeLaunchedViewerHandlesLocked(LaunchState& state);
 
 }  // namespace orvalis::plugin

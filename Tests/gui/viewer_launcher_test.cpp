@@ -17,14 +17,15 @@ TEST(ViewerLauncher, ReportsTheOpenGlMessageForTheRealViewer) {
     ::setenv("MESA_GL_VERSION_OVERRIDE", "2.1", 1);
 
     test_support::RecordingNotifier notifier;
+    orvalis::plugin::LaunchState launches;
     // A long watch: a slow start must not pass for a viewer that runs.
-    orvalis::plugin::launchViewer(p.viewer, notifier, std::chrono::seconds(60));
+    orvalis::plugin::launchViewer(launches, p.viewer, notifier, std::chrono::seconds(60));
     ::unsetenv("MESA_GL_VERSION_OVERRIDE");
 
     ASSERT_EQ(notifier.messages.size(), 1u);
     EXPECT_EQ(notifier.messages[0].title, "Orvalis - OpenGL 3.0+ Required");
     EXPECT_EQ(notifier.messages[0].icon, orvalis::platform::MessageIcon::Error);
-    EXPECT_EQ(orvalis::plugin::countRunningViewers(), 0);
+    EXPECT_EQ(orvalis::plugin::countRunningViewers(launches), 0);
 }
 
 }  // namespace

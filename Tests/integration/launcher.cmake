@@ -12,14 +12,14 @@ endif()
 target_link_libraries(fake_viewer PRIVATE Threads::Threads)
 
 # The tests find the stand-in beside themselves.
-orvalis_add_test(NAME integration_launcher
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/fake_viewer_launch_test.cpp
+orvalis_add_test(NAME integration_plugin_link_launch
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/plugin_link_launch_test.cpp
   LIBS OrvalisCore
   DEPENDS_ON fake_viewer
   LABELS threads
   RESOURCE_LOCK viewer_window)
-orvalis_add_test(NAME integration_launcher_window
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/fake_viewer_window_test.cpp
+orvalis_add_test(NAME integration_plugin_link_window
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/plugin_link_window_test.cpp
   LIBS OrvalisCore
   DEPENDS_ON fake_viewer
   LABELS gui

@@ -36,8 +36,6 @@ endfunction()
 set(_plugin_dir ${PROJECT_SOURCE_DIR}/Tests/integration)
 
 orvalis_plugin_test(integration_plugin_describe SOURCES ${_plugin_dir}/plugin_describe_test.cpp)
-# Its own process: instance numbers start at 1 only in a fresh one.
-orvalis_plugin_test(integration_plugin_numbers SOURCES ${_plugin_dir}/plugin_numbers_test.cpp)
 orvalis_plugin_test(integration_plugin_instance SOURCES ${_plugin_dir}/plugin_instance_test.cpp)
 orvalis_plugin_test(integration_plugin_processes SOURCES ${_plugin_dir}/plugin_processes_test.cpp
   DEPENDS_ON plugin_holder)
@@ -46,7 +44,6 @@ target_compile_definitions(integration_plugin_processes PRIVATE
 orvalis_plugin_test(integration_plugin_render SOURCES ${_plugin_dir}/plugin_render_test.cpp
   LABELS threads)
 orvalis_plugin_test(integration_plugin_cloud SOURCES ${_plugin_dir}/plugin_cloud_test.cpp
-  LABELS threads DEPENDS_ON exchange_peek)
-target_compile_definitions(integration_plugin_cloud PRIVATE EXCHANGE_PEEK="$<TARGET_FILE_NAME:exchange_peek>")
+  LABELS threads)
 orvalis_plugin_test(integration_plugin_stress SOURCES ${_plugin_dir}/plugin_stress_test.cpp
   LABELS threads)

@@ -1,14 +1,12 @@
 // What the launcher tests share: a notifier that records the messages
-// instead of showing them, and the removal of the launch snapshot that a
-// test program leaves behind.
+// instead of showing them. Each test's launch state removes the snapshot it
+// leaves behind.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
 #include <string_view>
-#include <system_error>
 #include <vector>
 
 #include "link/launcher.h"
@@ -26,18 +24,5 @@ struct RecordingNotifier : orvalis::plugin::Notifier {
         messages.push_back({std::string(text), std::string(title), icon});
     }
 };
-
-// Each test program removes the one snapshot it leaves behind.
-class SnapshotCleanup : public ::testing::Environment {
-public:
-    void TearDown() override {
-        const std::string last = orvalis::plugin::lastLaunchSnapshot();
-        if (!last.empty()) {
-            std::error_code ignored;
-            std::filesystem::remove(std::filesystem::path(last), ignored);
-        }
-    }
-};
-inline ::testing::Environment* const kSnapshotCleanup = ::testing::AddGlobalTestEnvironment(new SnapshotCleanup);
 
 }  // namespace test_support

@@ -24,8 +24,8 @@ inline bool mapColour(const CubeMapLayout& layout, float fx, float fy, Rgba& c) 
             return true;
         }
     }
-    if (fx >= 0.0f && fx < static_cast<float>(kCubeMapBackingWidth) && fy >= 0.0f
-        && fy < static_cast<float>(kCubeMapBackingHeight)) {
+    if (fx >= 0.0f && fx < static_cast<float>(kBackingWidth) && fy >= 0.0f
+        && fy < static_cast<float>(kBackingHeight)) {
         c = Rgba{0.0f, 0.0f, 0.0f, 1.0f};
         return true;
     }
@@ -146,8 +146,8 @@ void renderCubeMapRow(const MutablePixelView& out, const PixelView* source, cons
     // Left part of the row, where the map or the backing may cover pixels:
     // colour by colour.
     int covered = 0;
-    if (fyi < kCubeMapBackingHeight) {
-        covered = kCubeMapBackingWidth;
+    if (fyi < kBackingHeight) {
+        covered = kBackingWidth;
     }
     if (fyi < layout.height) {
         covered = std::max(covered, layout.width);

@@ -22,43 +22,36 @@ OsVersion windows(std::uint32_t major, std::uint32_t minor, std::uint32_t build)
     return os;
 }
 
-TEST(OsLine, Windows11FromBuild22000) {
-    EXPECT_EQ(formatOsLine(windows(10, 0, 22631)),
-              "OS: Windows 10.0 (Build 22631) [Windows 11 detected]\n");
-    EXPECT_EQ(formatOsLine(windows(10, 0, 22000)),
-              "OS: Windows 10.0 (Build 22000) [Windows 11 detected]\n");
-}
-
-TEST(OsLine, Windows10BelowBuild22000) {
-    EXPECT_EQ(formatOsLine(windows(10, 0, 21999)),
-              "OS: Windows 10.0 (Build 21999) [Windows 10 detected]\n");
-}
-
-TEST(OsLine, NoBracketUnlessMajorTen) {
-    EXPECT_EQ(formatOsLine(windows(6, 3, 9600)), "OS: Windows 6.3 (Build 9600)\n");
-}
-
-TEST(OsLine, WithoutNtdllTheLegacyLine) {
+OsVersion other(OsVersion::Source source, std::uint32_t major = 0) {
     OsVersion os;
-    os.source = OsVersion::Source::WindowsNoNtdll;
-    EXPECT_EQ(formatOsLine(os), "OS: Windows (Legacy detection failed)\n");
+    os.source = source;
+    os.major = major;
+    return os;
 }
 
-TEST(OsLine, NoLineWhenTheVersionCallFailed) {
-    OsVersion os;
-    os.source = OsVersion::Source::WindowsNoVersion;
-    os.major = 10;
-    EXPECT_EQ(formatOsLine(os), "");
-}
-
-TEST(OsLine, LinuxNameAndKernel) {
+OsVersion linux(std::string name, std::string kernel) {
     OsVersion os;
     os.source = OsVersion::Source::Linux;
-    os.name = "Debian GNU/Linux 12 (bookworm)";
-    os.kernel = "6.1.0-18-amd64";
-    EXPECT_EQ(formatOsLine(os), "OS: Linux Debian GNU/Linux 12 (bookworm) (Kernel 6.1.0-18-amd64)\n");
-    os.name.clear();
-    EXPECT_EQ(formatOsLine(os), "OS: Linux (Kernel 6.1.0-18-amd64)\n");
+    os.name = std::move(name);
+    os.kernel = std::move(kernel);
+    return os;
+}
+
+TEST(OsLine, Table) {
+    const std::pair<OsVersion, const char*> rows[] = {
+        {windows(10, 0, 22631), "OS: Windows 10.0 (Build 22631) [Windows 11 detected]\n"},
+        {windows(10, 0, 22000), "OS: Windows 10.0 (Build 22000) [Windows 11 detected]\n"},
+        {windows(10, 0, 21999), "OS: Windows 10.0 (Build 21999) [Windows 10 detected]\n"},
+        {windows(6, 3, 9600), "OS: Windows 6.3 (Build 9600)\n"},  // no bracket unless major 10
+        {other(OsVersion::Source::WindowsNoNtdll), "OS: Windows (Legacy detection failed)\n"},
+        {other(OsVersion::Source::WindowsNoVersion, 10), ""},  // the version call failed
+        {linux("Debian GNU/Linux 12 (bookworm)", "6.1.0-18-amd64"),
+         "OS: Linux Debian GNU/Linux 12 (bookworm) (Kernel 6.1.0-18-amd64)\n"},
+        {linux("", "6.1.0-18-amd64"), "OS: Linux (Kernel 6.1.0-18-amd64)\n"},
+    };
+    for (const auto& [os, line] : rows) {
+        EXPECT_EQ(formatOsLine(os), line);
+    }
 }
 
 SystemFacts sampleFacts() {
@@ -135,18 +128,10 @@ TEST(CpuLoad, UnmovedWallClockGivesNoPieceButRebases) {
     const CpuPiece next = meter.measure(times(1100, 50, 0));
     ASSERT_EQ(next.kind, CpuPiece::Kind::Load);
     EXPECT_DOUBLE_EQ(next.loadPercent, 10.0);
-}
-
-TEST(CpuLoad, WallClockSetBackGivesNoPiece) {
-    CpuLoadMeter meter;
-    meter.measure(times(5000, 0, 0));
-    EXPECT_EQ(meter.measure(times(4000, 10, 10)).kind, CpuPiece::Kind::None);
-}
-
-TEST(CpuLoad, MissingReadingKeepsTheFirstCallPending) {
-    CpuLoadMeter meter;
-    EXPECT_EQ(meter.measure(std::nullopt).kind, CpuPiece::Kind::None);
-    EXPECT_EQ(meter.measure(times(1, 0, 0)).kind, CpuPiece::Kind::Init);
+    EXPECT_EQ(meter.measure(times(900, 60, 10)).kind, CpuPiece::Kind::None);  // set back
+    CpuLoadMeter fresh;  // a missing reading keeps the first call pending
+    EXPECT_EQ(fresh.measure(std::nullopt).kind, CpuPiece::Kind::None);
+    EXPECT_EQ(fresh.measure(times(1, 0, 0)).kind, CpuPiece::Kind::Init);
 }
 
 TEST(CpuLoad, OneInitAmongManyThreads) {
@@ -182,14 +167,14 @@ TEST(StatusText, Pieces) {
 }
 
 TEST(StatusText, ThisProcessStartsWithInitThenMeasures) {
-    // The only test of this program that uses the process-wide meter.
-    const std::string first = systemStatusText();
+    CpuLoadMeter meter;
+    const std::string first = systemStatusText(meter, 0);
     EXPECT_NE(first.find("CPU: Init  | "), std::string::npos) << first;
     volatile double spin = 0;
     for (int i = 0; i < 2'000'000; ++i) {
         spin = spin + i;
     }
-    const std::string second = systemStatusText();
+    const std::string second = systemStatusText(meter, 0);
     EXPECT_EQ(second.find("Init"), std::string::npos) << second;
     EXPECT_TRUE(second.ends_with("Viewer: DISCONNECTED")) << second;
 }

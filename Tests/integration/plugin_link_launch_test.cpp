@@ -1,6 +1,6 @@
-// Launches of the stand-in viewer that need no window: early exits, the
-// search order and the limit of two.
-#include "fake_viewer_support.h"
+// Launches of the stand-in viewer that need no window: early exits and the
+// limit of two (the search order is the launcher unit test's).
+#include "plugin_link_support.h"
 
 #include <atomic>
 #include <thread>
@@ -30,7 +30,7 @@ TEST_F(EarlyExit, CodeTwoShowsTheOpenGlMessageOnce) {
               "date or your hardware may not support the required OpenGL version.\n\nPlease "
               "update your GPU drivers from the manufacturer's website.");
     EXPECT_EQ(listed(), 0u);
-    EXPECT_EQ(countRunningViewers(), 0);
+    EXPECT_EQ(countRunningViewers(launches), 0);
 }
 
 TEST_F(EarlyExit, CodeZeroIsSilent) {
@@ -42,33 +42,6 @@ TEST_F(EarlyExit, CodeZeroIsSilent) {
     EXPECT_EQ(listed(), 0u);
 }
 
-using SearchOrder = StandInTest;
-
-TEST_F(SearchOrder, ModuleFolderBeforeTheOneAbove) {
-    install(pluginFolder(), "exit0");
-    install(root(), "exit0");  // "..": the second entry
-    options.grace = kPatientGrace;
-    press();
-    EXPECT_EQ(starts(pluginFolder()), 1u);
-    EXPECT_EQ(starts(root()), 0u);
-    fs::remove(pluginFolder() / kViewerExecutableName);
-    press();
-    EXPECT_EQ(starts(root()), 1u);
-    EXPECT_TRUE(notifier.messages.empty());
-}
-
-TEST_F(SearchOrder, BundleLayoutOfTheBuildTree) {
-    // The viewer of a build tree: two levels up, then Viewer/Release.
-    const fs::path module = root() / "build" / "plugin" / "Orvalis.ofx";
-    fs::create_directories(module.parent_path());
-    install(root() / "Viewer" / "Release", "exit0");
-    options.moduleFilePath = module.string();
-    options.grace = kPatientGrace;
-    press();
-    EXPECT_EQ(starts(root() / "Viewer" / "Release"), 1u);
-    EXPECT_TRUE(notifier.messages.empty());
-}
-
 using Limit = StandInTest;
 
 TEST_F(Limit, ThirdPressWhileTwoRunShowsTheLimit) {
@@ -77,7 +50,7 @@ TEST_F(Limit, ThirdPressWhileTwoRunShowsTheLimit) {
     press();
     ASSERT_TRUE(notifier.messages.empty());
     ASSERT_EQ(listed(), 2u);
-    EXPECT_EQ(countRunningViewers(), 2);
+    EXPECT_EQ(countRunningViewers(launches), 2);
     press();
     ASSERT_EQ(notifier.messages.size(), 1u);
     const Message& m = notifier.messages[0];
@@ -96,7 +69,7 @@ TEST_F(Limit, ViewersThatEndedAreDroppedFromTheCount) {
     press();
     ASSERT_EQ(listed(), 1u);
     std::ofstream(pluginFolder() / "stop") << "stop";
-    EXPECT_TRUE(waitUntil([] { return countRunningViewers() == 0; }));
+    EXPECT_TRUE(waitUntil([this] { return countRunningViewers(launches) == 0; }));
     EXPECT_EQ(listed(), 0u);
 }
 
@@ -105,9 +78,9 @@ TEST_F(Limit, ClosingTheHandlesLeavesTheViewersRunning) {
     press();
     ASSERT_EQ(listed(), 1u);
     ASSERT_TRUE(waitUntil([&] { return alive(pluginFolder()) == 1; }));
-    closeLaunchedViewerHandles();
+    closeLaunchedViewerHandles(launches);
     EXPECT_EQ(listed(), 0u);
-    EXPECT_EQ(countRunningViewers(), 0);  // without a window no longer seen
+    EXPECT_EQ(countRunningViewers(launches), 0);  // without a window no longer seen
     EXPECT_EQ(alive(pluginFolder()), 1u);  // but still running
 }
 
@@ -118,7 +91,7 @@ TEST_F(Limit, CountingWhileLaunchingFromAnotherThread) {
     std::atomic<int> most{0};
     std::jthread counter([&] {
         while (!done) {
-            const int n = countRunningViewers();
+            const int n = countRunningViewers(launches);
             if (n > most) {
                 most = n;
             }

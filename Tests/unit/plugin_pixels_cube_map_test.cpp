@@ -1,7 +1,7 @@
 // The cube map: layout, tile colours, the black backing, the source showing
 // through, conversion to each output depth, and which pixels get written.
-#include "effect/cube_map.h"
-#include "pixels_test_image.h"
+#include "pixels/cube_map.h"
+#include "plugin_pixels_test_image.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Launches while a viewer window is open: the button raises it instead of
 // starting another, and a window counts as one running viewer. Needs a
 // display (xvfb-run on Linux and for Wine).
-#include "fake_viewer_support.h"
+#include "plugin_link_support.h"
 
 namespace orvalis::plugin::testing {
 namespace {
@@ -27,10 +27,10 @@ TEST_F(ViewerWindow, OpenWindowIsRaisedAndNothingStarts) {
     press();
     ASSERT_TRUE(windowAppears()) << kNoWindow;
     EXPECT_EQ(starts(pluginFolder()), 1u);
-    const std::string snapshot = lastLaunchSnapshot();
+    const std::string snapshot = lastLaunchSnapshot(launches);
     ASSERT_FALSE(snapshot.empty());
     int copies = 0;
-    openViewer(
+    openViewer(launches,
         [&] {
             ++copies;
             return std::vector<exchange::PointRecord>{};
@@ -39,7 +39,7 @@ TEST_F(ViewerWindow, OpenWindowIsRaisedAndNothingStarts) {
     EXPECT_TRUE(waitUntil([&] { return !linesIn(pluginFolder() / "raised.txt").empty(); }))
         << "the window was not asked to come to the front";
     EXPECT_EQ(copies, 0);
-    EXPECT_EQ(lastLaunchSnapshot(), snapshot);  // no new snapshot either
+    EXPECT_EQ(lastLaunchSnapshot(launches), snapshot);  // no new snapshot either
     EXPECT_EQ(starts(pluginFolder()), 1u);
     EXPECT_EQ(listed(), 1u);
     EXPECT_TRUE(notifier.messages.empty());
@@ -49,21 +49,21 @@ TEST_F(ViewerWindow, WindowCountsOnceWithOrWithoutAHandle) {
     install(pluginFolder(), "window");
     press();  // one handle in the list, and its window
     ASSERT_TRUE(windowAppears()) << kNoWindow;
-    EXPECT_EQ(countRunningViewers(), 1);
-    closeLaunchedViewerHandles();  // a viewer this process no longer holds
+    EXPECT_EQ(countRunningViewers(launches), 1);
+    closeLaunchedViewerHandles(launches);  // a viewer this process no longer holds
     EXPECT_EQ(listed(), 0u);
-    EXPECT_EQ(countRunningViewers(), 1);
+    EXPECT_EQ(countRunningViewers(launches), 1);
 }
 
 TEST_F(ViewerWindow, StartedElsewhereCountsAsOne) {
     install(pluginFolder(), "window");
     int error = 0;
     std::unique_ptr<platform::ChildProcess> other =
-        platform::ChildProcess::start((pluginFolder() / kViewerExecutableName).string(), error);
+        platform::ChildProcess::start((pluginFolder() / viewerExecutableName()).string(), error);
     ASSERT_TRUE(other) << "error " << error;
     ASSERT_TRUE(windowAppears()) << kNoWindow;
     EXPECT_EQ(listed(), 0u);
-    EXPECT_EQ(countRunningViewers(), 1);
+    EXPECT_EQ(countRunningViewers(launches), 1);
     std::ofstream(pluginFolder() / "stop") << "stop";
     int code = -1;
     EXPECT_TRUE(other->waitForExit(std::chrono::seconds(20), code));

@@ -1,7 +1,8 @@
 // Sampling a frame into colour points: grid size under the cap, which
 // pixels are read, the black-border trim, the crop window and the records.
-#include "effect/sampling.h"
-#include "pixels_test_image.h"
+#include "pixels/sampling.h"
+#include "effect/parameters.h"
+#include "plugin_pixels_test_image.h"
 
 #include <gtest/gtest.h>
 
@@ -62,13 +63,13 @@ TEST(PixelsGridSize, DownsampleChoiceSetsTheCap)
 {
     TestImage img(0, 0, 1920, 1080, PixelDepth::UByte);
     img.fillUnit(0.25f, 0.5f, 0.75f);
-    EXPECT_EQ(samplePoints(img.view(), false, 0).size(), 99'777u);  // "100%" is a count, not every pixel
-    EXPECT_EQ(samplePoints(img.view(), false, 2).size(), 49'766u);
-    EXPECT_EQ(samplePoints(img.view(), false, 42).size(), 49'766u);  // unknown choice: 50,000
-    EXPECT_EQ(samplePoints(img.view(), false, -1).size(), 49'766u);
-    EXPECT_LE(samplePoints(img.view(), false, 4).size(), 10'000u);
-    EXPECT_GT(samplePoints(img.view(), false, 1).size(), 50'000u);
-    EXPECT_LE(samplePoints(img.view(), false, 1).size(), 75'000u);
+    EXPECT_EQ(samplePoints(img.view(), false, pointCapForDownsample(0)).size(), 99'777u);  // "100%" is a count, not every pixel
+    EXPECT_EQ(samplePoints(img.view(), false, pointCapForDownsample(2)).size(), 49'766u);
+    EXPECT_EQ(samplePoints(img.view(), false, pointCapForDownsample(42)).size(), 49'766u);  // unknown choice: 50,000
+    EXPECT_EQ(samplePoints(img.view(), false, pointCapForDownsample(-1)).size(), 49'766u);
+    EXPECT_LE(samplePoints(img.view(), false, pointCapForDownsample(4)).size(), 10'000u);
+    EXPECT_GT(samplePoints(img.view(), false, pointCapForDownsample(1)).size(), 50'000u);
+    EXPECT_LE(samplePoints(img.view(), false, pointCapForDownsample(1)).size(), 75'000u);
 }
 
 TEST(PixelsGridSize, EmptyOrMissingImageGivesNothing)
@@ -81,8 +82,8 @@ TEST(PixelsGridSize, EmptyOrMissingImageGivesNothing)
     EXPECT_EQ(grid.gw, 0);
     EXPECT_EQ(grid.gh, 0);
     EXPECT_TRUE(grid.samples.empty());
-    EXPECT_TRUE(samplePoints(v, false, 2).empty());
-    EXPECT_TRUE(samplePoints(v, true, 2).empty());
+    EXPECT_TRUE(samplePoints(v, false, pointCapForDownsample(2)).empty());
+    EXPECT_TRUE(samplePoints(v, true, pointCapForDownsample(2)).empty());
     EXPECT_TRUE(cropSamples(v).empty());
     v = img.view();
     v.y2 = v.y1 - 3;  // inverted bounds
@@ -93,20 +94,6 @@ TEST(PixelsGridSize, EmptyOrMissingImageGivesNothing)
 }
 
 // --- which pixels a grid reads ----------------------------------------------
-
-TEST(PixelsGridPixels, SmallImageIsReadCompletelyInRowOrder)
-{
-    const TestImage img = coordinateImage(200, 100);
-    const SampleGrid grid = sampleGrid(img.view(), 100'000);
-    ASSERT_EQ(grid.samples.size(), 20'000u);
-    for (int py = 0; py < 100; ++py) {
-        for (int px = 0; px < 200; ++px) {
-            const Rgb& s = grid.samples[static_cast<std::size_t>(py) * 200 + px];
-            ASSERT_EQ(columnOf(s), px);
-            ASSERT_EQ(rowOf(s), py);
-        }
-    }
-}
 
 TEST(PixelsGridPixels, NearestPixelsBottomRowFirst)
 {
@@ -146,41 +133,35 @@ TEST(PixelsGridPixels, TallNarrowImage)
 
 // --- pixel formats and row layouts ------------------------------------------
 
-TEST(PixelsRead, ByteAndShortScaling)
+TEST(PixelsRead, EachDepthScalesToUnit)
 {
     TestImage b(0, 0, 2, 1, PixelDepth::UByte);
     b.set<std::uint8_t>(0, 0, 255, 128, 0, 9);
     b.set<std::uint8_t>(1, 0, 1, 2, 3, 0);
-    Rgb c = readColour(b.view(), 0, 0);
-    EXPECT_EQ(c.r, 1.0f);
-    EXPECT_EQ(c.g, 128.0f / 255.0f);
-    EXPECT_EQ(c.b, 0.0f);
-    c = readColour(b.view(), 1, 0);
-    EXPECT_EQ(c.b, 3.0f / 255.0f);
-
     TestImage s(0, 0, 1, 1, PixelDepth::UShort);
     s.set<std::uint16_t>(0, 0, 65535, 32768, 1, 0);
-    c = readColour(s.view(), 0, 0);
-    EXPECT_EQ(c.r, 1.0f);
-    EXPECT_EQ(c.g, 32768.0f / 65535.0f);
-    EXPECT_EQ(c.b, 1.0f / 65535.0f);
-}
-
-TEST(PixelsRead, UnknownDepthReadsAsBytes)
-{
-    TestImage img(0, 0, 2, 1, PixelDepth::Other);
-    img.set<std::uint8_t>(1, 0, 51, 102, 204, 255);
-    const Rgb c = readColour(img.view(), 1, 0);
-    EXPECT_EQ(c.r, 51.0f / 255.0f);
-    EXPECT_EQ(c.g, 102.0f / 255.0f);
-    EXPECT_EQ(c.b, 204.0f / 255.0f);
+    TestImage o(0, 0, 2, 1, PixelDepth::Other);  // an unknown depth reads as bytes
+    o.set<std::uint8_t>(1, 0, 51, 102, 204, 255);
+    const struct {
+        Rgb got, want;
+    } rows[] = {
+        {readColour(b.view(), 0, 0), {1.0f, 128.0f / 255.0f, 0.0f}},
+        {readColour(b.view(), 1, 0), {1.0f / 255.0f, 2.0f / 255.0f, 3.0f / 255.0f}},
+        {readColour(s.view(), 0, 0), {1.0f, 32768.0f / 65535.0f, 1.0f / 65535.0f}},
+        {readColour(o.view(), 1, 0), {51.0f / 255.0f, 102.0f / 255.0f, 204.0f / 255.0f}},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(row.got.r, row.want.r);
+        EXPECT_EQ(row.got.g, row.want.g);
+        EXPECT_EQ(row.got.b, row.want.b);
+    }
 }
 
 TEST(PixelsRead, FloatValuesPassUnchanged)
 {
     TestImage img(0, 0, 1, 1, PixelDepth::Float);
     img.set<float>(0, 0, -0.5f, 2.0f, 1e6f, 0.0f);
-    const PointRecordList rec = samplePoints(img.view(), false, 2);
+    const PointRecordList rec = samplePoints(img.view(), false, pointCapForDownsample(2));
     ASSERT_EQ(rec.size(), 1u);
     EXPECT_EQ(rec[0].z, -0.5f);
     EXPECT_EQ(rec[0].y, 2.0f);
@@ -210,7 +191,7 @@ TEST(PixelsRead, PaddedAndTopDownRowsReadTheRightPixels)
                 ASSERT_EQ(columnOf(a.samples[i]), columnOf(b.samples[i]));
                 ASSERT_EQ(rowOf(a.samples[i]), rowOf(b.samples[i]));
             }
-            EXPECT_EQ(samplePoints(img.view(), true, 2).size(), 37u * 23u);
+            EXPECT_EQ(samplePoints(img.view(), true, pointCapForDownsample(2)).size(), 37u * 23u);
         }
     }
 }
@@ -236,6 +217,11 @@ SampleGrid gridOf(int gw, int gh, Rgb fill)
     return g;
 }
 
+SampleGrid trimmed(SampleGrid grid) {
+    trimBlackBorder(grid);
+    return grid;
+}
+
 bool isBlack(const Rgb& c) { return !(c.r > 0.001f || c.g > 0.001f || c.b > 0.001f); }
 
 TEST(PixelsTrim, LetterboxBarsAreDropped)
@@ -255,120 +241,86 @@ TEST(PixelsTrim, LetterboxBarsAreDropped)
     ASSERT_GT(picture, 0u);
     ASSERT_LT(picture, grid.samples.size());
 
-    const SampleGrid trimmed = trimBlackBorder(grid);
-    EXPECT_EQ(trimmed.gw, grid.gw);
-    EXPECT_LT(trimmed.gh, grid.gh);
-    EXPECT_EQ(trimmed.samples.size(), picture);
-    const PointRecordList rec = samplePoints(img.view(), false, 2);
+    const SampleGrid kept = trimmed(grid);
+    EXPECT_EQ(kept.gw, grid.gw);
+    EXPECT_LT(kept.gh, grid.gh);
+    EXPECT_EQ(kept.samples.size(), picture);
+    const PointRecordList rec = samplePoints(img.view(), false, pointCapForDownsample(2));
     EXPECT_EQ(rec.size(), picture);
     for (const auto& r : rec) {
         ASSERT_FALSE(isBlack(Rgb{r.r, r.g, r.b}));
     }
 }
 
-TEST(PixelsTrim, PillarboxBarsAreDropped)
+// Small grids with a few non-black cells: the box they span is what stays.
+TEST(PixelsTrim, Table)
 {
-    SampleGrid g = gridOf(10, 4, Rgb{});
-    for (int y = 0; y < 4; ++y) {
-        for (int x = 2; x < 8; ++x) {
-            g.samples[static_cast<std::size_t>(y) * 10 + x] = Rgb{0.0f, 0.0f, static_cast<float>(x)};
+    struct Cell {
+        int x, y;
+        Rgb c;
+    };
+    struct Row {
+        const char* what;
+        int gw, gh;
+        Rgb fill;
+        std::vector<Cell> cells;
+        int x0, y0, wantW, wantH;  // the box kept
+    };
+    const Rgb on{0.5f, 0.5f, 0.5f};
+    const Row rows[] = {
+        {"pillarbox", 10, 4, Rgb{}, {{2, 0, on}, {7, 3, on}}, 2, 0, 6, 4},
+        {"dark but not black bars stay", 8, 6, Rgb{0.0f, 0.002f, 0.0f}, {{0, 2, on}}, 0, 0, 8, 6},
+        {"0.001 and negatives are black", 5, 5, Rgb{0.001f, 0.001f, -3.0f}, {{3, 2, Rgb{0, 0, 0.0011f}}}, 3, 2, 1, 1},
+        {"all black keeps the whole grid", 7, 3, Rgb{}, {}, 0, 0, 7, 3},
+        {"black inside the box stays", 6, 6, Rgb{}, {{1, 1, on}, {4, 4, on}}, 1, 1, 4, 4},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        SampleGrid g = gridOf(row.gw, row.gh, row.fill);
+        for (const Cell& cell : row.cells) {
+            g.samples[static_cast<std::size_t>(cell.y) * row.gw + cell.x] = cell.c;
         }
-    }
-    const SampleGrid t = trimBlackBorder(g);
-    EXPECT_EQ(t.gw, 6);
-    EXPECT_EQ(t.gh, 4);
-    ASSERT_EQ(t.samples.size(), 24u);
-    EXPECT_EQ(t.samples[0].b, 2.0f);
-    EXPECT_EQ(t.samples[5].b, 7.0f);
-    EXPECT_EQ(t.samples[6].b, 2.0f);
-}
-
-TEST(PixelsTrim, DarkButNotBlackBarsStay)
-{
-    SampleGrid g = gridOf(8, 6, Rgb{0.0f, 0.002f, 0.0f});  // bars just above the limit
-    for (int y = 2; y < 4; ++y) {
-        for (int x = 0; x < 8; ++x) {
-            g.samples[static_cast<std::size_t>(y) * 8 + x] = Rgb{0.5f, 0.5f, 0.5f};
+        const SampleGrid t = trimmed(g);
+        EXPECT_EQ(t.gw, row.wantW);
+        EXPECT_EQ(t.gh, row.wantH);
+        ASSERT_EQ(t.samples.size(), static_cast<std::size_t>(row.wantW) * row.wantH);
+        // Each kept sample is the one at its place in the box.
+        for (int j = 0; j < t.gh; ++j) {
+            for (int i = 0; i < t.gw; ++i) {
+                const Rgb& kept = t.samples[static_cast<std::size_t>(j) * t.gw + i];
+                const Rgb& was = g.samples[static_cast<std::size_t>(j + row.y0) * row.gw + i + row.x0];
+                ASSERT_EQ(kept.b, was.b);
+                ASSERT_EQ(kept.g, was.g);
+            }
         }
-    }
-    const SampleGrid t = trimBlackBorder(g);
-    EXPECT_EQ(t.gw, 8);
-    EXPECT_EQ(t.gh, 6);
-    EXPECT_EQ(t.samples.size(), 48u);
-}
-
-TEST(PixelsTrim, LimitIsStrict)
-{
-    // 0.001 itself is black; negative values are black too.
-    SampleGrid g = gridOf(5, 5, Rgb{0.001f, 0.001f, -3.0f});
-    g.samples[2 * 5 + 3] = Rgb{0.0f, 0.0f, 0.0011f};
-    const SampleGrid t = trimBlackBorder(g);
-    EXPECT_EQ(t.gw, 1);
-    EXPECT_EQ(t.gh, 1);
-    ASSERT_EQ(t.samples.size(), 1u);
-    EXPECT_EQ(t.samples[0].b, 0.0011f);
-}
-
-TEST(PixelsTrim, AllBlackKeepsTheWholeGrid)
-{
-    const SampleGrid g = gridOf(7, 3, Rgb{});
-    const SampleGrid t = trimBlackBorder(g);
-    EXPECT_EQ(t.gw, 7);
-    EXPECT_EQ(t.gh, 3);
-    EXPECT_EQ(t.samples.size(), 21u);
-
-    TestImage img(0, 0, 300, 200, PixelDepth::UShort);
-    const std::size_t full = sampleGrid(img.view(), 50'000).samples.size();
-    EXPECT_GT(full, 40'000u);
-    EXPECT_EQ(samplePoints(img.view(), false, 2).size(), full);
-}
-
-TEST(PixelsTrim, BlackInsideTheBoxStays)
-{
-    SampleGrid g = gridOf(6, 6, Rgb{});
-    g.samples[1 * 6 + 1] = Rgb{1.0f, 0.0f, 0.0f};  // (1, 1)
-    g.samples[4 * 6 + 4] = Rgb{0.0f, 1.0f, 0.0f};  // (4, 4)
-    const SampleGrid t = trimBlackBorder(g);
-    EXPECT_EQ(t.gw, 4);
-    EXPECT_EQ(t.gh, 4);
-    ASSERT_EQ(t.samples.size(), 16u);
-    EXPECT_EQ(t.samples[0].r, 1.0f);
-    EXPECT_EQ(t.samples[15].g, 1.0f);
-    for (std::size_t i = 1; i < 15; ++i) {
-        EXPECT_TRUE(isBlack(t.samples[i]));
     }
 }
 
 TEST(PixelsTrim, EmptyAndShortGrids)
 {
-    EXPECT_EQ(trimBlackBorder(SampleGrid{}).gw, 0);
+    EXPECT_EQ(trimmed(SampleGrid{}).gw, 0);
     SampleGrid bad = gridOf(3, 3, Rgb{1.0f, 1.0f, 1.0f});
     bad.gw = 0;
-    EXPECT_TRUE(trimBlackBorder(bad).samples.empty());
+    EXPECT_TRUE(trimmed(bad).samples.empty());
     // Fewer samples than gw * gh: the missing ones are skipped, never read.
     SampleGrid shortGrid = gridOf(4, 4, Rgb{1.0f, 1.0f, 1.0f});
     shortGrid.samples.resize(10);
-    const SampleGrid t = trimBlackBorder(shortGrid);
+    const SampleGrid t = trimmed(shortGrid);
     EXPECT_EQ(t.gw, 4);
     EXPECT_EQ(t.gh, 3);
     EXPECT_EQ(t.samples.size(), 10u);
+    // A whole black frame is sampled untrimmed.
+    TestImage img(0, 0, 300, 200, PixelDepth::UShort);
+    EXPECT_EQ(samplePoints(img.view(), false, 50'000).size(), sampleGrid(img.view(), 50'000).samples.size());
 }
 
 // --- crop window ------------------------------------------------------------
 
-TEST(PixelsCrop, SmallImageIsReadWhole)
+TEST(PixelsCrop, TheBottomLeftWindowUncappedAndUntrimmed)
 {
-    const TestImage img = coordinateImage(100, 80);
-    const std::vector<Rgb> s = cropSamples(img.view());
-    ASSERT_EQ(s.size(), 8'000u);
-    EXPECT_EQ(columnOf(s[0]), 0);
-    EXPECT_EQ(columnOf(s[99]), 99);
-    EXPECT_EQ(rowOf(s[100]), 1);
-    EXPECT_EQ(samplePoints(img.view(), true, 4).size(), 8'000u);  // no cap, no trim
-}
-
-TEST(PixelsCrop, LargeFrameGivesTheBottomLeftWindow)
-{
+    const TestImage small = coordinateImage(100, 80);
+    EXPECT_EQ(cropSamples(small.view()).size(), 8'000u);
+    EXPECT_EQ(samplePoints(small.view(), true, 10).size(), 8'000u);  // no cap
     const TestImage img = coordinateImage(3840, 2160);
     const std::vector<Rgb> s = cropSamples(img.view());
     ASSERT_EQ(s.size(), 27'000u);
@@ -379,30 +331,12 @@ TEST(PixelsCrop, LargeFrameGivesTheBottomLeftWindow)
             ASSERT_EQ(rowOf(c), py);
         }
     }
-}
-
-TEST(PixelsCrop, BlackIsNotTrimmed)
-{
-    TestImage img(0, 0, 200, 20, PixelDepth::UByte);
-    img.setUnit(5, 5, 1.0f, 1.0f, 1.0f);
-    EXPECT_EQ(samplePoints(img.view(), true, 2).size(), 180u * 20u);
+    TestImage dark(0, 0, 200, 20, PixelDepth::UByte);
+    dark.setUnit(5, 5, 1.0f, 1.0f, 1.0f);
+    EXPECT_EQ(samplePoints(dark.view(), true, 50'000).size(), 180u * 20u);  // no trim
 }
 
 // --- point records ----------------------------------------------------------
-
-TEST(PixelsRecords, PureRed)
-{
-    TestImage img(0, 0, 1, 1, PixelDepth::UByte);
-    img.setUnit(0, 0, 1.0f, 0.0f, 0.0f);
-    const PointRecordList rec = samplePoints(img.view(), false, 0);
-    ASSERT_EQ(rec.size(), 1u);
-    EXPECT_EQ(rec[0].x, 0.0f);
-    EXPECT_EQ(rec[0].y, 0.0f);
-    EXPECT_EQ(rec[0].z, 1.0f);
-    EXPECT_EQ(rec[0].r, 1.0f);
-    EXPECT_EQ(rec[0].g, 0.0f);
-    EXPECT_EQ(rec[0].b, 0.0f);
-}
 
 TEST(PixelsRecords, OrderLayoutAndAlignment)
 {

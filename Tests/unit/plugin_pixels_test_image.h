@@ -4,7 +4,7 @@
 // bytes hold a sentinel so that stray writes inside it show too.
 #pragma once
 
-#include "effect/pixel_view.h"
+#include "pixels/pixel_view.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // The pass-through copy: every row at its own stride, only the pixels both
 // images have, nothing written outside the destination.
-#include "effect/pixel_copy.h"
-#include "pixels_test_image.h"
+#include "pixels/pixel_copy.h"
+#include "plugin_pixels_test_image.h"
 
 #include <gtest/gtest.h>
 

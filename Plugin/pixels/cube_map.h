@@ -19,11 +19,6 @@ struct CubeMapLayout {
     int divisor = 29;      // D = N - 1
 };
 
-// Width and height of the black backing at the output's bounds origin; it
-// does not change with the number of steps.
-inline constexpr int kCubeMapBackingWidth = 180;
-inline constexpr int kCubeMapBackingHeight = 150;
-
 // Layout for the "cubeMapSize" value, clamped to 2..64.
 CubeMapLayout cubeMapLayout(int steps) noexcept;
 

@@ -10,6 +10,11 @@
 
 namespace orvalis::plugin {
 
+// The fixed window at the bounds origin that the cube map backs in black
+// and that "crop to cube map" samples: the default map's extent.
+inline constexpr int kBackingWidth = 180;
+inline constexpr int kBackingHeight = 150;
+
 // Component type of an RGBA pixel. Other is whatever the host reported that
 // we do not know; sampling reads it as unsigned byte, writers refuse it.
 enum class PixelDepth { UByte, UShort, Float, Other };

@@ -177,21 +177,26 @@ SampleGrid sampleGrid(const PixelView& view, std::uint32_t cap)
     return grid;
 }
 
-SampleGrid trimBlackBorder(const SampleGrid& grid)
+void trimBlackBorder(SampleGrid& grid)
 {
     if (grid.samples.empty() || grid.gw < 1 || grid.gh < 1) {
-        return {};
+        grid = {};
+        return;
     }
     const Box box = nonBlackBox(grid);
     if (!box.found) {
-        return grid;
+        return;
     }
-    SampleGrid out;
-    out.gw = box.maxX - box.minX + 1;
-    out.gh = box.maxY - box.minY + 1;
-    out.samples.reserve(static_cast<std::size_t>(out.gw) * static_cast<std::size_t>(out.gh));
-    forEachBoxRow(grid, box, [&](const Rgb* p, std::size_t n) { out.samples.insert(out.samples.end(), p, p + n); });
-    return out;
+    // Rows move towards the front only, so one forward pass compacts them
+    // without a second buffer.
+    std::size_t kept = 0;
+    forEachBoxRow(grid, box, [&](const Rgb* p, std::size_t n) {
+        std::copy(p, p + n, grid.samples.begin() + static_cast<std::ptrdiff_t>(kept));
+        kept += n;
+    });
+    grid.samples.resize(kept);
+    grid.gw = box.maxX - box.minX + 1;
+    grid.gh = box.maxY - box.minY + 1;
 }
 
 std::vector<Rgb> cropSamples(const PixelView& view)
@@ -200,10 +205,10 @@ std::vector<Rgb> cropSamples(const PixelView& view)
     if (!isUsable(view)) {
         return out;
     }
-    const int cw = static_cast<int>(std::min<std::int64_t>(viewWidth(view), kCropWidth));
-    const int ch = static_cast<int>(std::min<std::int64_t>(viewHeight(view), kCropHeight));
-    int rows[kCropHeight];
-    std::ptrdiff_t columns[kCropWidth];
+    const int cw = static_cast<int>(std::min<std::int64_t>(viewWidth(view), kBackingWidth));
+    const int ch = static_cast<int>(std::min<std::int64_t>(viewHeight(view), kBackingHeight));
+    int rows[kBackingHeight];
+    std::ptrdiff_t columns[kBackingWidth];
     for (int py = 0; py < ch; ++py) {
         rows[py] = py;
     }
@@ -224,19 +229,7 @@ PointRecordList buildPointRecords(std::span<const Rgb> samples)
     return records;
 }
 
-std::uint32_t pointCapForDownsample(int option) noexcept
-{
-    switch (option) {
-    case 0: return 100'000;
-    case 1: return 75'000;
-    case 2: return 50'000;
-    case 3: return 25'000;
-    case 4: return 10'000;
-    default: return 50'000;
-    }
-}
-
-PointRecordList samplePoints(const PixelView& view, bool crop, int downsampleOption)
+PointRecordList samplePoints(const PixelView& view, bool crop, std::uint32_t cap)
 {
     if (!isUsable(view)) {
         return {};
@@ -244,23 +237,9 @@ PointRecordList samplePoints(const PixelView& view, bool crop, int downsampleOpt
     if (crop) {
         return buildPointRecords(cropSamples(view));
     }
-    const SampleGrid grid = sampleGrid(view, pointCapForDownsample(downsampleOption));
-    if (grid.samples.empty()) {
-        return {};
-    }
-    const Box box = nonBlackBox(grid);
-    if (!box.found) {
-        return buildPointRecords(grid.samples);
-    }
-    // Records straight from the trimmed box, without a second copy of it.
-    PointRecordList records;
-    records.reserve(static_cast<std::size_t>(box.maxX - box.minX + 1) * static_cast<std::size_t>(box.maxY - box.minY + 1));
-    forEachBoxRow(grid, box, [&](const Rgb* p, std::size_t n) {
-        for (std::size_t i = 0; i < n; ++i) {
-            records.push_back(toRecord(p[i]));
-        }
-    });
-    return records;
+    SampleGrid grid = sampleGrid(view, cap);
+    trimBlackBorder(grid);
+    return buildPointRecords(grid.samples);
 }
 
 }  // namespace orvalis::plugin

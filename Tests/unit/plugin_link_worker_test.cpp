@@ -1,6 +1,9 @@
 // The processing worker's queue (newest job wins), its start and stop, the
 // bounded result history and the viewer-link watcher's decisions.
-#include "link/sync_worker.h"
+#include "effect/parameters.h"
+#include "link/processing_worker.h"
+#include "link/result_history.h"
+#include "link/viewer_link_watcher.h"
 
 #include <gtest/gtest.h>
 
@@ -76,26 +79,20 @@ protected:
 
 }  // namespace
 
-TEST_F(SyncWorkerTest, QueueReleasesImagesItDiscards) {
+TEST_F(SyncWorkerTest, QueueReleasesEveryImageItDropsOrDiscards) {
     {
         JobQueue queue;
         EXPECT_TRUE(queue.push(makeJob(1)));
         EXPECT_TRUE(queue.push(makeJob(2)));
-        EXPECT_EQ(queue.size(), 2u);
         queue.discardAll();
         EXPECT_EQ(queue.size(), 0u);
         EXPECT_EQ(g_releases.snapshot().size(), 2u);
         EXPECT_TRUE(queue.push(makeJob(3)));
+        queue.stop();
+        EXPECT_FALSE(queue.push(makeJob(4)));  // a stopping queue takes nothing
+        EXPECT_EQ(queue.size(), 1u);
     }  // the destructor releases what is left
-    EXPECT_EQ(g_releases.snapshot(), (std::vector<int>{1, 2, 3}));
-}
-
-TEST_F(SyncWorkerTest, AStoppingQueueDropsNewJobsAndReleasesTheirImages) {
-    JobQueue queue;
-    queue.stop();
-    EXPECT_FALSE(queue.push(makeJob(9)));
-    EXPECT_EQ(queue.size(), 0u);
-    EXPECT_EQ(g_releases.snapshot(), (std::vector<int>{9}));
+    EXPECT_EQ(g_releases.snapshot(), (std::vector<int>{1, 2, 4, 3}));
 }
 
 TEST_F(SyncWorkerTest, NewestJobWinsWhileTheWorkerIsBusy) {
@@ -135,15 +132,19 @@ TEST_F(SyncWorkerTest, NewestJobWinsWhileTheWorkerIsBusy) {
     EXPECT_EQ(released, (std::vector<int>{1, 2, 3, 4, 5, 6}));
 }
 
-TEST_F(SyncWorkerTest, StopWakesAWaitingWorkerAtOnce) {
+TEST_F(SyncWorkerTest, StopWakesAWaitingThreadAtOnce) {
+    // Waits far longer than any test run: only the wake-up can end them.
     JobQueue queue;
-    // A wait far longer than any test run: only the wake-up can end it.
     ProcessingWorker worker(queue, [] { return std::chrono::milliseconds(std::chrono::hours(24)); },
                             [](RenderJob) {});
+    ViewerLinkWatcher watcher({[] { return WatchInputs{}; }, nullptr, nullptr, nullptr}, std::chrono::hours(24));
     worker.start();
-    std::this_thread::sleep_for(20ms);  // let it reach the wait (not required for correctness)
+    watcher.start();
+    std::this_thread::sleep_for(20ms);  // let them reach the wait (not required for correctness)
     worker.stop();
+    watcher.stop();
     EXPECT_FALSE(worker.running());
+    EXPECT_FALSE(watcher.running());
     EXPECT_TRUE(queue.stopping());
 }
 
@@ -212,39 +213,26 @@ PointList cloudOf(std::size_t n, float marker) {
 
 TEST(ResultHistory, KeepsTheNewestEntriesUpToItsCapacity) {
     ResultHistory history(3);
+    EXPECT_FALSE(history.newest());
     for (int i = 1; i <= 5; ++i) {
         history.append(cloudOf(2, static_cast<float>(i)));
     }
     EXPECT_EQ(history.size(), 3u);
-    auto newest = history.newest();
-    ASSERT_TRUE(newest);
-    EXPECT_EQ((*newest)[0].x, 5.0f);
-}
-
-TEST(ResultHistory, ShrinkingDropsTheOldestEntries) {
-    ResultHistory history(10);
-    for (int i = 1; i <= 6; ++i) {
-        history.append(cloudOf(1, static_cast<float>(i)));
-    }
-    history.setCapacity(2);
+    EXPECT_EQ((*history.newest())[0].x, 5.0f);
+    history.setCapacity(2);  // shrinking drops the oldest
     EXPECT_EQ(history.size(), 2u);
-    EXPECT_EQ((*history.newest())[0].x, 6.0f);
+    EXPECT_EQ((*history.newest())[0].x, 5.0f);
     history.setCapacity(0);  // never below one entry
     EXPECT_EQ(history.capacity(), 1u);
     EXPECT_EQ(history.size(), 1u);
 }
 
-TEST(ResultHistory, EmptyHistoryHasNoNewest) {
-    ResultHistory history;
-    EXPECT_FALSE(history.newest());
-}
-
 TEST(ResultHistory, CapacityIsFiveSecondsAtTheChosenRate) {
-    EXPECT_EQ(historyCapacityForRateIndex(0), 120u);  // "24"
-    EXPECT_EQ(historyCapacityForRateIndex(2), 150u);  // "30"
-    EXPECT_EQ(historyCapacityForRateIndex(4), 300u);  // "60"
-    EXPECT_EQ(historyCapacityForRateIndex(-1), 120u);
-    EXPECT_EQ(historyCapacityForRateIndex(17), 120u);
+    EXPECT_EQ(historyCapacityForFrameRate(0), 120u);  // "24"
+    EXPECT_EQ(historyCapacityForFrameRate(2), 150u);  // "30"
+    EXPECT_EQ(historyCapacityForFrameRate(4), 300u);  // "60"
+    EXPECT_EQ(historyCapacityForFrameRate(-1), 120u);
+    EXPECT_EQ(historyCapacityForFrameRate(17), 120u);
 }
 
 // ---- watcher ----
@@ -260,40 +248,26 @@ WatchInputs attachedUnowned() {
 }
 }  // namespace
 
-TEST(WatcherDecision, CubeMapModeNeverClaims) {
-    WatchInputs in = attachedUnowned();
-    in.visualizationMode = false;
-    EXPECT_EQ(decideWatch(in), WatchAction::None);
-    in.renderedLast = true;
-    EXPECT_EQ(decideWatch(in), WatchAction::None);
-}
-
-TEST(WatcherDecision, NothingWithoutBlockViewerOrWindow) {
-    WatchInputs in = attachedUnowned();
-    in.hasBlock = false;
-    EXPECT_EQ(decideWatch(in), WatchAction::None);
-    in = attachedUnowned();
-    in.viewerAttached = false;
-    EXPECT_EQ(decideWatch(in), WatchAction::None);
-    in = attachedUnowned();
-    in.windowFound = false;
-    EXPECT_EQ(decideWatch(in), WatchAction::None);
-}
-
-TEST(WatcherDecision, AnUnownedViewerIsAutoConnected) {
-    EXPECT_EQ(decideWatch(attachedUnowned()), WatchAction::ClaimAutoConnect);
-    WatchInputs in = attachedUnowned();
-    in.viewerOwned = true;  // someone else feeds it: leave it
-    EXPECT_EQ(decideWatch(in), WatchAction::None);
-}
-
-TEST(WatcherDecision, TheLastRendererTakesTheViewerOver) {
-    WatchInputs in = attachedUnowned();
-    in.renderedLast = true;
-    in.viewerOwned = true;
-    EXPECT_EQ(decideWatch(in), WatchAction::ClaimClipSwitch);
-    in.ownsViewer = true;
-    EXPECT_EQ(decideWatch(in), WatchAction::None);
+TEST(WatcherDecision, Table) {
+    // mode, block, attached, window, renderedLast, owns, owned -> action
+    struct Row {
+        WatchInputs in;
+        WatchAction action;
+    };
+    const Row rows[] = {
+        {{true, true, true, true, false, false, false}, WatchAction::ClaimAutoConnect},
+        {{true, true, true, true, false, false, true}, WatchAction::None},  // someone else feeds it
+        {{true, true, true, true, true, false, true}, WatchAction::ClaimClipSwitch},
+        {{true, true, true, true, true, true, true}, WatchAction::None},    // already ours
+        {{false, true, true, true, false, false, false}, WatchAction::None},  // cube-map mode
+        {{false, true, true, true, true, false, true}, WatchAction::None},
+        {{true, false, true, true, true, false, false}, WatchAction::None},  // no block
+        {{true, true, false, true, true, false, false}, WatchAction::None},  // no viewer attached
+        {{true, true, true, false, true, false, false}, WatchAction::None},  // no window
+    };
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+        EXPECT_EQ(decideWatch(rows[i].in), rows[i].action) << "row " << i;
+    }
 }
 
 TEST(ViewerLinkWatcher, CycleClaimsThenPublishes) {
@@ -325,53 +299,4 @@ TEST(ViewerLinkWatcher, NoWindowLookupWhileNoViewerIsAttached) {
     EXPECT_EQ(watcher.cycle(), WatchAction::None);
     EXPECT_EQ(finds, 0);
     EXPECT_EQ(claims, 0);
-}
-
-TEST(ViewerLinkWatcher, CubeMapModeNeverClaimsAnUnownedViewer) {
-    int claims = 0, publishes = 0;
-    ViewerLinkWatcher watcher({
-        [] { WatchInputs in = attachedUnowned(); in.visualizationMode = false; return in; },
-        [] { return true; },
-        [&](std::string_view) { ++claims; },
-        [&] { ++publishes; },
-    });
-    EXPECT_EQ(watcher.cycle(), WatchAction::None);
-    EXPECT_EQ(claims, 0);
-    EXPECT_EQ(publishes, 0);
-}
-
-TEST(ViewerLinkWatcher, ThreadAutoConnectsAndStops) {
-    std::mutex m;
-    std::condition_variable cv;
-    std::vector<std::string> ids;
-    std::atomic<bool> owned{false};
-    ViewerLinkWatcher watcher({
-        [&] { WatchInputs in = attachedUnowned(); in.viewerOwned = owned.load(); return in; },
-        [] { return true; },
-        [&](std::string_view id) {
-            owned.store(true);
-            std::lock_guard lock(m);
-            ids.emplace_back(id);
-            cv.notify_all();
-        },
-        [] {},
-    }, 1ms);
-    watcher.start();
-    {
-        std::unique_lock lock(m);
-        cv.wait(lock, [&] { return !ids.empty(); });
-    }
-    watcher.stop();
-    EXPECT_FALSE(watcher.running());
-    std::lock_guard lock(m);
-    // Claimed once: afterwards the viewer is owned and left alone.
-    EXPECT_EQ(ids, (std::vector<std::string>{"auto-connect"}));
-}
-
-TEST(ViewerLinkWatcher, StopEndsALongPause) {
-    ViewerLinkWatcher watcher({[] { return WatchInputs{}; }, nullptr, nullptr, nullptr},
-                              std::chrono::hours(24));
-    watcher.start();
-    watcher.stop();
-    EXPECT_FALSE(watcher.running());
 }

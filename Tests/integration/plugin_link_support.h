@@ -6,6 +6,7 @@
 #include "link/launcher.h"
 #include "Tests/support/launcher_notifier.h"
 
+#include <orvalis/platform/paths.h>
 #include <orvalis/platform/process.h>
 
 #include <gtest/gtest.h>
@@ -28,7 +29,7 @@ using test_support::RecordingNotifier;
 
 // The stand-in is built beside the test program, which holds the launcher.
 inline fs::path fakeViewerProgram() {
-    const std::string exe = kViewerExecutableName;
+    const std::string exe = viewerExecutableName();
     const std::string suffix = exe.ends_with(".exe") ? ".exe" : "";
     return fs::path(launcherModulePath()).parent_path() / ("fake_viewer" + suffix);
 }
@@ -68,7 +69,7 @@ protected:
         fs::create_directories(pluginFolder());
         ASSERT_TRUE(fs::exists(fakeViewerProgram())) << fakeViewerProgram();
         ASSERT_FALSE(findViewerWindow()) << "a viewer window is already open";
-        closeLaunchedViewerHandles();
+        closeLaunchedViewerHandles(launches);
         options.moduleFilePath = (pluginFolder() / "Orvalis.ofx").string();
     }
 
@@ -81,9 +82,12 @@ protected:
             for (const fs::path& folder : installed_) {
                 left += alive(folder);
             }
-            return left == 0 && countRunningViewers() == 0;
+            return left == 0 && countRunningViewers(launches) == 0;
         })) << "a stand-in did not stop";
-        closeLaunchedViewerHandles();
+        closeLaunchedViewerHandles(launches);
+        if (const std::string left = lastLaunchSnapshot(launches); !left.empty()) {
+            platform::removeFile(left);
+        }
         std::error_code ignored;
         fs::remove_all(root_, ignored);
     }
@@ -94,7 +98,7 @@ protected:
     // Copies the stand-in into `folder` under the viewer's name.
     void install(const fs::path& folder, const std::string& mode) {
         fs::create_directories(folder);
-        const fs::path target = folder / kViewerExecutableName;
+        const fs::path target = folder / viewerExecutableName();
         fs::copy_file(fakeViewerProgram(), target, fs::copy_options::overwrite_existing);
         fs::permissions(target, fs::perms::owner_all, fs::perm_options::add);
         std::ofstream(folder / "fake_viewer_mode.txt") << mode;
@@ -115,13 +119,14 @@ protected:
         return n;
     }
 
-    static std::size_t listed() {
-        std::lock_guard lock(launchMutex);
-        return launchedViewers.size();
+    std::size_t listed() {
+        std::lock_guard lock(launches.launchMutex);
+        return launches.launchedViewers.size();
     }
 
-    void press() { openViewer(nullptr, notifier, options); }
+    void press() { openViewer(launches, nullptr, notifier, options); }
 
+    LaunchState launches;
     RecordingNotifier notifier;
     LaunchOptions options;
 

@@ -49,18 +49,14 @@ void recordEcho(std::string_view text) {
     echoed.emplace_back(text);
 }
 
-class ProcessLog : public ::testing::Test {
+class ProcessLogTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ShutdownOVLogging();
-        setLogEcho(&recordEcho);
+        log.setEcho(&recordEcho);
         std::lock_guard lock(echoMutex);
         echoed.clear();
     }
-    void TearDown() override {
-        ShutdownOVLogging();
-        setLogEcho(nullptr);
-    }
+    ProcessLog log;
 };
 
 const std::regex kStamp(R"(^\[\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\] )");
@@ -110,6 +106,7 @@ TEST(LogWriterCap, ReopenStartsAnEmptyFileAndCounter) {
     ScratchFolder scratch;
     const fs::path file = scratch.path() / "again.txt";
     LogWriter writer(10);
+    EXPECT_FALSE(writer.write("closed: nothing", 0));
     ASSERT_TRUE(writer.open(file.string()));
     EXPECT_TRUE(writer.write("first line is long", 0));
     EXPECT_FALSE(writer.write("dropped", 0));
@@ -122,24 +119,18 @@ TEST(LogWriterCap, ReopenStartsAnEmptyFileAndCounter) {
     EXPECT_TRUE(lines[0].ends_with("] second"));
 }
 
-TEST(LogWriterCap, ClosedWriterTakesNothing) {
-    LogWriter writer;
-    EXPECT_FALSE(writer.isOpen());
-    EXPECT_FALSE(writer.write("nothing", 0));
-}
-
-TEST_F(ProcessLog, OpeningLinesOnceThenMessages) {
+TEST_F(ProcessLogTest, OpeningLinesOnceThenMessages) {
     ScratchFolder scratch;
     const fs::path folder = scratch.path() / "AppData" / "Orvalis";
-    ASSERT_TRUE(SetupOVLoggingIn(folder.string()));
-    ASSERT_TRUE(SetupOVLoggingIn(folder.string()));
-    SetupOVLogging();  // already set up: does nothing, opens nothing else
-    logLine("Orvalis: Instance created.");
-    ASSERT_TRUE(SetupOVLoggingIn(folder.string()));
-    logLine("Orvalis: Instance created.");
+    ASSERT_TRUE(log.SetupOVLoggingIn(folder.string()));
+    ASSERT_TRUE(log.SetupOVLoggingIn(folder.string()));
+    log.SetupOVLogging();  // already set up: does nothing, opens nothing else
+    log.line("Orvalis: Instance created.");
+    ASSERT_TRUE(log.SetupOVLoggingIn(folder.string()));
+    log.line("Orvalis: Instance created.");
 
     const fs::path file = folder / kLogFileName;
-    EXPECT_EQ(fs::path(logFilePath()), file);
+    EXPECT_EQ(fs::path(log.filePath()), file);
     const std::vector<std::string> lines = readLines(file);
     ASSERT_GE(lines.size(), 6u);
     for (std::size_t i : {0u, 1u, 2u}) {
@@ -174,40 +165,34 @@ TEST_F(ProcessLog, OpeningLinesOnceThenMessages) {
     EXPECT_EQ(echoed[4], "Orvalis: Instance created.");
 }
 
-TEST_F(ProcessLog, FailedSetUpIsTriedAgain) {
+TEST_F(ProcessLogTest, FailedSetUpIsTriedAgainAndANewOneTruncates) {
     ScratchFolder scratch;
     const fs::path blocker = scratch.path() / "not-a-folder";
     std::ofstream(blocker) << "x";
-    EXPECT_FALSE(SetupOVLoggingIn(blocker.string()));
-    EXPECT_EQ(logFilePath(), "");
-    logLine("only echoed");
+    EXPECT_FALSE(log.SetupOVLoggingIn(blocker.string()));
+    EXPECT_EQ(log.filePath(), "");
+    log.line("only echoed");
     {
         std::lock_guard lock(echoMutex);
         ASSERT_EQ(echoed.size(), 1u);
         EXPECT_EQ(echoed[0], "only echoed");
     }
-    ASSERT_TRUE(SetupOVLoggingIn((scratch.path() / "good").string()));
+    ASSERT_TRUE(log.SetupOVLoggingIn((scratch.path() / "good").string()));
+    log.line("from the first set-up");
+    log.ShutdownOVLogging();
+    // A new set-up starts a new file.
+    ASSERT_TRUE(log.SetupOVLoggingIn((scratch.path() / "good").string()));
     const std::string all = readAll(scratch.path() / "good" / kLogFileName);
     EXPECT_EQ(all.find("only echoed"), std::string::npos);
-    EXPECT_NE(all.find("Orvalis Plugin Log Started"), std::string::npos);
-}
-
-TEST_F(ProcessLog, NewSetUpTruncates) {
-    ScratchFolder scratch;
-    ASSERT_TRUE(SetupOVLoggingIn(scratch.str()));
-    logLine("from the first set-up");
-    ShutdownOVLogging();
-    ASSERT_TRUE(SetupOVLoggingIn(scratch.str()));
-    const std::string all = readAll(scratch.path() / kLogFileName);
     EXPECT_EQ(all.find("from the first set-up"), std::string::npos);
     EXPECT_NE(all.find("Orvalis Plugin Log Started"), std::string::npos);
 }
 
-TEST_F(ProcessLog, FolderNamesAreUtf8) {
+TEST_F(ProcessLogTest, FolderNamesAreUtf8) {
     ScratchFolder scratch;
     const fs::path folder = scratch.path() / fs::path(u8"Caf\u00e9 \u65e5\u672c");
     const std::u8string utf8 = folder.u8string();
-    ASSERT_TRUE(SetupOVLoggingIn(std::string(utf8.begin(), utf8.end())));
+    ASSERT_TRUE(log.SetupOVLoggingIn(std::string(utf8.begin(), utf8.end())));
     EXPECT_TRUE(fs::exists(folder / kLogFileName));
     EXPECT_NE(readAll(folder / kLogFileName).find("Orvalis Plugin Log Started"),
               std::string::npos);
@@ -226,14 +211,14 @@ struct Boom : std::runtime_error {
     Boom() : std::runtime_error("boom") {}
 };
 
-TEST_F(ProcessLog, ExceptionsInSetUpAreReportedNotThrown) {
+TEST_F(ProcessLogTest, ExceptionsInSetUpAreReportedNotThrown) {
     ScratchFolder scratch;
     echoFailures = 1;
-    setLogEcho(&failingEcho<Boom>);
-    EXPECT_FALSE(SetupOVLoggingIn(scratch.str()));
+    log.setEcho(&failingEcho<Boom>);
+    EXPECT_FALSE(log.SetupOVLoggingIn(scratch.str()));
     echoFailures = 1;
-    setLogEcho(&failingEcho<int>);
-    EXPECT_FALSE(SetupOVLoggingIn(scratch.str()));
+    log.setEcho(&failingEcho<int>);
+    EXPECT_FALSE(log.SetupOVLoggingIn(scratch.str()));
     {
         std::lock_guard lock(echoMutex);
         ASSERT_EQ(echoed.size(), 2u);
@@ -241,22 +226,22 @@ TEST_F(ProcessLog, ExceptionsInSetUpAreReportedNotThrown) {
         EXPECT_EQ(echoed[1], "Orvalis: Unknown exception in SetupOVLogging.");
     }
     // The flag stayed clear: the next call sets up, from a fresh file.
-    EXPECT_TRUE(SetupOVLoggingIn(scratch.str()));
+    EXPECT_TRUE(log.SetupOVLoggingIn(scratch.str()));
     const std::string all = readAll(scratch.path() / kLogFileName);
     EXPECT_EQ(all.find("Orvalis Plugin Log Started"), all.rfind("Orvalis Plugin Log Started"));
 }
 
-TEST_F(ProcessLog, LinesFromManyThreadsStayWhole) {
+TEST_F(ProcessLogTest, LinesFromManyThreadsStayWhole) {
     ScratchFolder scratch;
-    ASSERT_TRUE(SetupOVLoggingIn(scratch.str()));
+    ASSERT_TRUE(log.SetupOVLoggingIn(scratch.str()));
     constexpr int kThreads = 4;
     constexpr int kLines = 200;
     {
         std::vector<std::jthread> threads;
         for (int t = 0; t < kThreads; ++t) {
-            threads.emplace_back([t] {
+            threads.emplace_back([this, t] {
                 for (int i = 0; i < kLines; ++i) {
-                    logLine("thread " + std::to_string(t) + " line " + std::to_string(i) +
+                    log.line("thread " + std::to_string(t) + " line " + std::to_string(i) +
                             std::string(64, 'a' + t));
                 }
             });
