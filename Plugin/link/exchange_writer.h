@@ -89,7 +89,7 @@ public:
 private:
     BlockView view_;
     std::uint32_t processId_;
-    std::unique_lock<std::timed_mutex> local_;
+    std::unique_lock<std::mutex> local_;
     bool held_ = false;
 };
 
