@@ -1,8 +1,7 @@
 /* OpenFX core: the plug-in structure, the host structure, status codes,
    generic actions and properties, and the basic geometric types.
    Written for Orvalis from the published OpenFX standard. */
-#ifndef ORVALIS_OFX_CORE_H
-#define ORVALIS_OFX_CORE_H
+#pragma once
 
 #include <stddef.h>
 
@@ -144,6 +143,4 @@ OFX_ABI_CHECK(sizeof(OfxPointI) == 8 && sizeof(OfxRangeD) == 16);
 
 #ifdef __cplusplus
 }
-#endif
-
 #endif

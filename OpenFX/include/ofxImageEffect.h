@@ -1,7 +1,6 @@
 /* OpenFX image effect API: the image-effect suite, contexts, pixel
    depths and components, and the clip, image and effect properties. */
-#ifndef ORVALIS_OFX_IMAGE_EFFECT_H
-#define ORVALIS_OFX_IMAGE_EFFECT_H
+#pragma once
 
 #include "ofxCore.h"
 #include "ofxParam.h"
@@ -190,6 +189,4 @@ OFX_ABI_CHECK(sizeof(OfxImageEffectSuiteV1) == OFX_ABI_SLOT(13));
 
 #ifdef __cplusplus
 }
-#endif
-
 #endif

@@ -1,6 +1,5 @@
 /* OpenFX memory suite: host-managed general purpose memory. */
-#ifndef ORVALIS_OFX_MEMORY_H
-#define ORVALIS_OFX_MEMORY_H
+#pragma once
 
 #include "ofxCore.h"
 
@@ -22,6 +21,4 @@ OFX_ABI_CHECK(sizeof(OfxMemorySuiteV1) == OFX_ABI_SLOT(2));
 
 #ifdef __cplusplus
 }
-#endif
-
 #endif

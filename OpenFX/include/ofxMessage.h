@@ -1,6 +1,5 @@
 /* OpenFX message suite: messages from the plug-in to the user. */
-#ifndef ORVALIS_OFX_MESSAGE_H
-#define ORVALIS_OFX_MESSAGE_H
+#pragma once
 
 #include "ofxCore.h"
 
@@ -40,6 +39,4 @@ OFX_ABI_CHECK(sizeof(OfxMessageSuiteV2) == OFX_ABI_SLOT(3));
 
 #ifdef __cplusplus
 }
-#endif
-
 #endif

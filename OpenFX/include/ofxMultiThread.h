@@ -1,6 +1,5 @@
 /* OpenFX multi-thread suite: host threads and mutexes. */
-#ifndef ORVALIS_OFX_MULTITHREAD_H
-#define ORVALIS_OFX_MULTITHREAD_H
+#pragma once
 
 #include "ofxCore.h"
 
@@ -37,6 +36,4 @@ OFX_ABI_CHECK(sizeof(OfxMultiThreadSuiteV1) == OFX_ABI_SLOT(9));
 
 #ifdef __cplusplus
 }
-#endif
-
 #endif

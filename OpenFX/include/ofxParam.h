@@ -1,6 +1,5 @@
 /* OpenFX parameter suite: parameter types, their properties and values. */
-#ifndef ORVALIS_OFX_PARAM_H
-#define ORVALIS_OFX_PARAM_H
+#pragma once
 
 #include "ofxCore.h"
 #include "ofxProperty.h"
@@ -156,6 +155,4 @@ OFX_ABI_CHECK(sizeof(OfxParameterSuiteV1) == OFX_ABI_SLOT(18));
 
 #ifdef __cplusplus
 }
-#endif
-
 #endif

@@ -1,6 +1,5 @@
 /* OpenFX property suite: typed, multi-dimensional values on host objects. */
-#ifndef ORVALIS_OFX_PROPERTY_H
-#define ORVALIS_OFX_PROPERTY_H
+#pragma once
 
 #include "ofxCore.h"
 
@@ -51,6 +50,4 @@ OFX_ABI_CHECK(sizeof(OfxPropertySuiteV1) == OFX_ABI_SLOT(18));
 
 #ifdef __cplusplus
 }
-#endif
-
 #endif
