@@ -11,9 +11,7 @@
 
 namespace orvalis::platform {
 
-bool showMessageBox(std::string_view, std::string_view, MessageIcon) {
-    return false;
-}
+bool showMessageBox(std::string_view, std::string_view, MessageIcon) { return false; }
 
 namespace {
 

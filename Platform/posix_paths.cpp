@@ -130,8 +130,7 @@ PrivateFolder privateFolderIn(const std::string& base, std::string& reason) {
 
 std::string hexNumber(std::uint64_t value, bool upper) {
     char buffer[24];
-    std::snprintf(buffer, sizeof buffer, upper ? "%llX" : "%llx",
-                  static_cast<unsigned long long>(value));
+    std::snprintf(buffer, sizeof buffer, upper ? "%llX" : "%llx", static_cast<unsigned long long>(value));
     return buffer;
 }
 
@@ -186,8 +185,8 @@ std::string appDataFolder() {
         std::vector<char> buffer(16384);
         struct passwd pw {};
         struct passwd* found = nullptr;
-        if (::getpwuid_r(::geteuid(), &pw, buffer.data(), buffer.size(), &found) == 0 &&
-            found != nullptr && found->pw_dir != nullptr)
+        if (::getpwuid_r(::geteuid(), &pw, buffer.data(), buffer.size(), &found) == 0 && found != nullptr &&
+            found->pw_dir != nullptr)
             home = found->pw_dir;
     }
     if (home.empty() || home.front() != '/')
@@ -198,7 +197,7 @@ std::string appDataFolder() {
 }
 
 std::string modulePath(const void* addressInModule) {
-    Dl_info info {};
+    Dl_info info{};
     if (addressInModule == nullptr || ::dladdr(addressInModule, &info) == 0)
         return {};
     const char* name = info.dli_fname;
@@ -225,7 +224,7 @@ bool createDirectories(std::string_view path) {
     const std::string full(path);
     if (full.empty())
         return false;
-    for (std::size_t pos = full.find('/', 1); ; pos = full.find('/', pos + 1)) {
+    for (std::size_t pos = full.find('/', 1);; pos = full.find('/', pos + 1)) {
         const std::string part = full.substr(0, pos);
         if (!part.empty() && part.back() != '/')
             ::mkdir(part.c_str(), 0700);  // failures show in the final check
@@ -242,8 +241,8 @@ bool replaceFile(std::string_view path, std::span<const std::span<const std::byt
     // Unique per process (pid) and per call, hence per thread too.
     static std::atomic<std::uint64_t> counter{0};
     const std::string target(path);
-    const std::string temporary = target + ".~" + hexNumber(static_cast<std::uint64_t>(::getpid()), false) +
-                                  "." + hexNumber(counter.fetch_add(1) + 1, false);
+    const std::string temporary = target + ".~" + hexNumber(static_cast<std::uint64_t>(::getpid()), false) + "." +
+                                  hexNumber(counter.fetch_add(1) + 1, false);
     const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0)
         return false;
@@ -267,8 +266,7 @@ std::string createUniqueFile(std::string_view folder, std::string_view prefix) {
     base.append(prefix);
     // Like the Windows service: a 16-bit hexadecimal number, starting from
     // the clock and counting up until a free name is found.
-    const auto start = static_cast<std::uint32_t>(steadyNanoseconds() / 1000) ^
-                       static_cast<std::uint32_t>(::getpid());
+    const auto start = static_cast<std::uint32_t>(steadyNanoseconds() / 1000) ^ static_cast<std::uint32_t>(::getpid());
     for (std::uint32_t i = 0; i < 0xFFFF; ++i) {
         const std::uint32_t number = ((start + i) % 0xFFFF) + 1;
         const std::string candidate = base + hexNumber(number, true) + ".tmp";
@@ -292,9 +290,7 @@ bool writeFile(std::string_view path, std::span<const std::span<const std::byte>
     return writeAndClose(fd, chunks);
 }
 
-bool removeFile(std::string_view path) {
-    return !path.empty() && ::unlink(std::string(path).c_str()) == 0;
-}
+bool removeFile(std::string_view path) { return !path.empty() && ::unlink(std::string(path).c_str()) == 0; }
 
 bool lastWriteTime(std::string_view path, std::int64_t& time) {
     struct stat st {};

@@ -55,7 +55,8 @@ bool ownedByUs(int fd, struct stat& st) {
 // True while `name` still names the object open on fd: a name removed and
 // made again in between is another object.
 bool nameStillNames(const std::string& name, int fd) {
-    struct stat mine {}, named {};
+    struct stat mine {
+    }, named{};
     const int other = ::shm_open(name.c_str(), O_RDONLY | O_CLOEXEC, 0);
     if (other < 0)
         return false;
@@ -229,7 +230,7 @@ std::size_t SharedMemory::size() const noexcept { return state_->size; }
 bool SharedMemory::created() const noexcept { return state_->created; }
 
 std::int64_t machineMonotonicMilliseconds() noexcept {
-    timespec now {};
+    timespec now{};
     ::clock_gettime(CLOCK_MONOTONIC, &now);
     return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1'000'000;
 }
@@ -245,8 +246,7 @@ bool processAlive(std::uint32_t processId) noexcept {
     if (!std::getline(stat, line))
         return true;
     const std::size_t close = line.rfind(')');
-    return close == std::string::npos || close + 2 >= line.size() ||
-           (line[close + 2] != 'Z' && line[close + 2] != 'X');
+    return close == std::string::npos || close + 2 >= line.size() || (line[close + 2] != 'Z' && line[close + 2] != 'X');
 }
 
 }  // namespace orvalis::platform

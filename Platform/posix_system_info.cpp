@@ -212,7 +212,7 @@ std::optional<std::uint64_t> processPrivateBytes() {
 std::optional<ProcessTimes> processTimes() {
     // Counted from 1601 like Windows file times; callers only take differences.
     constexpr std::uint64_t kFileTimeOfUnixEpoch = 116'444'736'000'000'000ull;
-    timeval now {};
+    timeval now{};
     struct rusage usage {};
     if (::gettimeofday(&now, nullptr) != 0 || ::getrusage(RUSAGE_SELF, &usage) != 0)
         return std::nullopt;

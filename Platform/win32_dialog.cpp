@@ -11,9 +11,7 @@ bool showMessageBox(std::string_view text, std::string_view title, MessageIcon i
     return true;
 }
 
-void debugOutput(std::string_view text) {
-    ::OutputDebugStringA(std::string(text).c_str());
-}
+void debugOutput(std::string_view text) { ::OutputDebugStringA(std::string(text).c_str()); }
 
 void noticeOutput(std::string_view text) { debugOutput(text); }
 

@@ -28,8 +28,8 @@ inline std::wstring widen(std::string_view text) {
 inline std::string narrow(std::wstring_view text) {
     if (text.empty())
         return {};
-    const int length = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                             nullptr, nullptr);
+    const int length =
+        ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     if (length <= 0)
         return {};
     std::string utf8(static_cast<std::size_t>(length), '\0');

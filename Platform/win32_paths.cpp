@@ -121,12 +121,11 @@ bool replaceFile(std::string_view path, std::span<const std::span<const std::byt
                   counter.fetch_add(1) + 1);
     const std::wstring target = detail::widen(path);
     const std::wstring temporary = detail::widen(std::string(path) + suffix);
-    const HANDLE file = ::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file =
+        ::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
-    if (!writeAndClose(file, chunks) ||
-        !::MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    if (!writeAndClose(file, chunks) || !::MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
         ::DeleteFileW(temporary.c_str());
         return false;
     }
@@ -150,12 +149,10 @@ bool writeFile(std::string_view path, std::span<const std::span<const std::byte>
     return writeAndClose(file, chunks);
 }
 
-bool removeFile(std::string_view path) {
-    return !path.empty() && ::DeleteFileW(detail::widen(path).c_str()) != 0;
-}
+bool removeFile(std::string_view path) { return !path.empty() && ::DeleteFileW(detail::widen(path).c_str()) != 0; }
 
 bool lastWriteTime(std::string_view path, std::int64_t& time) {
-    WIN32_FILE_ATTRIBUTE_DATA data {};
+    WIN32_FILE_ATTRIBUTE_DATA data{};
     if (path.empty() || !::GetFileAttributesExW(detail::widen(path).c_str(), GetFileExInfoStandard, &data))
         return false;
     time = static_cast<std::int64_t>((static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |

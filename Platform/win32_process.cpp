@@ -28,9 +28,8 @@ std::unique_ptr<ChildProcess> ChildProcess::start(const std::string& executable,
     STARTUPINFOW startup;
     ZeroMemory(&startup, sizeof startup);
     startup.cb = sizeof startup;
-    PROCESS_INFORMATION info {};
-    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                          &info)) {
+    PROCESS_INFORMATION info{};
+    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
         errorCode = static_cast<int>(::GetLastError());
         if (errorCode == 0)
             errorCode = ERROR_GEN_FAILURE;
@@ -66,10 +65,10 @@ std::uint32_t ChildProcess::id() const noexcept { return state_->id; }
 
 std::string systemErrorText(int errorCode) {
     wchar_t* buffer = nullptr;
-    const DWORD length = ::FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-        static_cast<DWORD>(errorCode), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPWSTR>(&buffer),
-        0, nullptr);
+    const DWORD length =
+        ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                         nullptr, static_cast<DWORD>(errorCode), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+                         reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
     std::string text;
     if (length > 0 && buffer != nullptr)
         text = detail::narrow(std::wstring_view(buffer, length));

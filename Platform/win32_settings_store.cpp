@@ -22,8 +22,8 @@ std::optional<std::uint32_t> readSettingValue(std::string_view location, std::st
     // number, so a short value of another type reads as something else than 1.
     DWORD value = 0;
     DWORD size = sizeof value;
-    const LSTATUS status = ::RegQueryValueExA(key, std::string(name).c_str(), nullptr, nullptr,
-                                              reinterpret_cast<BYTE*>(&value), &size);
+    const LSTATUS status =
+        ::RegQueryValueExA(key, std::string(name).c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size);
     ::RegCloseKey(key);
     if (status != ERROR_SUCCESS)
         return std::nullopt;

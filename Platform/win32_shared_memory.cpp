@@ -44,13 +44,12 @@ std::unique_ptr<SharedMemory> SharedMemory::createOrOpen(std::string_view name, 
     if (name.empty() || size == 0)
         return nullptr;
     const std::uint64_t size64 = size;
-    const HANDLE mapping = ::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE,
-                                                static_cast<DWORD>(size64 >> 32), static_cast<DWORD>(size64),
-                                                detail::widen(name).c_str());
+    const HANDLE mapping =
+        ::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, static_cast<DWORD>(size64 >> 32),
+                             static_cast<DWORD>(size64), detail::widen(name).c_str());
     const DWORD error = ::GetLastError();  // read before any other call
     if (mapping == nullptr) {
-        detail::reportError(kBackend, "Failed to create shared memory " + std::string(name),
-                            static_cast<int>(error));
+        detail::reportError(kBackend, "Failed to create shared memory " + std::string(name), static_cast<int>(error));
         return nullptr;
     }
     auto state = mapView(mapping, size, error != ERROR_ALREADY_EXISTS);

@@ -26,8 +26,8 @@ OsVersion osVersion() {
         return version;
     }
     using RtlGetVersionFn = LONG(WINAPI*)(RTL_OSVERSIONINFOW*);
-    const auto rtlGetVersion = reinterpret_cast<RtlGetVersionFn>(
-        reinterpret_cast<void (*)()>(::GetProcAddress(ntdll, "RtlGetVersion")));
+    const auto rtlGetVersion =
+        reinterpret_cast<RtlGetVersionFn>(reinterpret_cast<void (*)()>(::GetProcAddress(ntdll, "RtlGetVersion")));
     version.source = OsVersion::Source::WindowsNoVersion;
     if (rtlGetVersion == nullptr)
         return version;
@@ -45,13 +45,13 @@ OsVersion osVersion() {
 }
 
 std::uint32_t logicalProcessorCount() {
-    SYSTEM_INFO info {};
+    SYSTEM_INFO info{};
     ::GetSystemInfo(&info);
     return info.dwNumberOfProcessors >= 1 ? info.dwNumberOfProcessors : 1u;
 }
 
 std::optional<std::uint64_t> totalPhysicalMemory() {
-    MEMORYSTATUSEX status {};
+    MEMORYSTATUSEX status{};
     status.dwLength = sizeof status;
     if (!::GlobalMemoryStatusEx(&status))
         return std::nullopt;
@@ -87,7 +87,7 @@ std::optional<std::uint64_t> processPrivateBytes() {
 }
 
 std::optional<ProcessTimes> processTimes() {
-    FILETIME now {}, creation {}, exit {}, kernel {}, user {};
+    FILETIME now{}, creation{}, exit{}, kernel{}, user{};
     ::GetSystemTimeAsFileTime(&now);
     if (!::GetProcessTimes(::GetCurrentProcess(), &creation, &exit, &kernel, &user))
         return std::nullopt;

@@ -110,7 +110,7 @@ private:
 };
 
 bool hasClass(X11Library& lib, Display* display, Window window, std::string_view className) {
-    XClassHint hint {};
+    XClassHint hint{};
     if (lib.GetClassHint(display, window, &hint) == 0)
         return false;
     const bool match = hint.res_class != nullptr && className == hint.res_class;
@@ -178,7 +178,7 @@ void raiseWindow(WindowId window) {
 
     // Ask the window manager to activate it (restoring it if minimised);
     // source 2 says a pager asks, which managers honour without focus-stealing checks.
-    XEvent event {};
+    XEvent event{};
     event.xclient.type = ClientMessage;
     event.xclient.window = target;
     event.xclient.message_type = lib.InternAtom(display, "_NET_ACTIVE_WINDOW", False);

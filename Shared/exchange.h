@@ -63,8 +63,8 @@ inline constexpr std::size_t pointCount0 = 68;      // u32
 inline constexpr std::size_t pointCount1 = 72;      // u32
 // Words only plug-in processes use, in space the viewer never reads; they
 // keep one writer across host processes.
-inline constexpr std::size_t writerProcess = 76;    // u32, process id holding the write lock (0 = free)
-inline constexpr std::size_t ownerClaimMs = 80;     // u64, machine-wide monotonic ms of the owner's last claim
+inline constexpr std::size_t writerProcess = 76;  // u32, process id holding the write lock (0 = free)
+inline constexpr std::size_t ownerClaimMs = 80;   // u64, machine-wide monotonic ms of the owner's last claim
 inline constexpr std::size_t header = 96;
 inline constexpr std::size_t buffer0 = 96;
 inline constexpr std::size_t buffer1 = buffer0 + kMaxBlockPoints * sizeof(PointRecord);

@@ -29,12 +29,14 @@ struct AlignedAllocator {
         if (n > static_cast<std::size_t>(-1) / sizeof(T)) {
             throw std::bad_array_new_length();
         }
-        return static_cast<T*>(::operator new(n * sizeof(T), std::align_val_t{Align}));
+        return static_cast<T*>(::operator new (n * sizeof(T), std::align_val_t{Align}));
     }
-    void deallocate(T* p, std::size_t) noexcept { ::operator delete(p, std::align_val_t{Align}); }
+    void deallocate(T* p, std::size_t) noexcept { ::operator delete (p, std::align_val_t{Align}); }
 
     template <class U>
-    bool operator==(const AlignedAllocator<U, Align>&) const noexcept { return true; }
+    bool operator==(const AlignedAllocator<U, Align>&) const noexcept {
+        return true;
+    }
 };
 
 // A list of point records in 32-byte aligned storage (one sampled frame).

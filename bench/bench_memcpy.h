@@ -17,8 +17,7 @@
 namespace orvalis::bench {
 
 template <class Body>
-void runAgainstMemcpy(benchmark::State& state, std::size_t bytes, Body&& body)
-{
+void runAgainstMemcpy(benchmark::State& state, std::size_t bytes, Body&& body) {
     std::vector<unsigned char> from(bytes, 1), to(bytes, 2);
     double bodySeconds = 0.0;
     double copySeconds = 0.0;

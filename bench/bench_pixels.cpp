@@ -18,9 +18,7 @@ using namespace orvalis::plugin;
 
 // An RGBA frame of noise at the given depth, rows tightly packed.
 struct Frame {
-    Frame(int w, int h, PixelDepth depth)
-        : bytes(static_cast<std::size_t>(w) * h * bytesPerPixel(depth))
-    {
+    Frame(int w, int h, PixelDepth depth) : bytes(static_cast<std::size_t>(w) * h * bytesPerPixel(depth)) {
         view = MutablePixelView{bytes.data(), 0, 0, w, h, static_cast<std::ptrdiff_t>(w) * bytesPerPixel(depth), depth};
         std::mt19937 rng(1234);
         std::uniform_real_distribution<float> unit(0.05f, 1.0f);
@@ -44,14 +42,12 @@ struct Frame {
     MutablePixelView view;
 };
 
-PixelDepth depthArg(std::int64_t i)
-{
+PixelDepth depthArg(std::int64_t i) {
     return i == 0 ? PixelDepth::UByte : (i == 1 ? PixelDepth::UShort : PixelDepth::Float);
 }
 
 // Args: depth (0 byte, 1 short, 2 float), height (1080 or 2160), "downsample" option.
-void BM_JobSampling(benchmark::State& state)
-{
+void BM_JobSampling(benchmark::State& state) {
     const int h = static_cast<int>(state.range(1));
     const Frame frame(h * 16 / 9, h, depthArg(state.range(0)));
     const PixelView src = frame.source();
@@ -71,8 +67,7 @@ BENCHMARK(BM_JobSampling)
     ->Unit(benchmark::kMicrosecond);
 
 // Args: depth. A 1920 x 1080 output over a source of the same depth.
-void BM_CubeMapRender(benchmark::State& state)
-{
+void BM_CubeMapRender(benchmark::State& state) {
     const PixelDepth depth = depthArg(state.range(0));
     const Frame src(1920, 1080, depth);
     Frame out(1920, 1080, depth);
@@ -85,8 +80,7 @@ void BM_CubeMapRender(benchmark::State& state)
 BENCHMARK(BM_CubeMapRender)->ArgName("depth")->Arg(0)->Arg(1)->Arg(2)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 // Args: depth. The 3D-mode pass-through of a 1920 x 1080 frame.
-void BM_PassThroughCopy(benchmark::State& state)
-{
+void BM_PassThroughCopy(benchmark::State& state) {
     const PixelDepth depth = depthArg(state.range(0));
     const Frame src(1920, 1080, depth);
     Frame out(1920, 1080, depth);

@@ -54,9 +54,8 @@ void BM_PublishWithFiles(benchmark::State& state) {
     setOwner(view, 1, 1);
     std::atomic<std::uint64_t> counter{1};
     const std::string folder = orvalis::platform::tempFolder();
-    orvalis::bench::runAgainstMemcpy(state, points.size() * sizeof(PointRecord), [&] {
-        publishCloud(view, 1, 1, points, 4.0f, folder, counter);
-    });
+    orvalis::bench::runAgainstMemcpy(state, points.size() * sizeof(PointRecord),
+                                     [&] { publishCloud(view, 1, 1, points, 4.0f, folder, counter); });
 }
 BENCHMARK(BM_PublishWithFiles)->Arg(49'766)->Arg(99'777)->Arg(1'000'000)->UseManualTime();
 

@@ -58,7 +58,7 @@ constexpr auto kSteadyFrom = 8s;
 constexpr long kSteadyTicks = 150;
 constexpr double kMemoryTolerance = 0.10;  // end may exceed the reference by this much
 constexpr std::uint32_t kCaps[] = {100'000, 75'000, 50'000, 25'000, 10'000};  // "downsample" options
-constexpr double kRates[] = {24, 25, 30, 50, 60};                               // "frameRate" options
+constexpr double kRates[] = {24, 25, 30, 50, 60};                             // "frameRate" options
 constexpr std::uint32_t kCropCount = 180 * 150;
 
 // ---- what the schedule asks for at a moment of the run ----------------------
@@ -146,9 +146,7 @@ void setTag(ofxhost::ImageBuffer& image, std::uint32_t tag) {
     case ofxhost::Depth::UShort:
         writeBlue<std::uint16_t>(image, static_cast<std::uint16_t>(std::lround(blue * 65535.0f)));
         break;
-    case ofxhost::Depth::Float:
-        writeBlue<float>(image, blue);
-        break;
+    case ofxhost::Depth::Float: writeBlue<float>(image, blue); break;
     }
 }
 
@@ -276,8 +274,8 @@ private:
         std::uint64_t highest = 0;
         while (!stop_.load()) {
             if (!block) {
-                block = orvalis::platform::SharedMemory::open(orvalis::exchange::kBlockName,
-                                                              orvalis::exchange::kBlockSize);
+                block =
+                    orvalis::platform::SharedMemory::open(orvalis::exchange::kBlockName, orvalis::exchange::kBlockSize);
                 if (!block) {
                     std::this_thread::sleep_for(20ms);
                     continue;
@@ -340,10 +338,12 @@ public:
 
     // A new instance with these settings in place, as a restored project.
     bool create(const SlotSettings& s) {
-        std::map<std::string, std::vector<double>> values{
-            {"pluginMode", {double(s.mode)}},       {"downsample", {double(s.downsample)}},
-            {"cropToCubeMap", {s.crop ? 1.0 : 0.0}}, {"frameRate", {double(s.frameRate)}},
-            {"pointSize", {s.pointSize}},           {"cubeMapSize", {double(s.cubeMapSize)}}};
+        std::map<std::string, std::vector<double>> values{{"pluginMode", {double(s.mode)}},
+                                                          {"downsample", {double(s.downsample)}},
+                                                          {"cropToCubeMap", {s.crop ? 1.0 : 0.0}},
+                                                          {"frameRate", {double(s.frameRate)}},
+                                                          {"pointSize", {s.pointSize}},
+                                                          {"cubeMapSize", {double(s.cubeMapSize)}}};
         auto fresh = bundle_.createInstance(0, "OfxImageEffectContextFilter", values);
         if (!fresh) {
             std::fprintf(stderr, "soak_session: cannot create an instance: %s\n", bundle_.lastError().c_str());
@@ -636,17 +636,16 @@ int run(double minutes, const std::string& bundlePath) {
     std::printf("clouds taken by a reader following the viewer's read step: %llu\n",
                 static_cast<unsigned long long>(figures.taken));
     std::printf("torn clouds: %llu, sequence regressions: %llu%s%s\n", static_cast<unsigned long long>(figures.torn),
-                static_cast<unsigned long long>(figures.regressions), figures.firstTorn.empty() ? "" : "; first: ",
-                figures.firstTorn.c_str());
+                static_cast<unsigned long long>(figures.regressions),
+                figures.firstTorn.empty() ? "" : "; first: ", figures.firstTorn.c_str());
     std::printf("resident memory, MiB   start   at %.0f s   end (%.0f s)\n", ref.atSeconds, atEnd.atSeconds);
     std::printf("  host              %7s  %8s  %8s  (%s)\n", mib(atStart.hostKiB).c_str(), mib(ref.hostKiB).c_str(),
                 mib(atEnd.hostKiB).c_str(), percentOver(atEnd.hostKiB, ref.hostKiB).c_str());
     std::printf("  host after trim   %7s  %8s  %8s  (%s)\n", mib(atStart.hostLiveKiB).c_str(),
                 mib(ref.hostLiveKiB).c_str(), mib(atEnd.hostLiveKiB).c_str(),
                 percentOver(atEnd.hostLiveKiB, ref.hostLiveKiB).c_str());
-    std::printf("  viewer            %7s  %8s  %8s  (%s)\n", mib(atStart.viewerKiB).c_str(),
-                mib(ref.viewerKiB).c_str(), mib(atEnd.viewerKiB).c_str(),
-                percentOver(atEnd.viewerKiB, ref.viewerKiB).c_str());
+    std::printf("  viewer            %7s  %8s  %8s  (%s)\n", mib(atStart.viewerKiB).c_str(), mib(ref.viewerKiB).c_str(),
+                mib(atEnd.viewerKiB).c_str(), percentOver(atEnd.viewerKiB, ref.viewerKiB).c_str());
 
     std::vector<std::string> faults;
     if (figures.torn != 0 || figures.regressions != 0)

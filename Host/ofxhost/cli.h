@@ -17,9 +17,9 @@ std::string formatDescription(const PluginDescription& d);
 
 // A --param name=value, resolved against the plug-in's parameters.
 struct ParamAssignment {
-  std::string name;
-  std::vector<double> values;       // numeric, boolean and choice parameters
-  std::optional<std::string> text;  // string parameters
+    std::string name;
+    std::vector<double> values;       // numeric, boolean and choice parameters
+    std::optional<std::string> text;  // string parameters
 };
 
 // Parses name=value: choices by index or option text, booleans as

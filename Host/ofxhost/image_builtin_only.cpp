@@ -10,13 +10,13 @@ namespace detail {
 bool libraryCanWrite(const std::string&) { return false; }
 
 std::shared_ptr<ImageBuffer> readWithLibrary(const std::string& path, std::string& error) {
-  error = path + ": unsupported file type (this build reads " + supportedImageFormats() + ")";
-  return nullptr;
+    error = path + ": unsupported file type (this build reads " + supportedImageFormats() + ")";
+    return nullptr;
 }
 
 bool writeWithLibrary(const std::string& path, const ImageBuffer&, std::string& error) {
-  error = path + ": unsupported file type (this build writes " + supportedImageFormats() + ")";
-  return false;
+    error = path + ": unsupported file type (this build writes " + supportedImageFormats() + ")";
+    return false;
 }
 
 }  // namespace detail

@@ -24,81 +24,81 @@ struct EffectObj;
 
 // How a parameter type carries its values through the suite's varargs.
 struct ParamShape {
-  int dimension = 0;      // number of values; 0 for groups, pages and push buttons
-  bool integer = false;   // int (integer, boolean, choice) rather than double
-  bool text = false;      // a string value (string and custom parameters)
+    int dimension = 0;     // number of values; 0 for groups, pages and push buttons
+    bool integer = false;  // int (integer, boolean, choice) rather than double
+    bool text = false;     // a string value (string and custom parameters)
 };
 // Null for a type this host does not know.
 std::optional<ParamShape> paramShape(const std::string& type);
 
 struct ParamObj {
-  static constexpr std::uint32_t kMagic = 0x4F465041;
-  std::uint32_t magic = kMagic;
-  std::string name, type;
-  ParamShape shape;
-  PropertySet props;
-  EffectObj* effect = nullptr;
-  // Values of an instance's parameter, guarded by the owning effect's valuesMutex.
-  std::vector<double> values;
-  std::string text;
-  ParamObj() = default;
-  ParamObj(const ParamObj& other) = default;
-  ~ParamObj() { magic = 0; }
-  OfxParamHandle handle() { return reinterpret_cast<OfxParamHandle>(this); }
-  static ParamObj* from(OfxParamHandle h);
+    static constexpr std::uint32_t kMagic = 0x4F465041;
+    std::uint32_t magic = kMagic;
+    std::string name, type;
+    ParamShape shape;
+    PropertySet props;
+    EffectObj* effect = nullptr;
+    // Values of an instance's parameter, guarded by the owning effect's valuesMutex.
+    std::vector<double> values;
+    std::string text;
+    ParamObj() = default;
+    ParamObj(const ParamObj& other) = default;
+    ~ParamObj() { magic = 0; }
+    OfxParamHandle handle() { return reinterpret_cast<OfxParamHandle>(this); }
+    static ParamObj* from(OfxParamHandle h);
 };
 
 struct ParamSetObj {
-  static constexpr std::uint32_t kMagic = 0x4F465053;
-  std::uint32_t magic = kMagic;
-  PropertySet props;
-  std::vector<std::unique_ptr<ParamObj>> params;  // definition order
-  EffectObj* effect = nullptr;
-  ~ParamSetObj() { magic = 0; }
-  ParamObj* find(const std::string& name) const;
-  OfxParamSetHandle handle() { return reinterpret_cast<OfxParamSetHandle>(this); }
-  static ParamSetObj* from(OfxParamSetHandle h);
+    static constexpr std::uint32_t kMagic = 0x4F465053;
+    std::uint32_t magic = kMagic;
+    PropertySet props;
+    std::vector<std::unique_ptr<ParamObj>> params;  // definition order
+    EffectObj* effect = nullptr;
+    ~ParamSetObj() { magic = 0; }
+    ParamObj* find(const std::string& name) const;
+    OfxParamSetHandle handle() { return reinterpret_cast<OfxParamSetHandle>(this); }
+    static ParamSetObj* from(OfxParamSetHandle h);
 };
 
 struct ClipObj {
-  static constexpr std::uint32_t kMagic = 0x4F464343;
-  std::uint32_t magic = kMagic;
-  std::string name;
-  PropertySet props;
-  EffectObj* effect = nullptr;
-  mutable std::mutex mutex;  // guards image
-  std::shared_ptr<ImageBuffer> image;
-  ~ClipObj() { magic = 0; }
-  OfxImageClipHandle handle() { return reinterpret_cast<OfxImageClipHandle>(this); }
-  static ClipObj* from(OfxImageClipHandle h);
+    static constexpr std::uint32_t kMagic = 0x4F464343;
+    std::uint32_t magic = kMagic;
+    std::string name;
+    PropertySet props;
+    EffectObj* effect = nullptr;
+    mutable std::mutex mutex;  // guards image
+    std::shared_ptr<ImageBuffer> image;
+    ~ClipObj() { magic = 0; }
+    OfxImageClipHandle handle() { return reinterpret_cast<OfxImageClipHandle>(this); }
+    static ClipObj* from(OfxImageClipHandle h);
 };
 
 struct InstanceState;
 
 // A plug-in descriptor (describe / describeInContext) or an instance.
 struct EffectObj {
-  static constexpr std::uint32_t kMagic = 0x4F464546;
-  std::uint32_t magic = kMagic;
-  PropertySet props;
-  ParamSetObj paramSet;
-  std::vector<std::unique_ptr<ClipObj>> clips;
-  InstanceState* instance = nullptr;  // null for descriptors
-  mutable std::mutex valuesMutex;     // guards parameter values
-  EffectObj();
-  ~EffectObj();
-  ClipObj* findClip(const std::string& name) const;
-  OfxImageEffectHandle handle() { return reinterpret_cast<OfxImageEffectHandle>(this); }
-  static EffectObj* from(OfxImageEffectHandle h);
-  // The effect behind a handle passed as void* (message and memory suites), or
-  // null unless it is a live effect of this host.
-  static EffectObj* fromLive(const void* h);
+    static constexpr std::uint32_t kMagic = 0x4F464546;
+    std::uint32_t magic = kMagic;
+    PropertySet props;
+    ParamSetObj paramSet;
+    std::vector<std::unique_ptr<ClipObj>> clips;
+    InstanceState* instance = nullptr;  // null for descriptors
+    mutable std::mutex valuesMutex;     // guards parameter values
+    EffectObj();
+    ~EffectObj();
+    ClipObj* findClip(const std::string& name) const;
+    OfxImageEffectHandle handle() { return reinterpret_cast<OfxImageEffectHandle>(this); }
+    static EffectObj* from(OfxImageEffectHandle h);
+    // The effect behind a handle passed as void* (message and memory suites), or
+    // null unless it is a live effect of this host.
+    static EffectObj* fromLive(const void* h);
 };
 
 // An image handed to the plug-in by clipGetImage.
 struct ImageObj {
-  PropertySet props{false};
-  std::shared_ptr<ImageBuffer> buffer;
-  InstanceState* owner = nullptr;
+    PropertySet props{false};
+    std::shared_ptr<ImageBuffer> buffer;
+    InstanceState* owner = nullptr;
 };
 
 // Registers a fetched image; its property-set handle goes to the plug-in.
@@ -115,54 +115,55 @@ OfxStatus storeValues(ParamObj& param, std::vector<double> values);
 OfxStatus storeText(ParamObj& param, const std::string& text);
 
 struct PluginRecord {
-  OfxPlugin* plugin = nullptr;
-  bool loaded = false;
-  std::string loadError;  // non-empty once kOfxActionLoad failed
-  std::unique_ptr<EffectObj> descriptor;
-  std::map<std::string, std::unique_ptr<EffectObj>> contextDescriptors;
-  std::mutex renderMutex;  // serialises renders of a plug-in that is not thread safe
-  std::atomic<int> liveInstances{0};
+    OfxPlugin* plugin = nullptr;
+    bool loaded = false;
+    std::string loadError;  // non-empty once kOfxActionLoad failed
+    std::unique_ptr<EffectObj> descriptor;
+    std::map<std::string, std::unique_ptr<EffectObj>> contextDescriptors;
+    std::mutex renderMutex;  // serialises renders of a plug-in that is not thread safe
+    std::atomic<int> liveInstances{0};
 };
 
 struct BundleState {
-  void* library = nullptr;
-  std::string binaryPath, bundlePath;
-  std::vector<std::unique_ptr<PluginRecord>> plugins;
-  std::recursive_mutex mutex;  // describe and instance creation
-  std::string lastError;
-  ~BundleState();
-  // Loads (once) and describes the plug-in in the context; null with lastError set on failure.
-  EffectObj* describedIn(int index, const std::string& context);
+    void* library = nullptr;
+    std::string binaryPath, bundlePath;
+    std::vector<std::unique_ptr<PluginRecord>> plugins;
+    std::recursive_mutex mutex;  // describe and instance creation
+    std::string lastError;
+    ~BundleState();
+    // Loads (once) and describes the plug-in in the context; null with lastError set on failure.
+    EffectObj* describedIn(int index, const std::string& context);
 };
 
 // Sends an action to a plug-in. Never lets anything escape.
-OfxStatus callAction(OfxPlugin* plugin, const char* action, const void* handle, PropertySet* inArgs, PropertySet* outArgs);
+OfxStatus callAction(OfxPlugin* plugin, const char* action, const void* handle, PropertySet* inArgs,
+                     PropertySet* outArgs);
 
 struct InstanceState {
-  std::shared_ptr<BundleState> bundle;
-  PluginRecord* plugin = nullptr;
-  std::unique_ptr<EffectObj> effect;
-  std::string renderSafety;
-  std::mutex instanceRenderMutex;  // for instance-safe plug-ins
-  std::atomic<int> lastStatus{kOfxStatOK};
-  std::atomic<bool> abort{false};
-  std::atomic<bool> live{false};  // create succeeded and destroy not begun: changes are sent
-  std::atomic<int> outstanding{0};
-  std::atomic<int> changeDepth{0};
-  mutable std::mutex messagesMutex;
-  std::vector<MessageRecord> messages;
-  std::optional<MessageRecord> persistent;
+    std::shared_ptr<BundleState> bundle;
+    PluginRecord* plugin = nullptr;
+    std::unique_ptr<EffectObj> effect;
+    std::string renderSafety;
+    std::mutex instanceRenderMutex;  // for instance-safe plug-ins
+    std::atomic<int> lastStatus{kOfxStatOK};
+    std::atomic<bool> abort{false};
+    std::atomic<bool> live{false};  // create succeeded and destroy not begun: changes are sent
+    std::atomic<int> outstanding{0};
+    std::atomic<int> changeDepth{0};
+    mutable std::mutex messagesMutex;
+    std::vector<MessageRecord> messages;
+    std::optional<MessageRecord> persistent;
 
-  OfxStatus action(const char* name, PropertySet* inArgs = nullptr, PropertySet* outArgs = nullptr);
-  // begin / instanceChanged / end for one parameter.
-  OfxStatus paramChanged(const std::string& param, const char* reason);
-  void record(MessageRecord m);
+    OfxStatus action(const char* name, PropertySet* inArgs = nullptr, PropertySet* outArgs = nullptr);
+    // begin / instanceChanged / end for one parameter.
+    OfxStatus paramChanged(const std::string& param, const char* reason);
+    void record(MessageRecord m);
 };
 
 }  // namespace ofxhost::detail
 
 struct ofxhost::Instance::Impl {
-  std::unique_ptr<detail::InstanceState> state;
+    std::unique_ptr<detail::InstanceState> state;
 };
 
 namespace ofxhost::detail {
@@ -179,7 +180,7 @@ void defineImageProps(PropertySet& p, ImageBuffer& image, double scaleX, double 
 
 // Per-thread render context, inherited by multiThread's threads.
 struct RenderContext {
-  double scaleX = 1.0, scaleY = 1.0;
+    double scaleX = 1.0, scaleY = 1.0;
 };
 RenderContext& currentRenderContext();
 

@@ -8,9 +8,9 @@ namespace OFX {
 namespace Exception {
 
 Suite::Suite(OfxStatus s) : status_(s) {
-  what_ = "OFX suite error: ";
-  what_ += mapStatusToString(s);
-  what_ += " (" + std::to_string(s) + ")";
+    what_ = "OFX suite error: ";
+    what_ += mapStatusToString(s);
+    what_ += " (" + std::to_string(s) + ")";
 }
 
 OfxStatus Suite::status() const { return status_; }
@@ -22,7 +22,7 @@ const char* Suite::what() const noexcept { return what_.c_str(); }
 void throwSuiteStatusException(OfxStatus stat) { throw Exception::Suite(stat); }
 
 const char* mapStatusToString(OfxStatus stat) {
-  switch (stat) {
+    switch (stat) {
     case kOfxStatOK: return "kOfxStatOK";
     case kOfxStatFailed: return "kOfxStatFailed";
     case kOfxStatErrFatal: return "kOfxStatErrFatal";
@@ -39,31 +39,31 @@ const char* mapStatusToString(OfxStatus stat) {
     case kOfxStatReplyNo: return "kOfxStatReplyNo";
     case kOfxStatReplyDefault: return "kOfxStatReplyDefault";
     default: return "unknown status";
-  }
+    }
 }
 
 namespace {
 
 template <class E, std::size_t N>
 struct Table {
-  struct Row {
-    E value;
-    const char* text;
-  };
-  Row rows[N];
+    struct Row {
+        E value;
+        const char* text;
+    };
+    Row rows[N];
 
-  const char* toString(E value, const char* fallback) const {
-    for (const Row& r : rows)
-      if (r.value == value)
-        return r.text;
-    return fallback;
-  }
-  E toEnum(std::string_view text, E fallback) const {
-    for (const Row& r : rows)
-      if (text == r.text)
-        return r.value;
-    return fallback;
-  }
+    const char* toString(E value, const char* fallback) const {
+        for (const Row& r : rows)
+            if (r.value == value)
+                return r.text;
+        return fallback;
+    }
+    E toEnum(std::string_view text, E fallback) const {
+        for (const Row& r : rows)
+            if (text == r.text)
+                return r.value;
+        return fallback;
+    }
 };
 
 constexpr Table<ContextEnum, 6> kContexts{{
@@ -120,40 +120,34 @@ ContextEnum mapContextStringToEnum(std::string_view s) { return kContexts.toEnum
 const char* mapBitDepthEnumToString(BitDepthEnum d) { return kDepths.toString(d, kOfxBitDepthNone); }
 BitDepthEnum mapBitDepthStringToEnum(std::string_view s) { return kDepths.toEnum(s, eBitDepthCustom); }
 const char* mapPixelComponentEnumToString(PixelComponentEnum c) {
-  return kComponents.toString(c, kOfxImageComponentNone);
+    return kComponents.toString(c, kOfxImageComponentNone);
 }
 PixelComponentEnum mapPixelComponentStringToEnum(std::string_view s) {
-  return kComponents.toEnum(s, ePixelComponentCustom);
+    return kComponents.toEnum(s, ePixelComponentCustom);
 }
-const char* mapRenderSafetyEnumToString(RenderSafetyEnum s) {
-  return kSafety.toString(s, kOfxImageEffectRenderUnsafe);
-}
+const char* mapRenderSafetyEnumToString(RenderSafetyEnum s) { return kSafety.toString(s, kOfxImageEffectRenderUnsafe); }
 RenderSafetyEnum mapRenderSafetyStringToEnum(std::string_view s) { return kSafety.toEnum(s, eRenderUnsafe); }
-const char* mapChangeReasonEnumToString(InstanceChangeReason r) {
-  return kReasons.toString(r, kOfxChangeUserEdited);
-}
-InstanceChangeReason mapChangeReasonStringToEnum(std::string_view s) {
-  return kReasons.toEnum(s, eChangeUserEdit);
-}
+const char* mapChangeReasonEnumToString(InstanceChangeReason r) { return kReasons.toString(r, kOfxChangeUserEdited); }
+InstanceChangeReason mapChangeReasonStringToEnum(std::string_view s) { return kReasons.toEnum(s, eChangeUserEdit); }
 const char* mapMessageTypeEnumToString(MessageTypeEnum t) { return kMessages.toString(t, kOfxMessageMessage); }
 
 int bitDepthBytes(BitDepthEnum depth) {
-  switch (depth) {
+    switch (depth) {
     case eBitDepthUByte: return 1;
     case eBitDepthUShort: return 2;
     case eBitDepthHalf: return 2;
     case eBitDepthFloat: return 4;
     default: return 0;
-  }
+    }
 }
 
 int pixelComponentCount(PixelComponentEnum components) {
-  switch (components) {
+    switch (components) {
     case ePixelComponentRGBA: return 4;
     case ePixelComponentRGB: return 3;
     case ePixelComponentAlpha: return 1;
     default: return 0;
-  }
+    }
 }
 
 }  // namespace OFX

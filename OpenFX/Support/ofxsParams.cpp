@@ -8,8 +8,8 @@ namespace OFX {
 namespace {
 
 void check(OfxStatus status) {
-  if (status != kOfxStatOK)
-    throwSuiteStatusException(status);
+    if (status != kOfxStatOK)
+        throwSuiteStatusException(status);
 }
 
 const OfxParameterSuiteV1& params() { return Private::parameterSuite(); }
@@ -35,15 +35,15 @@ bool Param::getIsEnable() const { return props_.getInt(kOfxParamPropEnabled) != 
 namespace {
 
 int getIntValue(OfxParamHandle handle) {
-  int value = 0;
-  check(Private::need(params().paramGetValue)(handle, &value));
-  return value;
+    int value = 0;
+    check(Private::need(params().paramGetValue)(handle, &value));
+    return value;
 }
 
 int getIntValueAtTime(OfxParamHandle handle, double t) {
-  int value = 0;
-  check(Private::need(params().paramGetValueAtTime)(handle, t, &value));
-  return value;
+    int value = 0;
+    check(Private::need(params().paramGetValueAtTime)(handle, t, &value));
+    return value;
 }
 
 void setIntValue(OfxParamHandle handle, int value) { check(Private::need(params().paramSetValue)(handle, value)); }
@@ -63,15 +63,15 @@ int ChoiceParam::getValueAtTime(double t) const { return getIntValueAtTime(handl
 void ChoiceParam::setValue(int value) { setIntValue(handle_, value); }
 
 double DoubleParam::getValue() const {
-  double value = 0.0;
-  check(Private::need(params().paramGetValue)(handle_, &value));
-  return value;
+    double value = 0.0;
+    check(Private::need(params().paramGetValue)(handle_, &value));
+    return value;
 }
 
 double DoubleParam::getValueAtTime(double t) const {
-  double value = 0.0;
-  check(Private::need(params().paramGetValueAtTime)(handle_, t, &value));
-  return value;
+    double value = 0.0;
+    check(Private::need(params().paramGetValueAtTime)(handle_, t, &value));
+    return value;
 }
 
 void DoubleParam::setValue(double value) { check(Private::need(params().paramSetValue)(handle_, value)); }
@@ -85,52 +85,52 @@ void ParamSet::setParamSetHandle(OfxParamSetHandle handle) { paramSet_ = handle;
 
 template <class T>
 T* ParamSet::fetchParam(const std::string& name, const char* type) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (auto it = params_.find(name); it != params_.end())
-    return dynamic_cast<T*>(it->second.get());  // null when it has another type
-  if (paramSet_ == nullptr)
-    return nullptr;
-  OfxParamHandle handle = nullptr;
-  OfxPropertySetHandle propsHandle = nullptr;
-  const OfxStatus st = Private::need(params().paramGetHandle)(paramSet_, name.c_str(), &handle, &propsHandle);
-  if (st != kOfxStatOK || handle == nullptr)
-    return nullptr;
-  if (propsHandle == nullptr) {
-    const OfxStatus pst = Private::need(params().paramGetPropertySet)(handle, &propsHandle);
-    if (pst != kOfxStatOK || propsHandle == nullptr)
-      return nullptr;
-  }
-  const std::string actual = PropertySet(propsHandle).getString(kOfxParamPropType, 0, "");
-  if (actual != type) {
-    Log::print("OFX: parameter %s is %s, not %s", name.c_str(), actual.c_str(), type);
-    return nullptr;
-  }
-  auto param = std::make_unique<T>(name, handle, propsHandle);
-  T* result = param.get();
-  params_.emplace(name, std::move(param));
-  return result;
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (auto it = params_.find(name); it != params_.end())
+        return dynamic_cast<T*>(it->second.get());  // null when it has another type
+    if (paramSet_ == nullptr)
+        return nullptr;
+    OfxParamHandle handle = nullptr;
+    OfxPropertySetHandle propsHandle = nullptr;
+    const OfxStatus st = Private::need(params().paramGetHandle)(paramSet_, name.c_str(), &handle, &propsHandle);
+    if (st != kOfxStatOK || handle == nullptr)
+        return nullptr;
+    if (propsHandle == nullptr) {
+        const OfxStatus pst = Private::need(params().paramGetPropertySet)(handle, &propsHandle);
+        if (pst != kOfxStatOK || propsHandle == nullptr)
+            return nullptr;
+    }
+    const std::string actual = PropertySet(propsHandle).getString(kOfxParamPropType, 0, "");
+    if (actual != type) {
+        Log::print("OFX: parameter %s is %s, not %s", name.c_str(), actual.c_str(), type);
+        return nullptr;
+    }
+    auto param = std::make_unique<T>(name, handle, propsHandle);
+    T* result = param.get();
+    params_.emplace(name, std::move(param));
+    return result;
 }
 
 IntParam* ParamSet::fetchIntParam(const std::string& name) { return fetchParam<IntParam>(name, kOfxParamTypeInteger); }
 
 DoubleParam* ParamSet::fetchDoubleParam(const std::string& name) {
-  return fetchParam<DoubleParam>(name, kOfxParamTypeDouble);
+    return fetchParam<DoubleParam>(name, kOfxParamTypeDouble);
 }
 
 BooleanParam* ParamSet::fetchBooleanParam(const std::string& name) {
-  return fetchParam<BooleanParam>(name, kOfxParamTypeBoolean);
+    return fetchParam<BooleanParam>(name, kOfxParamTypeBoolean);
 }
 
 ChoiceParam* ParamSet::fetchChoiceParam(const std::string& name) {
-  return fetchParam<ChoiceParam>(name, kOfxParamTypeChoice);
+    return fetchParam<ChoiceParam>(name, kOfxParamTypeChoice);
 }
 
 PushButtonParam* ParamSet::fetchPushButtonParam(const std::string& name) {
-  return fetchParam<PushButtonParam>(name, kOfxParamTypePushButton);
+    return fetchParam<PushButtonParam>(name, kOfxParamTypePushButton);
 }
 
 GroupParam* ParamSet::fetchGroupParam(const std::string& name) {
-  return fetchParam<GroupParam>(name, kOfxParamTypeGroup);
+    return fetchParam<GroupParam>(name, kOfxParamTypeGroup);
 }
 
 }  // namespace OFX

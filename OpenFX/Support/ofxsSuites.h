@@ -18,8 +18,8 @@ const OfxMultiThreadSuiteV1& multiThreadSuite();
 // The message suite: V2 when the host has it, else V1 (whose only member V2
 // shares); null when it has neither.
 struct MessageSuite {
-  const OfxMessageSuiteV2* v2 = nullptr;
-  const OfxMessageSuiteV1* v1 = nullptr;
+    const OfxMessageSuiteV2* v2 = nullptr;
+    const OfxMessageSuiteV1* v1 = nullptr;
 };
 MessageSuite messageSuite();
 
@@ -32,9 +32,9 @@ OfxStatus guarded(const char* what, F&& f) noexcept;
 // where the host left that slot empty.
 template <class Fn>
 Fn need(Fn fn) {
-  if (fn == nullptr)
-    throwSuiteStatusException(kOfxStatErrMissingHostFeature);
-  return fn;
+    if (fn == nullptr)
+        throwSuiteStatusException(kOfxStatErrMissingHostFeature);
+    return fn;
 }
 
 // The property set of an effect (descriptor or instance); throws
@@ -50,19 +50,19 @@ void logFailure(const char* what, OfxStatus status, const char* detail) noexcept
 
 template <class F>
 OfxStatus OFX::Private::guarded(const char* what, F&& f) noexcept {
-  try {
-    return f();
-  } catch (const OFX::Exception::Suite& e) {
-    logFailure(what, e.status(), e.what());
-    return e.status();
-  } catch (const std::bad_alloc&) {
-    logFailure(what, kOfxStatErrMemory, "out of memory");
-    return kOfxStatErrMemory;
-  } catch (const std::exception& e) {
-    logFailure(what, kOfxStatFailed, e.what());
-    return kOfxStatFailed;
-  } catch (...) {
-    logFailure(what, kOfxStatFailed, "unknown exception");
-    return kOfxStatFailed;
-  }
+    try {
+        return f();
+    } catch (const OFX::Exception::Suite& e) {
+        logFailure(what, e.status(), e.what());
+        return e.status();
+    } catch (const std::bad_alloc&) {
+        logFailure(what, kOfxStatErrMemory, "out of memory");
+        return kOfxStatErrMemory;
+    } catch (const std::exception& e) {
+        logFailure(what, kOfxStatFailed, e.what());
+        return kOfxStatFailed;
+    } catch (...) {
+        logFailure(what, kOfxStatFailed, "unknown exception");
+        return kOfxStatFailed;
+    }
 }

@@ -32,24 +32,24 @@ typedef double OfxTime;
 
 /* What the host hands the plug-in: its own property set and the suite fetcher. */
 typedef struct OfxHost {
-  OfxPropertySetHandle host;
-  /* Returns the suite of that name and version, or null where the host has none. */
-  const void* (*fetchSuite)(OfxPropertySetHandle host, const char* suiteName, int suiteVersion);
+    OfxPropertySetHandle host;
+    /* Returns the suite of that name and version, or null where the host has none. */
+    const void* (*fetchSuite)(OfxPropertySetHandle host, const char* suiteName, int suiteVersion);
 } OfxHost;
 
 /* The single entry point through which the host sends every action. */
-typedef OfxStatus(OfxPluginEntryPoint)(const char* action, const void* handle,
-                                       OfxPropertySetHandle inArgs, OfxPropertySetHandle outArgs);
+typedef OfxStatus(OfxPluginEntryPoint)(const char* action, const void* handle, OfxPropertySetHandle inArgs,
+                                       OfxPropertySetHandle outArgs);
 
 /* What a binary tells the host about each of its plug-ins. */
 typedef struct OfxPlugin {
-  const char* pluginApi;         /* e.g. kOfxImageEffectPluginApi */
-  int apiVersion;
-  const char* pluginIdentifier;  /* reverse domain name, no blanks */
-  unsigned int pluginVersionMajor;
-  unsigned int pluginVersionMinor;
-  void (*setHost)(OfxHost* host);
-  OfxPluginEntryPoint* mainEntry;
+    const char* pluginApi; /* e.g. kOfxImageEffectPluginApi */
+    int apiVersion;
+    const char* pluginIdentifier; /* reverse domain name, no blanks */
+    unsigned int pluginVersionMajor;
+    unsigned int pluginVersionMinor;
+    void (*setHost)(OfxHost* host);
+    OfxPluginEntryPoint* mainEntry;
 } OfxPlugin;
 
 /* Entry points every binary exports. */
@@ -57,12 +57,24 @@ typedef int (*OfxGetNumberOfPluginsFunc)(void);
 typedef OfxPlugin* (*OfxGetPluginFunc)(int nth);
 
 /* Integer and double points, ranges and rectangles (x1,y1 inclusive; x2,y2 exclusive). */
-typedef struct OfxPointI { int x, y; } OfxPointI;
-typedef struct OfxPointD { double x, y; } OfxPointD;
-typedef struct OfxRangeI { int min, max; } OfxRangeI;
-typedef struct OfxRangeD { double min, max; } OfxRangeD;
-typedef struct OfxRectI { int x1, y1, x2, y2; } OfxRectI;
-typedef struct OfxRectD { double x1, y1, x2, y2; } OfxRectD;
+typedef struct OfxPointI {
+    int x, y;
+} OfxPointI;
+typedef struct OfxPointD {
+    double x, y;
+} OfxPointD;
+typedef struct OfxRangeI {
+    int min, max;
+} OfxRangeI;
+typedef struct OfxRangeD {
+    double min, max;
+} OfxRangeD;
+typedef struct OfxRectI {
+    int x1, y1, x2, y2;
+} OfxRectI;
+typedef struct OfxRectD {
+    double x1, y1, x2, y2;
+} OfxRectD;
 
 /* Status codes. */
 #define kOfxStatOK 0

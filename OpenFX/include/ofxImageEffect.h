@@ -155,23 +155,24 @@ typedef struct OfxImageMemoryStruct* OfxImageMemoryHandle;
 
 /* Member order is the binary interface: never reorder. */
 typedef struct OfxImageEffectSuiteV1 {
-  OfxStatus (*getPropertySet)(OfxImageEffectHandle imageEffect, OfxPropertySetHandle* propHandle);
-  OfxStatus (*getParamSet)(OfxImageEffectHandle imageEffect, OfxParamSetHandle* paramSet);
-  OfxStatus (*clipDefine)(OfxImageEffectHandle imageEffect, const char* name, OfxPropertySetHandle* propertySet);
-  OfxStatus (*clipGetHandle)(OfxImageEffectHandle imageEffect, const char* name, OfxImageClipHandle* clip,
-                             OfxPropertySetHandle* propertySet);
-  OfxStatus (*clipGetPropertySet)(OfxImageClipHandle clip, OfxPropertySetHandle* propHandle);
-  /* region may be null (the whole image); the image is a property set released with clipReleaseImage. */
-  OfxStatus (*clipGetImage)(OfxImageClipHandle clip, OfxTime time, const OfxRectD* region,
-                            OfxPropertySetHandle* imageHandle);
-  OfxStatus (*clipReleaseImage)(OfxPropertySetHandle imageHandle);
-  OfxStatus (*clipGetRegionOfDefinition)(OfxImageClipHandle clip, OfxTime time, OfxRectD* bounds);
-  /* Non-zero when the host wants the current render to stop. */
-  int (*abort)(OfxImageEffectHandle imageEffect);
-  OfxStatus (*imageMemoryAlloc)(OfxImageEffectHandle instanceHandle, size_t nBytes, OfxImageMemoryHandle* memoryHandle);
-  OfxStatus (*imageMemoryFree)(OfxImageMemoryHandle memoryHandle);
-  OfxStatus (*imageMemoryLock)(OfxImageMemoryHandle memoryHandle, void** returnedPtr);
-  OfxStatus (*imageMemoryUnlock)(OfxImageMemoryHandle memoryHandle);
+    OfxStatus (*getPropertySet)(OfxImageEffectHandle imageEffect, OfxPropertySetHandle* propHandle);
+    OfxStatus (*getParamSet)(OfxImageEffectHandle imageEffect, OfxParamSetHandle* paramSet);
+    OfxStatus (*clipDefine)(OfxImageEffectHandle imageEffect, const char* name, OfxPropertySetHandle* propertySet);
+    OfxStatus (*clipGetHandle)(OfxImageEffectHandle imageEffect, const char* name, OfxImageClipHandle* clip,
+                               OfxPropertySetHandle* propertySet);
+    OfxStatus (*clipGetPropertySet)(OfxImageClipHandle clip, OfxPropertySetHandle* propHandle);
+    /* region may be null (the whole image); the image is a property set released with clipReleaseImage. */
+    OfxStatus (*clipGetImage)(OfxImageClipHandle clip, OfxTime time, const OfxRectD* region,
+                              OfxPropertySetHandle* imageHandle);
+    OfxStatus (*clipReleaseImage)(OfxPropertySetHandle imageHandle);
+    OfxStatus (*clipGetRegionOfDefinition)(OfxImageClipHandle clip, OfxTime time, OfxRectD* bounds);
+    /* Non-zero when the host wants the current render to stop. */
+    int (*abort)(OfxImageEffectHandle imageEffect);
+    OfxStatus (*imageMemoryAlloc)(OfxImageEffectHandle instanceHandle, size_t nBytes,
+                                  OfxImageMemoryHandle* memoryHandle);
+    OfxStatus (*imageMemoryFree)(OfxImageMemoryHandle memoryHandle);
+    OfxStatus (*imageMemoryLock)(OfxImageMemoryHandle memoryHandle, void** returnedPtr);
+    OfxStatus (*imageMemoryUnlock)(OfxImageMemoryHandle memoryHandle);
 } OfxImageEffectSuiteV1;
 
 OFX_ABI_CHECK(offsetof(OfxImageEffectSuiteV1, getPropertySet) == OFX_ABI_SLOT(0));

@@ -10,9 +10,9 @@ extern "C" {
 #define kOfxMemorySuite "OfxMemorySuite"
 
 typedef struct OfxMemorySuiteV1 {
-  /* handle: an effect instance or null. */
-  OfxStatus (*memoryAlloc)(void* handle, size_t nBytes, void** allocatedData);
-  OfxStatus (*memoryFree)(void* allocatedData);
+    /* handle: an effect instance or null. */
+    OfxStatus (*memoryAlloc)(void* handle, size_t nBytes, void** allocatedData);
+    OfxStatus (*memoryFree)(void* allocatedData);
 } OfxMemorySuiteV1;
 
 OFX_ABI_CHECK(offsetof(OfxMemorySuiteV1, memoryAlloc) == OFX_ABI_SLOT(0));

@@ -20,14 +20,15 @@ extern "C" {
 /* handle: the effect (descriptor or instance) or null; format is printf-style.
    A question answers kOfxStatReplyYes or kOfxStatReplyNo. */
 typedef struct OfxMessageSuiteV1 {
-  OfxStatus (*message)(void* handle, const char* messageType, const char* messageId, const char* format, ...);
+    OfxStatus (*message)(void* handle, const char* messageType, const char* messageId, const char* format, ...);
 } OfxMessageSuiteV1;
 
 /* Extends V1 without moving its member: a host may hand out one struct for both. */
 typedef struct OfxMessageSuiteV2 {
-  OfxStatus (*message)(void* handle, const char* messageType, const char* messageId, const char* format, ...);
-  OfxStatus (*setPersistentMessage)(void* handle, const char* messageType, const char* messageId, const char* format, ...);
-  OfxStatus (*clearPersistentMessage)(void* handle);
+    OfxStatus (*message)(void* handle, const char* messageType, const char* messageId, const char* format, ...);
+    OfxStatus (*setPersistentMessage)(void* handle, const char* messageType, const char* messageId, const char* format,
+                                      ...);
+    OfxStatus (*clearPersistentMessage)(void* handle);
 } OfxMessageSuiteV2;
 
 /* A host may hand out one V2 table for both versions: message must stay first. */

@@ -87,8 +87,7 @@ bool ProcessLog::guarded(F&& f) {
 std::string formatLogLine(std::time_t time, std::string_view message) {
     char stamp[32] = {};
     std::tm local{};
-    if (!platform::localTime(time, local) ||
-        std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local) == 0) {
+    if (!platform::localTime(time, local) || std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local) == 0) {
         stamp[0] = '\0';
     }
     std::string line;

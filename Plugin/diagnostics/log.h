@@ -91,8 +91,8 @@ private:
     void echo(std::string_view text) const;
     void writeLocked(std::string_view message);
 
-    std::mutex setupMutex_;      // one set-up at a time
-    mutable std::mutex mutex_;   // the writer, its counter and path
+    std::mutex setupMutex_;     // one set-up at a time
+    mutable std::mutex mutex_;  // the writer, its counter and path
     LogWriter writer_;
     std::string path_;
     std::atomic<bool> setUp_{false};

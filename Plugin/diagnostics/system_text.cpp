@@ -15,8 +15,7 @@ std::string rightAligned(T value, std::size_t width, int decimals = -1) {
     char buffer[64];
     std::to_chars_result result;
     if constexpr (std::is_floating_point_v<T>) {
-        result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed,
-                               decimals);
+        result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
     } else {
         result = std::to_chars(buffer, buffer + sizeof buffer, value);
     }
@@ -42,14 +41,11 @@ SystemFacts gatherSystemFacts() {
 std::string formatOsLine(const platform::OsVersion& os) {
     using Source = platform::OsVersion::Source;
     switch (os.source) {
-    case Source::WindowsNoNtdll:
-        return "OS: Windows (Legacy detection failed)\n";
-    case Source::WindowsNoVersion:
-        return {};
+    case Source::WindowsNoNtdll: return "OS: Windows (Legacy detection failed)\n";
+    case Source::WindowsNoVersion: return {};
     case Source::Windows: {
-        std::string line = "OS: Windows " + std::to_string(os.major) + "." +
-                           std::to_string(os.minor) + " (Build " + std::to_string(os.build) +
-                           ")";
+        std::string line = "OS: Windows " + std::to_string(os.major) + "." + std::to_string(os.minor) + " (Build " +
+                           std::to_string(os.build) + ")";
         if (os.major == 10) {
             line += os.build >= 22000 ? " [Windows 11 detected]" : " [Windows 10 detected]";
         }
@@ -116,23 +112,15 @@ CpuPiece CpuLoadMeter::measure(const std::optional<platform::ProcessTimes>& now)
     return {CpuPiece::Kind::Load, busy / wall * 100.0};
 }
 
-std::string formatStatusText(std::optional<std::uint64_t> privateBytes, const CpuPiece& cpu,
-                             int viewerCount) {
+std::string formatStatusText(std::optional<std::uint64_t> privateBytes, const CpuPiece& cpu, int viewerCount) {
     std::string text;
     if (privateBytes) {
-        text += "RAM: " +
-                rightAligned(*privateBytes >> 20, 4) +
-                " MB | ";
+        text += "RAM: " + rightAligned(*privateBytes >> 20, 4) + " MB | ";
     }
     switch (cpu.kind) {
-    case CpuPiece::Kind::Init:
-        text += "CPU: Init  | ";
-        break;
-    case CpuPiece::Kind::Load:
-        text += "CPU: " + rightAligned(cpu.loadPercent, 4, 1) + "% | ";
-        break;
-    case CpuPiece::Kind::None:
-        break;
+    case CpuPiece::Kind::Init: text += "CPU: Init  | "; break;
+    case CpuPiece::Kind::Load: text += "CPU: " + rightAligned(cpu.loadPercent, 4, 1) + "% | "; break;
+    case CpuPiece::Kind::None: break;
     }
     if (viewerCount > 0) {
         text += "Viewer: CONNECTED [" + std::to_string(viewerCount) + "]";

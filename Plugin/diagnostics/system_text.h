@@ -65,8 +65,7 @@ private:
 
 // "RAM: ...  MB | " when the private bytes are known, the CPU piece, then
 // "Viewer: CONNECTED [n]" or "Viewer: DISCONNECTED".
-std::string formatStatusText(std::optional<std::uint64_t> privateBytes, const CpuPiece& cpu,
-                             int viewerCount);
+std::string formatStatusText(std::optional<std::uint64_t> privateBytes, const CpuPiece& cpu, int viewerCount);
 
 // The status text of this process now, with its CPU load measured by
 // `meter` since its previous reading and the given viewer count.

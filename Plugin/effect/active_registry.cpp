@@ -2,8 +2,8 @@
 
 namespace orvalis::plugin {
 
-void ActiveRegistry::takeLocked(std::uint64_t instance, std::string_view sourceIdentity,
-                                std::int64_t nowMs, OwnerMirror* mirror) {
+void ActiveRegistry::takeLocked(std::uint64_t instance, std::string_view sourceIdentity, std::int64_t nowMs,
+                                OwnerMirror* mirror) {
     activeInstance_ = instance;
     if (!sourceIdentity.empty()) {
         activeSourceId_.assign(sourceIdentity);
@@ -14,8 +14,8 @@ void ActiveRegistry::takeLocked(std::uint64_t instance, std::string_view sourceI
     }
 }
 
-void ActiveRegistry::makeActive(std::uint64_t instance, std::string_view sourceIdentity,
-                                std::int64_t nowMs, OwnerMirror* mirror) {
+void ActiveRegistry::makeActive(std::uint64_t instance, std::string_view sourceIdentity, std::int64_t nowMs,
+                                OwnerMirror* mirror) {
     std::lock_guard lock(mutex_);
     takeLocked(instance, sourceIdentity, nowMs, mirror);
 }
@@ -41,8 +41,8 @@ bool ActiveRegistry::isActive(std::uint64_t instance) const {
     return activeInstance_ != 0 && activeInstance_ == instance;
 }
 
-bool ActiveRegistry::arbitrate(std::uint64_t instance, std::string_view sourceIdentity,
-                               std::int64_t nowMs, OwnerMirror* mirror) {
+bool ActiveRegistry::arbitrate(std::uint64_t instance, std::string_view sourceIdentity, std::int64_t nowMs,
+                               OwnerMirror* mirror) {
     std::lock_guard lock(mutex_);
     const std::int64_t prev = activeSinceMs_.load();
     bool take = false;

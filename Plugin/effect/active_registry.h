@@ -33,8 +33,7 @@ class ActiveRegistry {
 public:
     // Makes `instance` the active one. An empty identity keeps the stored
     // one. activeSinceMs becomes nowMs.
-    void makeActive(std::uint64_t instance, std::string_view sourceIdentity, std::int64_t nowMs,
-                    OwnerMirror* mirror);
+    void makeActive(std::uint64_t instance, std::string_view sourceIdentity, std::int64_t nowMs, OwnerMirror* mirror);
 
     // Gives the active role up if `instance` holds it (the mirror is cleared
     // if it still names it). True when it did.
@@ -47,8 +46,7 @@ public:
     // it holds it already, or when the holder renders another source and has
     // not rendered for kActiveClaimMs. Returns whether `instance` is active
     // afterwards.
-    bool arbitrate(std::uint64_t instance, std::string_view sourceIdentity, std::int64_t nowMs,
-                   OwnerMirror* mirror);
+    bool arbitrate(std::uint64_t instance, std::string_view sourceIdentity, std::int64_t nowMs, OwnerMirror* mirror);
 
     std::uint64_t activeInstance() const;
     std::string activeSourceId() const;
@@ -56,8 +54,7 @@ public:
     std::int64_t activeSinceMs() const noexcept { return activeSinceMs_.load(); }
 
 private:
-    void takeLocked(std::uint64_t instance, std::string_view sourceIdentity, std::int64_t nowMs,
-                    OwnerMirror* mirror);
+    void takeLocked(std::uint64_t instance, std::string_view sourceIdentity, std::int64_t nowMs, OwnerMirror* mirror);
 
     mutable std::mutex mutex_;
     std::uint64_t activeInstance_ = 0;

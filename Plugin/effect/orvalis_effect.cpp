@@ -70,19 +70,17 @@ void Orvalis::notify(std::string_view text, std::string_view title, platform::Me
     if (platform::showMessageBox(text, title, icon)) {
         return;
     }
-    const OFX::MessageTypeEnum type =
-        icon == platform::MessageIcon::Error ? OFX::eMessageError : OFX::eMessageMessage;
+    const OFX::MessageTypeEnum type = icon == platform::MessageIcon::Error ? OFX::eMessageError : OFX::eMessageMessage;
     if (sendMessage(type, std::string(title), std::string(text)) == kOfxStatOK) {
         return;
     }
-    std::fprintf(stderr, "%.*s: %.*s\n", static_cast<int>(title.size()), title.data(),
-                 static_cast<int>(text.size()), text.data());
+    std::fprintf(stderr, "%.*s: %.*s\n", static_cast<int>(title.size()), title.data(), static_cast<int>(text.size()),
+                 text.data());
 }
 
 // ---- construction and destruction ----
 
-Orvalis::Orvalis(OfxImageEffectHandle handle, ProcessContext& context)
-    : OFX::ImageEffect(handle), context_(context) {
+Orvalis::Orvalis(OfxImageEffectHandle handle, ProcessContext& context) : OFX::ImageEffect(handle), context_(context) {
     context_.log.SetupOVLogging();
     context_.log.line("Orvalis: Instance created.");
 
@@ -97,14 +95,14 @@ Orvalis::Orvalis(OfxImageEffectHandle handle, ProcessContext& context)
     cubeMapSize_ = fetchIntParam(kCubeMapSize.name);
     mainParameters_ = fetchGroupParam(kMainGroup.name);
 
-    feed_ = std::make_unique<ViewerFeed>(
-        context_,
-        ViewerFeed::Hooks{
-            [this] { return currentMode() == kModeVisualization; },
-            [] { return findViewerWindow().has_value(); },
-            [this](const RenderJob& job) { return sample(job); },
-        },
-        attachBlock(), historyCapacityForFrameRate(frameRate_ ? frameRate_->getValue() : 0));
+    feed_ = std::make_unique<ViewerFeed>(context_,
+                                         ViewerFeed::Hooks{
+                                             [this] { return currentMode() == kModeVisualization; },
+                                             [] { return findViewerWindow().has_value(); },
+                                             [this](const RenderJob& job) { return sample(job); },
+                                         },
+                                         attachBlock(),
+                                         historyCapacityForFrameRate(frameRate_ ? frameRate_->getValue() : 0));
 
     // "Points Size" and "Downsample" keep what the host restored: their
     // defaults already give a new instance 4.0 and "50%".
@@ -172,7 +170,8 @@ void Orvalis::changedParam(const OFX::InstanceChangedArgs& /*args*/, const std::
         updateDownsampleEnabled(mode);
     } else if (paramName == kOpenViewer.name) {
         LaunchNotifier notifier(*this);
-        openViewer(context_.launch, [this] { return feed_->currentRecords(); }, notifier);
+        openViewer(
+            context_.launch, [this] { return feed_->currentRecords(); }, notifier);
     } else if (paramName == kFrameRate.name) {
         applyFrameRate();
     }
@@ -204,8 +203,8 @@ void Orvalis::renderCubeMap(const OFX::RenderArguments& args) {
     if (dst->getPixelComponents() != OFX::ePixelComponentRGBA) {
         OFX::throwSuiteStatusException(kOfxStatErrFormat);
     }
-    const int steps = cubeMapSize_ ? cubeMapSize_->getValueAtTime(args.time)
-                                   : static_cast<int>(kCubeMapSize.defaultValue);
+    const int steps =
+        cubeMapSize_ ? cubeMapSize_->getValueAtTime(args.time) : static_cast<int>(kCubeMapSize.defaultValue);
 
     std::unique_ptr<OFX::Image> src;
     if (srcClip_ && srcClip_->isConnected()) {
@@ -217,8 +216,7 @@ void Orvalis::renderCubeMap(const OFX::RenderArguments& args) {
     }
 
     const MutablePixelView out = writeView(*dst);
-    const RenderWindow window{args.renderWindow.x1, args.renderWindow.y1, args.renderWindow.x2,
-                              args.renderWindow.y2};
+    const RenderWindow window{args.renderWindow.x1, args.renderWindow.y1, args.renderWindow.x2, args.renderWindow.y2};
     plugin::renderCubeMap(out, src ? &srcView : nullptr, window, steps, [this] { return abort(); });
     // Source first, then output (reverse order of the unique_ptrs).
     src.reset();
@@ -237,8 +235,7 @@ void Orvalis::renderVisualization(const OFX::RenderArguments& args) {
     }
     // The pass-through does not convert: an output it cannot write is the
     // host's to hear about, never a success with the output left as it was.
-    if (src->getPixelDepth() != dst->getPixelDepth() ||
-        src->getPixelComponents() != OFX::ePixelComponentRGBA) {
+    if (src->getPixelDepth() != dst->getPixelDepth() || src->getPixelComponents() != OFX::ePixelComponentRGBA) {
         OFX::throwSuiteStatusException(kOfxStatErrFormat);
     }
     if (scale < 0.5) {
@@ -274,8 +271,8 @@ std::optional<SampledCloud> Orvalis::sample(const RenderJob& job) const {
     }
     // Every value the cloud carries is the one at the frame it came from.
     const bool crop = cropToCubeMap_ ? cropToCubeMap_->getValueAtTime(job.time) : false;
-    const int downsample = downsample_ ? downsample_->getValueAtTime(job.time)
-                                       : static_cast<int>(kDownsample.defaultValue);
+    const int downsample =
+        downsample_ ? downsample_->getValueAtTime(job.time) : static_cast<int>(kDownsample.defaultValue);
     SampledCloud cloud;
     cloud.pointSize = pointSize_ ? static_cast<float>(pointSize_->getValueAtTime(job.time))
                                  : static_cast<float>(kPointSize.defaultValue);

@@ -23,8 +23,8 @@ constexpr char kDescription[] = "3D RGB Cube Visualization";
 
 // "0.1.6", built once at load time.
 const std::string& fullVersion() {
-    static const std::string version = std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor) + "." +
-                                       std::to_string(kVersionPatch);
+    static const std::string version =
+        std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor) + "." + std::to_string(kVersionPatch);
     return version;
 }
 const std::string& pluginLabel() {
@@ -32,9 +32,7 @@ const std::string& pluginLabel() {
     return label;
 }
 
-void echoToOfxLog(std::string_view text) {
-    OFX::Log::print("%.*s", static_cast<int>(text.size()), text.data());
-}
+void echoToOfxLog(std::string_view text) { OFX::Log::print("%.*s", static_cast<int>(text.size()), text.data()); }
 
 // One parameter from its table entry; the group, once defined, is the
 // parent of the entries that belong to it.
@@ -65,9 +63,7 @@ void describeParam(OFX::ImageEffectDescriptor& desc, const ParamSpec& spec, OFX:
             param = p;
         }
         break;
-    case ParamKind::PushButton:
-        param = desc.definePushButtonParam(spec.name);
-        break;
+    case ParamKind::PushButton: param = desc.definePushButtonParam(spec.name); break;
     case ParamKind::Int:
         if (OFX::IntParamDescriptor* p = desc.defineIntParam(spec.name)) {
             const int lo = static_cast<int>(spec.minimum);
@@ -107,7 +103,8 @@ void describeParam(OFX::ImageEffectDescriptor& desc, const ParamSpec& spec, OFX:
 // The one plug-in of Orvalis.ofx.
 class OrvalisPluginFactory : public OFX::PluginFactoryHelper<OrvalisPluginFactory> {
 public:
-    OrvalisPluginFactory() : OFX::PluginFactoryHelper<OrvalisPluginFactory>(kPluginIdentifier, kVersionMajor, kVersionMinor) {}
+    OrvalisPluginFactory()
+        : OFX::PluginFactoryHelper<OrvalisPluginFactory>(kPluginIdentifier, kVersionMajor, kVersionMinor) {}
 
     void describe(OFX::ImageEffectDescriptor& desc) override;
     void describeInContext(OFX::ImageEffectDescriptor& desc, OFX::ContextEnum context) override;

@@ -24,13 +24,13 @@ struct ParamSpec {
     const char* label;
     const char* hint;
     ParamKind kind;
-    double defaultValue = 0.0;   // a choice's default option index; a boolean's 0 or 1
-    double minimum = 0.0;        // range and display range (Int and Double)
+    double defaultValue = 0.0;  // a choice's default option index; a boolean's 0 or 1
+    double minimum = 0.0;       // range and display range (Int and Double)
     double maximum = 0.0;
-    double increment = 0.0;      // Double only; 0 leaves the host's
+    double increment = 0.0;  // Double only; 0 leaves the host's
     std::span<const ChoiceOption> options = {};
     bool animates = false;
-    bool inMainGroup = false;    // a child of the "3D Visualization" group
+    bool inMainGroup = false;  // a child of the "3D Visualization" group
 };
 
 // Clip names.
@@ -49,28 +49,69 @@ inline constexpr ChoiceOption kDownsampleOptions[] = {
     {"100%", 100'000}, {"75%", 75'000}, {"50%", 50'000}, {"25%", 25'000}, {"10%", 10'000}};
 inline constexpr ChoiceOption kFrameRateOptions[] = {{"24", 24}, {"25", 25}, {"30", 30}, {"50", 50}, {"60", 60}};
 
-inline constexpr ParamSpec kPluginMode{"pluginMode", "Mode", "Switch between (3D Cube Visualization) and (CubeMap)",
-                                       ParamKind::Choice, kModeVisualization, 0, 0, 0, kModeOptions};
+inline constexpr ParamSpec kPluginMode{"pluginMode",
+                                       "Mode",
+                                       "Switch between (3D Cube Visualization) and (CubeMap)",
+                                       ParamKind::Choice,
+                                       kModeVisualization,
+                                       0,
+                                       0,
+                                       0,
+                                       kModeOptions};
 inline constexpr ParamSpec kMainGroup{"mainParameters", "3D Visualization", "Main 3D visualization parameters",
                                       ParamKind::Group};
-inline constexpr ParamSpec kCropToCubeMap{"cropToCubeMap", "Crop to cube map",
-                                          "Crop input image to the cube map region", ParamKind::Boolean,
-                                          0, 0, 0, 0, {}, false, true};
-inline constexpr ParamSpec kOpenViewer{"open3DViewer", "Open 3D Viewer", "Open external 3D visualization window)",
-                                       ParamKind::PushButton, 0, 0, 0, 0, {}, false, true};
-inline constexpr ParamSpec kCubeMapSize{"cubeMapSize", "Cube Map Size", "Number of color steps per channel",
-                                        ParamKind::Int, 30, 8, 30};
-inline constexpr ParamSpec kDownsample{"downsample", "Downsample",
-                                       "Lower the number of samples to reduce processing time", ParamKind::Choice,
-                                       2, 0, 0, 0, kDownsampleOptions, false, true};
-inline constexpr ParamSpec kFrameRate{"frameRate", "FPS", "Select frame rate for calculation and continuous updates",
-                                      ParamKind::Choice, 0, 0, 0, 0, kFrameRateOptions, false, true};
-inline constexpr ParamSpec kPointSize{"pointSize", "Points Size", "3D sphere point size ", ParamKind::Double,
-                                      4.0, 1.0, 10.0, 0.1, {}, true, true};
+inline constexpr ParamSpec kCropToCubeMap{"cropToCubeMap",
+                                          "Crop to cube map",
+                                          "Crop input image to the cube map region",
+                                          ParamKind::Boolean,
+                                          0,
+                                          0,
+                                          0,
+                                          0,
+                                          {},
+                                          false,
+                                          true};
+inline constexpr ParamSpec kOpenViewer{"open3DViewer",
+                                       "Open 3D Viewer",
+                                       "Open external 3D visualization window)",
+                                       ParamKind::PushButton,
+                                       0,
+                                       0,
+                                       0,
+                                       0,
+                                       {},
+                                       false,
+                                       true};
+inline constexpr ParamSpec kCubeMapSize{
+    "cubeMapSize", "Cube Map Size", "Number of color steps per channel", ParamKind::Int, 30, 8, 30};
+inline constexpr ParamSpec kDownsample{"downsample",
+                                       "Downsample",
+                                       "Lower the number of samples to reduce processing time",
+                                       ParamKind::Choice,
+                                       2,
+                                       0,
+                                       0,
+                                       0,
+                                       kDownsampleOptions,
+                                       false,
+                                       true};
+inline constexpr ParamSpec kFrameRate{"frameRate",
+                                      "FPS",
+                                      "Select frame rate for calculation and continuous updates",
+                                      ParamKind::Choice,
+                                      0,
+                                      0,
+                                      0,
+                                      0,
+                                      kFrameRateOptions,
+                                      false,
+                                      true};
+inline constexpr ParamSpec kPointSize{
+    "pointSize", "Points Size", "3D sphere point size ", ParamKind::Double, 4.0, 1.0, 10.0, 0.1, {}, true, true};
 
 // Every parameter, in the order the host is told about them.
-inline constexpr const ParamSpec* kParameters[] = {&kPluginMode, &kMainGroup, &kCropToCubeMap, &kOpenViewer,
-                                                   &kCubeMapSize, &kDownsample, &kFrameRate, &kPointSize};
+inline constexpr const ParamSpec* kParameters[] = {&kPluginMode,  &kMainGroup,  &kCropToCubeMap, &kOpenViewer,
+                                                   &kCubeMapSize, &kDownsample, &kFrameRate,     &kPointSize};
 
 // What option `index` of a choice means; the default option's meaning for
 // an index the choice does not have.

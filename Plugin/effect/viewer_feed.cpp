@@ -34,7 +34,7 @@ ViewerFeed::ViewerFeed(ProcessContext& context, Hooks hooks, BlockAttachment blo
           jobs_,
           [this] {
               return !hooks_.visualizationMode || hooks_.visualizationMode() ? kWorkerWaitVisualization
-                                                                              : kWorkerWaitCubeMap;
+                                                                             : kWorkerWaitCubeMap;
           },
           [this](RenderJob job) { processJob(std::move(job)); }),
       watcher_(ViewerLinkWatcher::Hooks{

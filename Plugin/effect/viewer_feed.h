@@ -94,7 +94,7 @@ private:
 
     ResultHistory history_;
     mutable std::mutex recordsMutex_;
-    SharedPoints currentRecords_;  // the latest complete result; null before the first
+    SharedPoints currentRecords_;   // the latest complete result; null before the first
     std::atomic<float> pointSize_;  // read with the newest cloud
     std::mutex publishMutex_;
 

@@ -260,8 +260,7 @@ std::string configFilePath(std::string_view pointsPath) {
     const std::size_t separator = pointsPath.find_last_of("/\\");
     const std::size_t nameStart = separator == std::string_view::npos ? 0 : separator + 1;
     const std::size_t dot = pointsPath.rfind('.');
-    std::string path(pointsPath.substr(0, dot != std::string_view::npos && dot >= nameStart ? dot
-                                                                                             : pointsPath.size()));
+    std::string path(pointsPath.substr(0, dot != std::string_view::npos && dot >= nameStart ? dot : pointsPath.size()));
     path += "_config.bin";
     return path;
 }
@@ -291,8 +290,7 @@ bool writePointsFile(std::string_view path, std::span<const PointRecord> records
     return replace ? platform::replaceFile(path, chunks) : platform::writeFile(path, chunks);
 }
 
-FilesWritten writePointsFiles(std::string_view tempFolder, std::span<const PointRecord> records,
-                              float pointSize) {
+FilesWritten writePointsFiles(std::string_view tempFolder, std::span<const PointRecord> records, float pointSize) {
     FilesWritten written;
     if (tempFolder.empty()) {
         return written;
@@ -309,16 +307,15 @@ FilesWritten writePointsFiles(std::string_view tempFolder, std::span<const Point
     return written;
 }
 
-PublishResult publishCloud(const std::optional<BlockView>& view, std::uint64_t instanceNumber,
-                           std::uint32_t processId, std::span<const PointRecord> records, float pointSize,
-                           std::string_view tempFolder, std::atomic<std::uint64_t>& counter) {
+PublishResult publishCloud(const std::optional<BlockView>& view, std::uint64_t instanceNumber, std::uint32_t processId,
+                           std::span<const PointRecord> records, float pointSize, std::string_view tempFolder,
+                           std::atomic<std::uint64_t>& counter) {
     return publishCloud(view, instanceNumber, processId, records, pointSize, tempFolder, counter, defaultAlive);
 }
 
-PublishResult publishCloud(const std::optional<BlockView>& view, std::uint64_t instanceNumber,
-                           std::uint32_t processId, std::span<const PointRecord> records, float pointSize,
-                           std::string_view tempFolder, std::atomic<std::uint64_t>& counter,
-                           const ProcessProbe& alive) {
+PublishResult publishCloud(const std::optional<BlockView>& view, std::uint64_t instanceNumber, std::uint32_t processId,
+                           std::span<const PointRecord> records, float pointSize, std::string_view tempFolder,
+                           std::atomic<std::uint64_t>& counter, const ProcessProbe& alive) {
     PublishResult result;
     if (view) {
         if (!isOwner(*view, instanceNumber, processId)) {

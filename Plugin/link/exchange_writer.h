@@ -147,8 +147,7 @@ struct FilesWritten {
 // (f32 point size, u32 0) and the viewer's fallback file with the points
 // file's content into the folder. Each file is replaced whole, so a reader
 // never sees half of one. A file that cannot be written is skipped.
-FilesWritten writePointsFiles(std::string_view tempFolder, std::span<const PointRecord> records,
-                              float pointSize);
+FilesWritten writePointsFiles(std::string_view tempFolder, std::span<const PointRecord> records, float pointSize);
 
 // What publishCloud did.
 struct PublishResult {
@@ -164,13 +163,11 @@ struct PublishResult {
 // happens; otherwise, under the write lock, a sequence is taken and the block
 // (if any) is written, then the files are written into tempFolder (none when
 // it is empty).
-PublishResult publishCloud(const std::optional<BlockView>& view, std::uint64_t instanceNumber,
-                           std::uint32_t processId, std::span<const PointRecord> records, float pointSize,
-                           std::string_view tempFolder,
+PublishResult publishCloud(const std::optional<BlockView>& view, std::uint64_t instanceNumber, std::uint32_t processId,
+                           std::span<const PointRecord> records, float pointSize, std::string_view tempFolder,
                            std::atomic<std::uint64_t>& counter = processPublishCounter());
-PublishResult publishCloud(const std::optional<BlockView>& view, std::uint64_t instanceNumber,
-                           std::uint32_t processId, std::span<const PointRecord> records, float pointSize,
-                           std::string_view tempFolder, std::atomic<std::uint64_t>& counter,
-                           const ProcessProbe& alive);
+PublishResult publishCloud(const std::optional<BlockView>& view, std::uint64_t instanceNumber, std::uint32_t processId,
+                           std::span<const PointRecord> records, float pointSize, std::string_view tempFolder,
+                           std::atomic<std::uint64_t>& counter, const ProcessProbe& alive);
 
 }  // namespace orvalis::plugin

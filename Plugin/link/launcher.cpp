@@ -58,13 +58,9 @@ std::string joinEntry(const std::string& base, const std::array<const char*, 3>&
 
 std::string viewerExecutableName() { return "Vantorel" + std::string(platform::executableSuffix()); }
 
-std::string launcherModulePath() {
-    return platform::modulePath(reinterpret_cast<const void*>(&launcherModulePath));
-}
+std::string launcherModulePath() { return platform::modulePath(reinterpret_cast<const void*>(&launcherModulePath)); }
 
-std::optional<platform::WindowId> findViewerWindow() {
-    return platform::findWindowByClass(kViewerWindowClass);
-}
+std::optional<platform::WindowId> findViewerWindow() { return platform::findWindowByClass(kViewerWindowClass); }
 
 std::string writeLaunchSnapshot(LaunchState& state, std::span<const exchange::PointRecord> records) {
     const std::string folder = platform::tempFolder();
@@ -115,19 +111,16 @@ std::optional<std::string> locateViewerExe(std::string_view moduleFilePath) {
 void launchViewer(LaunchState& state, const std::string& executable, Notifier& notifier,
                   std::chrono::milliseconds grace) {
     if (const int running = countRunningViewers(state); running >= kMaxViewers) {
-        notifier.show("Maximum of " + std::to_string(kMaxViewers) +
-                          " viewer instances allowed. Currently running: " +
-                          std::to_string(running) +
-                          "\n\nClose an existing viewer to open a new one.",
+        notifier.show("Maximum of " + std::to_string(kMaxViewers) + " viewer instances allowed. Currently running: " +
+                          std::to_string(running) + "\n\nClose an existing viewer to open a new one.",
                       kLimitTitle, platform::MessageIcon::Information);
         return;
     }
     int error = 0;
-    std::unique_ptr<platform::ChildProcess> child =
-        platform::ChildProcess::start(executable, error);
+    std::unique_ptr<platform::ChildProcess> child = platform::ChildProcess::start(executable, error);
     if (!child) {
-        notifier.show("Failed to launch viewer: " + executable + "\nError " +
-                          std::to_string(error) + ": " + platform::systemErrorText(error),
+        notifier.show("Failed to launch viewer: " + executable + "\nError " + std::to_string(error) + ": " +
+                          platform::systemErrorText(error),
                       kTitle, platform::MessageIcon::Error);
         return;
     }

@@ -24,8 +24,7 @@ namespace orvalis::plugin {
 // plug-in, a recorder in tests).
 struct Notifier {
     virtual ~Notifier() = default;
-    virtual void show(std::string_view text, std::string_view title,
-                      platform::MessageIcon icon) = 0;
+    virtual void show(std::string_view text, std::string_view title, platform::MessageIcon icon) = 0;
 };
 
 // Class of the viewer's main window.

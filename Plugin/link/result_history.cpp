@@ -19,9 +19,7 @@ std::uint64_t ResultHistory::capacity() const {
     return capacity_;
 }
 
-void ResultHistory::append(PointList points) {
-    append(std::make_shared<const PointList>(std::move(points)));
-}
+void ResultHistory::append(PointList points) { append(std::make_shared<const PointList>(std::move(points))); }
 
 void ResultHistory::append(SharedPoints points) {
     if (!points) {

@@ -45,8 +45,7 @@ WatchAction ViewerLinkWatcher::cycle() {
         return action;
     }
     if (hooks_.makeActive) {
-        hooks_.makeActive(action == WatchAction::ClaimClipSwitch ? kClipSwitchIdentity
-                                                                 : kAutoConnectIdentity);
+        hooks_.makeActive(action == WatchAction::ClaimClipSwitch ? kClipSwitchIdentity : kAutoConnectIdentity);
     }
     if (hooks_.publish) {
         hooks_.publish();

@@ -11,8 +11,7 @@ namespace {
 
 // Map tile or black backing at (fx, fy) from the bounds origin; false when
 // neither covers the pixel and the source (or nothing) shows.
-inline bool mapColour(const CubeMapLayout& layout, float fx, float fy, Rgba& c) noexcept
-{
+inline bool mapColour(const CubeMapLayout& layout, float fx, float fy, Rgba& c) noexcept {
     const float n = static_cast<float>(layout.steps);
     const float d = static_cast<float>(layout.divisor);
     if (fx >= 0.0f && fx < static_cast<float>(layout.width) && fy >= 0.0f && fy < static_cast<float>(layout.height)) {
@@ -24,8 +23,7 @@ inline bool mapColour(const CubeMapLayout& layout, float fx, float fy, Rgba& c) 
             return true;
         }
     }
-    if (fx >= 0.0f && fx < static_cast<float>(kBackingWidth) && fy >= 0.0f
-        && fy < static_cast<float>(kBackingHeight)) {
+    if (fx >= 0.0f && fx < static_cast<float>(kBackingWidth) && fy >= 0.0f && fy < static_cast<float>(kBackingHeight)) {
         c = Rgba{0.0f, 0.0f, 0.0f, 1.0f};
         return true;
     }
@@ -33,16 +31,14 @@ inline bool mapColour(const CubeMapLayout& layout, float fx, float fy, Rgba& c) 
 }
 
 template <class Pix>
-inline Rgba loadRgbaAs(const unsigned char* p) noexcept
-{
+inline Rgba loadRgbaAs(const unsigned char* p) noexcept {
     return Rgba{loadUnit<Pix>(p), loadUnit<Pix>(p + sizeof(Pix)), loadUnit<Pix>(p + 2 * sizeof(Pix)),
                 loadUnit<Pix>(p + 3 * sizeof(Pix))};
 }
 
 // The source is read at its own depth: reading it at the output's could run
 // past its rows when a host hands the two clips over at different depths.
-inline Rgba loadRgba(const unsigned char* p, PixelDepth depth) noexcept
-{
+inline Rgba loadRgba(const unsigned char* p, PixelDepth depth) noexcept {
     switch (depth) {
     case PixelDepth::UShort: return loadRgbaAs<std::uint16_t>(p);
     case PixelDepth::Float: return loadRgbaAs<float>(p);
@@ -51,8 +47,7 @@ inline Rgba loadRgba(const unsigned char* p, PixelDepth depth) noexcept
 }
 
 template <class Pix>
-inline Pix toComponent(float v) noexcept
-{
+inline Pix toComponent(float v) noexcept {
     if constexpr (std::is_same_v<Pix, float>) {
         return v;
     } else {
@@ -64,8 +59,7 @@ inline Pix toComponent(float v) noexcept
 }
 
 template <class Pix>
-constexpr PixelDepth depthOf() noexcept
-{
+constexpr PixelDepth depthOf() noexcept {
     if constexpr (std::is_same_v<Pix, std::uint8_t>) {
         return PixelDepth::UByte;
     } else if constexpr (std::is_same_v<Pix, std::uint16_t>) {
@@ -76,16 +70,14 @@ constexpr PixelDepth depthOf() noexcept
 }
 
 template <class Pix>
-inline void storeRgba(unsigned char* p, const Rgba& c) noexcept
-{
+inline void storeRgba(unsigned char* p, const Rgba& c) noexcept {
     const Pix px[4] = {toComponent<Pix>(c.r), toComponent<Pix>(c.g), toComponent<Pix>(c.b), toComponent<Pix>(c.a)};
     std::memcpy(p, px, sizeof px);
 }
 
 }  // namespace
 
-CubeMapLayout cubeMapLayout(int steps) noexcept
-{
+CubeMapLayout cubeMapLayout(int steps) noexcept {
     const int n = std::clamp(steps, 2, 64);
     const float nf = static_cast<float>(n);
     CubeMapLayout layout;
@@ -97,16 +89,16 @@ CubeMapLayout cubeMapLayout(int steps) noexcept
     return layout;
 }
 
-Rgba cubeMapColour(const CubeMapLayout& layout, int originX, int originY, const PixelView* source, int x, int y) noexcept
-{
+Rgba cubeMapColour(const CubeMapLayout& layout, int originX, int originY, const PixelView* source, int x,
+                   int y) noexcept {
     Rgba c;
     const float fx = static_cast<float>(std::int64_t{x} - originX);
     const float fy = static_cast<float>(std::int64_t{y} - originY);
     if (mapColour(layout, fx, fy, c)) {
         return c;
     }
-    if (source != nullptr && isUsable(*source) && x >= source->x1 && x < source->x2 && y >= source->y1
-        && y < source->y2) {
+    if (source != nullptr && isUsable(*source) && x >= source->x1 && x < source->x2 && y >= source->y1 &&
+        y < source->y2) {
         return loadRgba(pixelAddress(*source, x - source->x1, y - source->y1), source->depth);
     }
     return Rgba{};
@@ -114,8 +106,7 @@ Rgba cubeMapColour(const CubeMapLayout& layout, int originX, int originY, const 
 
 template <class Pix>
 void renderCubeMapRow(const MutablePixelView& out, const PixelView* source, const CubeMapLayout& layout, int y, int x1,
-                      int x2) noexcept
-{
+                      int x2) noexcept {
     // Only pixels inside the output's bounds are written, whatever window
     // the caller asks for.
     if (!isUsable(out) || y < out.y1 || y >= out.y2) {
@@ -188,14 +179,13 @@ void renderCubeMapRow(const MutablePixelView& out, const PixelView* source, cons
 
 template void renderCubeMapRow<std::uint8_t>(const MutablePixelView&, const PixelView*, const CubeMapLayout&, int, int,
                                              int) noexcept;
-template void renderCubeMapRow<std::uint16_t>(const MutablePixelView&, const PixelView*, const CubeMapLayout&, int,
-                                              int, int) noexcept;
+template void renderCubeMapRow<std::uint16_t>(const MutablePixelView&, const PixelView*, const CubeMapLayout&, int, int,
+                                              int) noexcept;
 template void renderCubeMapRow<float>(const MutablePixelView&, const PixelView*, const CubeMapLayout&, int, int,
                                       int) noexcept;
 
 bool renderCubeMap(const MutablePixelView& out, const PixelView* source, const RenderWindow& window, int steps,
-                   const std::function<bool()>& shouldAbort)
-{
+                   const std::function<bool()>& shouldAbort) {
     using RowFn = void (*)(const MutablePixelView&, const PixelView*, const CubeMapLayout&, int, int, int) noexcept;
     RowFn row = nullptr;
     switch (out.depth) {

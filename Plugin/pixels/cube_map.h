@@ -12,11 +12,11 @@ namespace orvalis::plugin {
 
 // Geometry of the map for a number of steps per channel.
 struct CubeMapLayout {
-    int steps = 30;        // N, 2..64
-    int tilesPerRow = 6;   // T = ceil(sqrt(N))
-    int width = 180;       // W = T * N
-    int height = 150;      // H = ceil(N / T) * N
-    int divisor = 29;      // D = N - 1
+    int steps = 30;       // N, 2..64
+    int tilesPerRow = 6;  // T = ceil(sqrt(N))
+    int width = 180;      // W = T * N
+    int height = 150;     // H = ceil(N / T) * N
+    int divisor = 29;     // D = N - 1
 };
 
 // Layout for the "cubeMapSize" value, clamped to 2..64.
@@ -33,7 +33,8 @@ struct Rgba {
 // Colour of output pixel (x, y) (absolute coordinates) for an output whose
 // bounds start at (originX, originY): a map tile, the black backing, the
 // source pixel when source has one there (may be null), else transparent.
-Rgba cubeMapColour(const CubeMapLayout& layout, int originX, int originY, const PixelView* source, int x, int y) noexcept;
+Rgba cubeMapColour(const CubeMapLayout& layout, int originX, int originY, const PixelView* source, int x,
+                   int y) noexcept;
 
 // Writes row y of the cube map for x in [x1, x2), clipped to the output's
 // bounds. Pix is the output's component type (std::uint8_t, std::uint16_t or

@@ -5,8 +5,7 @@
 
 namespace orvalis::plugin {
 
-bool copyPixels(const PixelView& src, const MutablePixelView& dst) noexcept
-{
+bool copyPixels(const PixelView& src, const MutablePixelView& dst) noexcept {
     // A single block copy of the source's bytes would overrun an output
     // with other bounds or row bytes, so every row goes at its own stride.
     if (src.depth != dst.depth || src.depth == PixelDepth::Other || !isUsable(src) || !isUsable(dst)) {
@@ -23,8 +22,7 @@ bool copyPixels(const PixelView& src, const MutablePixelView& dst) noexcept
     const unsigned char* from = pixelAddress(src, x1 - src.x1, y1 - src.y1);
     unsigned char* to = pixelAddress(dst, x1 - dst.x1, y1 - dst.y1);
     // Contiguous, same-stride buffers go in one call.
-    if (src.rowBytes == dst.rowBytes && src.rowBytes > 0
-        && rowLength == static_cast<std::size_t>(src.rowBytes)) {
+    if (src.rowBytes == dst.rowBytes && src.rowBytes > 0 && rowLength == static_cast<std::size_t>(src.rowBytes)) {
         std::memmove(to, from, rowLength * static_cast<std::size_t>(y2 - y1));
         return true;
     }

@@ -20,8 +20,7 @@ inline constexpr int kBackingHeight = 150;
 enum class PixelDepth { UByte, UShort, Float, Other };
 
 // Bytes in one component of the given depth (Other counts as a byte).
-constexpr int bytesPerComponent(PixelDepth depth) noexcept
-{
+constexpr int bytesPerComponent(PixelDepth depth) noexcept {
     switch (depth) {
     case PixelDepth::UShort: return 2;
     case PixelDepth::Float: return 4;
@@ -50,20 +49,17 @@ struct MutablePixelView {
 };
 
 // The same buffer seen read only.
-inline PixelView readOnly(const MutablePixelView& v) noexcept
-{
+inline PixelView readOnly(const MutablePixelView& v) noexcept {
     return PixelView{v.data, v.x1, v.y1, v.x2, v.y2, v.rowBytes, v.depth};
 }
 
 // Width and height in 64 bits, so that hostile bounds cannot overflow.
 template <class View>
-constexpr std::int64_t viewWidth(const View& v) noexcept
-{
+constexpr std::int64_t viewWidth(const View& v) noexcept {
     return std::int64_t{v.x2} - v.x1;
 }
 template <class View>
-constexpr std::int64_t viewHeight(const View& v) noexcept
-{
+constexpr std::int64_t viewHeight(const View& v) noexcept {
     return std::int64_t{v.y2} - v.y1;
 }
 
@@ -71,8 +67,7 @@ constexpr std::int64_t viewHeight(const View& v) noexcept
 // least one pixel row apart (a shorter stride is not the layout the host
 // claims, and reading it could run off the buffer).
 template <class View>
-constexpr bool isUsable(const View& v) noexcept
-{
+constexpr bool isUsable(const View& v) noexcept {
     const std::int64_t w = viewWidth(v);
     const std::int64_t h = viewHeight(v);
     if (v.data == nullptr || w < 1 || h < 1) {
@@ -87,23 +82,20 @@ constexpr bool isUsable(const View& v) noexcept
 
 // Address of the pixel px columns right and py rows up from the bounds
 // origin; callers keep px and py inside the bounds.
-inline const unsigned char* pixelAddress(const PixelView& v, int px, int py) noexcept
-{
-    return static_cast<const unsigned char*>(v.data) + static_cast<std::ptrdiff_t>(py) * v.rowBytes
-           + static_cast<std::ptrdiff_t>(px) * bytesPerPixel(v.depth);
+inline const unsigned char* pixelAddress(const PixelView& v, int px, int py) noexcept {
+    return static_cast<const unsigned char*>(v.data) + static_cast<std::ptrdiff_t>(py) * v.rowBytes +
+           static_cast<std::ptrdiff_t>(px) * bytesPerPixel(v.depth);
 }
-inline unsigned char* pixelAddress(const MutablePixelView& v, int px, int py) noexcept
-{
-    return static_cast<unsigned char*>(v.data) + static_cast<std::ptrdiff_t>(py) * v.rowBytes
-           + static_cast<std::ptrdiff_t>(px) * bytesPerPixel(v.depth);
+inline unsigned char* pixelAddress(const MutablePixelView& v, int px, int py) noexcept {
+    return static_cast<unsigned char*>(v.data) + static_cast<std::ptrdiff_t>(py) * v.rowBytes +
+           static_cast<std::ptrdiff_t>(px) * bytesPerPixel(v.depth);
 }
 
 // A component as a float in the image's own scale (byte / 255, short /
 // 65535, float unchanged). Loads go through memcpy because hosts may hand
 // over rows at any byte stride.
 template <class Pix>
-inline float loadUnit(const unsigned char* p) noexcept
-{
+inline float loadUnit(const unsigned char* p) noexcept {
     Pix v;
     std::memcpy(&v, p, sizeof v);
     if constexpr (std::is_same_v<Pix, std::uint8_t>) {

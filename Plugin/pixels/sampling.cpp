@@ -10,8 +10,7 @@ namespace orvalis::plugin {
 namespace {
 
 template <class Pix>
-inline Rgb loadRgb(const unsigned char* p) noexcept
-{
+inline Rgb loadRgb(const unsigned char* p) noexcept {
     return Rgb{loadUnit<Pix>(p), loadUnit<Pix>(p + sizeof(Pix)), loadUnit<Pix>(p + 2 * sizeof(Pix))};
 }
 
@@ -19,8 +18,7 @@ inline Rgb loadRgb(const unsigned char* p) noexcept
 // byte offsets within a row, computed once for all rows.
 template <class Pix>
 void gather(const PixelView& view, std::span<const int> rows, std::span<const std::ptrdiff_t> columnOffsets,
-            std::vector<Rgb>& out)
-{
+            std::vector<Rgb>& out) {
     const auto* base = static_cast<const unsigned char*>(view.data);
     for (const int py : rows) {
         const unsigned char* row = base + static_cast<std::ptrdiff_t>(py) * view.rowBytes;
@@ -31,8 +29,7 @@ void gather(const PixelView& view, std::span<const int> rows, std::span<const st
 }
 
 void gatherAny(const PixelView& view, std::span<const int> rows, std::span<const std::ptrdiff_t> columnOffsets,
-               std::vector<Rgb>& out)
-{
+               std::vector<Rgb>& out) {
     out.reserve(out.size() + rows.size() * columnOffsets.size());
     switch (view.depth) {
     case PixelDepth::UShort: gather<std::uint16_t>(view, rows, columnOffsets, out); break;
@@ -42,8 +39,7 @@ void gatherAny(const PixelView& view, std::span<const int> rows, std::span<const
 }
 
 // Nearest source index for grid index i of n over a source extent of size.
-inline int nearestIndex(int i, int size, int n) noexcept
-{
+inline int nearestIndex(int i, int size, int n) noexcept {
     const double v = std::floor(static_cast<double>(i) * static_cast<double>(size) / static_cast<double>(n));
     if (!(v >= 0.0)) {
         return 0;
@@ -51,8 +47,7 @@ inline int nearestIndex(int i, int size, int n) noexcept
     return v > static_cast<double>(size - 1) ? size - 1 : static_cast<int>(v);
 }
 
-inline bool isNonBlack(const Rgb& c) noexcept
-{
+inline bool isNonBlack(const Rgb& c) noexcept {
     constexpr float kBlackLimit = 0.001f;
     return c.r > kBlackLimit || c.g > kBlackLimit || c.b > kBlackLimit;
 }
@@ -63,8 +58,7 @@ struct Box {
     bool found;
 };
 
-Box nonBlackBox(const SampleGrid& grid) noexcept
-{
+Box nonBlackBox(const SampleGrid& grid) noexcept {
     Box box{grid.gw, -1, grid.gh, -1, false};
     const std::size_t size = grid.samples.size();
     const std::size_t gw = static_cast<std::size_t>(grid.gw);
@@ -99,8 +93,7 @@ Box nonBlackBox(const SampleGrid& grid) noexcept
 
 // Calls f(pointer, count) for each row's part of the box, bottom row first.
 template <class F>
-void forEachBoxRow(const SampleGrid& grid, const Box& box, F&& f)
-{
+void forEachBoxRow(const SampleGrid& grid, const Box& box, F&& f) {
     const std::size_t size = grid.samples.size();
     for (int y = box.minY; y <= box.maxY; ++y) {
         const std::size_t start = static_cast<std::size_t>(y) * static_cast<std::size_t>(grid.gw) + box.minX;
@@ -112,8 +105,7 @@ void forEachBoxRow(const SampleGrid& grid, const Box& box, F&& f)
     }
 }
 
-inline exchange::PointRecord toRecord(const Rgb& c) noexcept
-{
+inline exchange::PointRecord toRecord(const Rgb& c) noexcept {
     exchange::PointRecord rec;
     rec.x = c.b;
     rec.y = c.g;
@@ -126,8 +118,7 @@ inline exchange::PointRecord toRecord(const Rgb& c) noexcept
 
 }  // namespace
 
-Rgb readColour(const PixelView& view, int px, int py) noexcept
-{
+Rgb readColour(const PixelView& view, int px, int py) noexcept {
     const unsigned char* p = pixelAddress(view, px, py);
     switch (view.depth) {
     case PixelDepth::UShort: return loadRgb<std::uint16_t>(p);
@@ -136,8 +127,7 @@ Rgb readColour(const PixelView& view, int px, int py) noexcept
     }
 }
 
-SampleGrid sampleGrid(const PixelView& view, std::uint32_t cap)
-{
+SampleGrid sampleGrid(const PixelView& view, std::uint32_t cap) {
     SampleGrid grid;
     if (!isUsable(view)) {
         return grid;
@@ -177,8 +167,7 @@ SampleGrid sampleGrid(const PixelView& view, std::uint32_t cap)
     return grid;
 }
 
-void trimBlackBorder(SampleGrid& grid)
-{
+void trimBlackBorder(SampleGrid& grid) {
     if (grid.samples.empty() || grid.gw < 1 || grid.gh < 1) {
         grid = {};
         return;
@@ -199,8 +188,7 @@ void trimBlackBorder(SampleGrid& grid)
     grid.gh = box.maxY - box.minY + 1;
 }
 
-std::vector<Rgb> cropSamples(const PixelView& view)
-{
+std::vector<Rgb> cropSamples(const PixelView& view) {
     std::vector<Rgb> out;
     if (!isUsable(view)) {
         return out;
@@ -219,8 +207,7 @@ std::vector<Rgb> cropSamples(const PixelView& view)
     return out;
 }
 
-PointRecordList buildPointRecords(std::span<const Rgb> samples)
-{
+PointRecordList buildPointRecords(std::span<const Rgb> samples) {
     PointRecordList records;
     records.reserve(samples.size());
     for (const Rgb& c : samples) {
@@ -229,8 +216,7 @@ PointRecordList buildPointRecords(std::span<const Rgb> samples)
     return records;
 }
 
-PointRecordList samplePoints(const PixelView& view, bool crop, std::uint32_t cap)
-{
+PointRecordList samplePoints(const PixelView& view, bool crop, std::uint32_t cap) {
     if (!isUsable(view)) {
         return {};
     }

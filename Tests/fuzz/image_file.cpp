@@ -16,7 +16,6 @@ void check(bool condition) {
     }
 }
 
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -93,10 +93,12 @@ void pointsFileSeeds(const fs::path& scratch) {
 
 void settingsSeeds(const fs::path& scratch) {
     const fs::path file = scratch / "settings.ini";
-    const orvalis::platform::SettingValue on[] = {{"BackgroundColor", 1}, {"HighlightOutOfRange", 0}, {"GamutIndicator", 1}};
+    const orvalis::platform::SettingValue on[] = {
+        {"BackgroundColor", 1}, {"HighlightOutOfRange", 0}, {"GamutIndicator", 1}};
     orvalis::platform::writeSettingValues(file.string(), on);
     put("fuzz_settings_file", "written", readAll(file));
-    const orvalis::platform::SettingValue off[] = {{"BackgroundColor", 0}, {"HighlightOutOfRange", 1}, {"GamutIndicator", 4294967295u}};
+    const orvalis::platform::SettingValue off[] = {
+        {"BackgroundColor", 0}, {"HighlightOutOfRange", 1}, {"GamutIndicator", 4294967295u}};
     orvalis::platform::writeSettingValues(file.string(), off);
     put("fuzz_settings_file", "written-max", readAll(file));
 }
@@ -104,7 +106,10 @@ void settingsSeeds(const fs::path& scratch) {
 // The viewer's icon with only its smallest entries, so the seed stays small.
 void iconSeeds(const fs::path& root) {
     const std::vector<char> ico = readAll(root / "Viewer/Resources/mirabloc_logo_c.ico");
-    auto u16 = [&](std::size_t at) { return static_cast<unsigned>(static_cast<unsigned char>(ico.at(at))) | static_cast<unsigned>(static_cast<unsigned char>(ico.at(at + 1))) << 8; };
+    auto u16 = [&](std::size_t at) {
+        return static_cast<unsigned>(static_cast<unsigned char>(ico.at(at))) |
+               static_cast<unsigned>(static_cast<unsigned char>(ico.at(at + 1))) << 8;
+    };
     auto u32 = [&](std::size_t at) { return u16(at) | u16(at + 2) << 16; };
     const unsigned count = u16(4);
     std::vector<std::vector<char>> kept;  // directory entry, then data
@@ -116,7 +121,8 @@ void iconSeeds(const fs::path& root) {
         }
         std::vector<char> entry(ico.begin() + static_cast<long>(at), ico.begin() + static_cast<long>(at + 16));
         const std::size_t bytes = u32(at + 8), offset = u32(at + 12);
-        std::vector<char> data(ico.begin() + static_cast<long>(offset), ico.begin() + static_cast<long>(offset + bytes));
+        std::vector<char> data(ico.begin() + static_cast<long>(offset),
+                               ico.begin() + static_cast<long>(offset + bytes));
         kept.push_back(std::move(entry));
         kept.push_back(std::move(data));
     }
@@ -147,10 +153,11 @@ void iconSeeds(const fs::path& root) {
 
 void imageSeeds(const fs::path& scratch) {
     const auto frame = ofxhost::makeSampleFrame(6, 4);
-    const std::pair<const char*, ofxhost::Depth> files[] = {
-        {"sample.pfm", ofxhost::Depth::Float}, {"sample8.pam", ofxhost::Depth::UByte},
-        {"sample16.pam", ofxhost::Depth::UShort}, {"sample.ppm", ofxhost::Depth::UByte},
-        {"sample16.pgm", ofxhost::Depth::UShort}};
+    const std::pair<const char*, ofxhost::Depth> files[] = {{"sample.pfm", ofxhost::Depth::Float},
+                                                            {"sample8.pam", ofxhost::Depth::UByte},
+                                                            {"sample16.pam", ofxhost::Depth::UShort},
+                                                            {"sample.ppm", ofxhost::Depth::UByte},
+                                                            {"sample16.pgm", ofxhost::Depth::UShort}};
     for (const auto& [name, depth] : files) {
         std::string error;
         if (!ofxhost::writeImage((scratch / name).string(), *ofxhost::convertImage(*frame, depth), error)) {
@@ -170,9 +177,13 @@ void textSeeds() {
     put("fuzz_param_value", "double3d", std::string("pos=0.5,-1,1e3"));
     put("fuzz_param_value", "string", std::string("note=a=b"));
 
-    put("fuzz_system_text", "os-release", std::string("PRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\nNAME=\"Debian GNU/Linux\"\nVERSION_ID=\"12\"\nID=debian\n"));
-    put("fuzz_system_text", "meminfo", std::string("MemTotal:       16318412 kB\nMemFree:         1203840 kB\nMemAvailable:    9876543 kB\n"));
-    put("fuzz_system_text", "status", std::string("Name:\tVantorel\nVmPeak:\t  612344 kB\nVmRSS:\t   85320 kB\nVmSwap:\t       0 kB\nThreads:\t4\n"));
+    put("fuzz_system_text", "os-release",
+        std::string("PRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\nNAME=\"Debian "
+                    "GNU/Linux\"\nVERSION_ID=\"12\"\nID=debian\n"));
+    put("fuzz_system_text", "meminfo",
+        std::string("MemTotal:       16318412 kB\nMemFree:         1203840 kB\nMemAvailable:    9876543 kB\n"));
+    put("fuzz_system_text", "status",
+        std::string("Name:\tVantorel\nVmPeak:\t  612344 kB\nVmRSS:\t   85320 kB\nVmSwap:\t       0 kB\nThreads:\t4\n"));
     put("fuzz_system_text", "pci-id", std::string("0x10de\n"));
 
     auto gl = [](const std::string& name, std::int32_t major, std::int32_t minor, const std::string& vendor,
@@ -184,7 +195,8 @@ void textSeeds() {
         put("fuzz_gl_strings", name, seed);
     };
     gl("mesa-4.5", 4, 5, "Mesa", "llvmpipe (LLVM 15.0.6, 256 bits)", "4.5 (Compatibility Profile) Mesa 22.3.6", "4.50");
-    gl("nvidia-4.6", 4, 6, "NVIDIA Corporation", "NVIDIA GeForce RTX 3060/PCIe/SSE2", "4.6.0 NVIDIA 535.104.05", "4.60 NVIDIA");
+    gl("nvidia-4.6", 4, 6, "NVIDIA Corporation", "NVIDIA GeForce RTX 3060/PCIe/SSE2", "4.6.0 NVIDIA 535.104.05",
+       "4.60 NVIDIA");
     gl("gdi-1.1", 0, 0, "Microsoft Corporation", "GDI Generic", "1.1.0", "");
     gl("legacy-2.1", 0, 0, "Intel", "Mobile Intel(R) 965", "2.1.0 - Build 8.15.10.2869", "1.20  - Intel Build");
 }

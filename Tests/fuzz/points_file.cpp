@@ -30,7 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(count > 0 && count < orvalis::exchange::kMaxFilePoints);
         check(state.points.size() == count);
         check(size - sizeof count >= std::size_t{count} * sizeof(orvalis::exchange::PointRecord));
-        check(std::memcmp(state.points.data(), data + sizeof count, state.points.size() * sizeof(orvalis::exchange::PointRecord)) == 0);
+        check(std::memcmp(state.points.data(), data + sizeof count,
+                          state.points.size() * sizeof(orvalis::exchange::PointRecord)) == 0);
         check(state.pointSize == 1.0f);
     }
     return 0;

@@ -26,18 +26,23 @@ std::vector<std::string> mergedEnvironment(const std::vector<std::string>& extra
     std::map<std::string, std::string> values;
     auto put = [&](const std::string& entry) {
         const auto eq = entry.find('=');
-        if (eq != std::string::npos) values[entry.substr(0, eq)] = entry.substr(eq + 1);
+        if (eq != std::string::npos)
+            values[entry.substr(0, eq)] = entry.substr(eq + 1);
     };
-    for (char** e = environ; *e != nullptr; ++e) put(*e);
-    for (const std::string& entry : extra) put(entry);
+    for (char** e = environ; *e != nullptr; ++e)
+        put(*e);
+    for (const std::string& entry : extra)
+        put(entry);
     std::vector<std::string> result;
-    for (const auto& [name, value] : values) result.push_back(name + "=" + value);
+    for (const auto& [name, value] : values)
+        result.push_back(name + "=" + value);
     return result;
 }
 
 std::vector<char*> pointers(std::vector<std::string>& strings) {
     std::vector<char*> result;
-    for (std::string& s : strings) result.push_back(s.data());
+    for (std::string& s : strings)
+        result.push_back(s.data());
     result.push_back(nullptr);
     return result;
 }
@@ -45,9 +50,11 @@ std::vector<char*> pointers(std::vector<std::string>& strings) {
 }  // namespace
 
 std::unique_ptr<ChildProcess> ChildProcess::start(const Options& options) {
-    if (options.argv.empty()) return nullptr;
+    if (options.argv.empty())
+        return nullptr;
     int toChild[2] = {-1, -1}, fromChild[2] = {-1, -1};
-    if (options.pipes && (::pipe2(toChild, O_CLOEXEC) != 0 || ::pipe2(fromChild, O_CLOEXEC) != 0)) return nullptr;
+    if (options.pipes && (::pipe2(toChild, O_CLOEXEC) != 0 || ::pipe2(fromChild, O_CLOEXEC) != 0))
+        return nullptr;
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -88,17 +95,21 @@ ChildProcess::~ChildProcess() {
         ::kill(pid_, SIGKILL);
         waitForExit(std::chrono::seconds(30));
     }
-    if (out_ >= 0) ::close(out_);
+    if (out_ >= 0)
+        ::close(out_);
 }
 
 bool ChildProcess::writeLine(const std::string& line) {
-    if (in_ < 0) return false;
+    if (in_ < 0)
+        return false;
     const std::string data = line + "\n";
     std::size_t done = 0;
     while (done < data.size()) {
         const ssize_t n = ::write(in_, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
         done += static_cast<std::size_t>(n);
     }
     return true;
@@ -111,26 +122,34 @@ std::optional<std::string> ChildProcess::readLine(std::chrono::milliseconds dead
         if (end != std::string::npos) {
             std::string line = buffered_.substr(0, end);
             buffered_.erase(0, end + 1);
-            if (!line.empty() && line.back() == '\r') line.pop_back();  // Windows text mode
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();  // Windows text mode
             return line;
         }
-        if (out_ < 0) return std::nullopt;
+        if (out_ < 0)
+            return std::nullopt;
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
-        if (left <= 0) return std::nullopt;
+        if (left <= 0)
+            return std::nullopt;
         pollfd p{out_, POLLIN, 0};
         const int ready = ::poll(&p, 1, static_cast<int>(left));
-        if (ready < 0 && errno == EINTR) continue;
-        if (ready <= 0) return std::nullopt;
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready <= 0)
+            return std::nullopt;
         char chunk[4096];
         const ssize_t n = ::read(out_, chunk, sizeof chunk);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return std::nullopt;
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return std::nullopt;
         buffered_.append(chunk, static_cast<std::size_t>(n));
     }
 }
 
 std::optional<std::string> ChildProcess::ask(const std::string& command, std::chrono::milliseconds deadline) {
-    if (!writeLine(command)) return std::nullopt;
+    if (!writeLine(command))
+        return std::nullopt;
     return readLine(deadline);
 }
 
@@ -150,8 +169,10 @@ std::optional<int> ChildProcess::waitForExit(std::chrono::milliseconds deadline)
             exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
             break;
         }
-        if (r < 0 && errno != EINTR) return std::nullopt;
-        if (Clock::now() > until) return std::nullopt;
+        if (r < 0 && errno != EINTR)
+            return std::nullopt;
+        if (Clock::now() > until)
+            return std::nullopt;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return exitCode_;

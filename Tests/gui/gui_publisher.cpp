@@ -51,7 +51,8 @@ struct Publisher {
 
 bool readPoints(std::istringstream& in, std::vector<PointRecord>& points) {
     PointRecord p;
-    while (in >> p.x >> p.y >> p.z >> p.r >> p.g >> p.b) points.push_back(p);
+    while (in >> p.x >> p.y >> p.z >> p.r >> p.g >> p.b)
+        points.push_back(p);
     return in.eof();
 }
 
@@ -86,18 +87,26 @@ std::string handle(Publisher& pub, const std::string& line, bool& quit) {
         return "ok";
     }
     if (command == "attach") {
-        if (!pub.block.attached()) pub.block = plugin::attachBlock();
+        if (!pub.block.attached())
+            pub.block = plugin::attachBlock();
         const auto v = pub.view();
-        if (!v) return "error no block";
+        if (!v)
+            return "error no block";
         plugin::setOwner(*v, kInstance, pub.processId);
         return pub.block.created() ? "ok created" : "ok opened";
     }
-    if (command == "tempfolder") return "ok " + gui_publisher::hostPath(platform::tempFolder());
-    if (command == "clientrect") return gui_publisher::viewerClientRect();
-    if (command == "viewitem") return gui_publisher::viewMenuItemRect();
-    if (command == "topmost") return gui_publisher::viewerTopmost();
-    if (command == "settings") return gui_publisher::readSettings();
-    if (command == "clear-settings") return gui_publisher::clearSettings();
+    if (command == "tempfolder")
+        return "ok " + gui_publisher::hostPath(platform::tempFolder());
+    if (command == "clientrect")
+        return gui_publisher::viewerClientRect();
+    if (command == "viewitem")
+        return gui_publisher::viewMenuItemRect();
+    if (command == "topmost")
+        return gui_publisher::viewerTopmost();
+    if (command == "settings")
+        return gui_publisher::readSettings();
+    if (command == "clear-settings")
+        return gui_publisher::clearSettings();
     if (command == "dismiss") {
         std::string title;
         std::getline(in >> std::ws, title);
@@ -105,8 +114,10 @@ std::string handle(Publisher& pub, const std::string& line, bool& quit) {
     }
 
     const auto v = pub.view();
-    if (!v) return "error not attached";
-    if (command == "attached") return "ok " + std::to_string(v->u32(off::viewerAttached).load());
+    if (!v)
+        return "error not attached";
+    if (command == "attached")
+        return "ok " + std::to_string(v->u32(off::viewerAttached).load());
     if (command == "release") {
         plugin::clearOwnerIf(*v, kInstance, pub.processId);
         pub.block.detach();
@@ -116,20 +127,23 @@ std::string handle(Publisher& pub, const std::string& line, bool& quit) {
     std::vector<PointRecord> points;
     if (command == "publish" || command == "stale") {
         float size = 0.0f;
-        if (!(in >> size) || !readPoints(in, points)) return "error bad points";
+        if (!(in >> size) || !readPoints(in, points))
+            return "error bad points";
         const std::uint64_t previous = pub.previousSequence(*v);
         std::uint64_t sequence = 0;
         if (command == "publish") {
             sequence = plugin::nextSequence(pub.counter, previous);
         } else {
-            if (previous < 2) return "error nothing published yet";
+            if (previous < 2)
+                return "error nothing published yet";
             sequence = previous - 1;
         }
         plugin::publishToBlock(*v, points, size, sequence);
         return "ok " + std::to_string(sequence);
     }
     if (command == "corrupt-buffer" || command == "corrupt-count") {
-        if (!readPoints(in, points) || points.empty()) return "error bad points";
+        if (!readPoints(in, points) || points.empty())
+            return "error bad points";
         const std::uint64_t sequence = plugin::nextSequence(pub.counter, pub.previousSequence(*v));
         writeMalformed(*v, sequence, points, command == "corrupt-buffer");
         return "ok " + std::to_string(sequence);
@@ -147,12 +161,15 @@ int main() {
     std::vector<char> buffer(1 << 20);
     while (!quit && std::fgets(buffer.data(), static_cast<int>(buffer.size()), stdin) != nullptr) {
         line.assign(buffer.data());
-        while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
-        if (line.empty()) continue;
+        while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+            line.pop_back();
+        if (line.empty())
+            continue;
         const std::string answer = handle(pub, line, quit);
         std::printf("%s\n", answer.c_str());
     }
-    if (const auto v = pub.view()) plugin::clearOwnerIf(*v, kInstance, pub.processId);
+    if (const auto v = pub.view())
+        plugin::clearOwnerIf(*v, kInstance, pub.processId);
     pub.block.detach();
     return 0;
 }

@@ -71,10 +71,12 @@ inline bool waitFor(const std::function<bool()>& condition, std::chrono::millise
 // item is); 0 while it is not drawn yet. The scene has the rows below.
 inline int menuBarRows(XDisplay& display, const Rect& client) {
     const auto top = display.grab(Rect{client.x, client.y, client.w, std::min(client.h, 80)});
-    if (!top) return 0;
+    if (!top)
+        return 0;
     auto bar = [](Rgb c) { return std::abs(c.r - 16) <= 3 && std::abs(c.g - 16) <= 3 && std::abs(c.b - 16) <= 3; };
     int rows = 0;
-    while (rows < top->height && bar(top->at(top->width - 3, rows)) && bar(top->at(top->width / 2, rows))) ++rows;
+    while (rows < top->height && bar(top->at(top->width - 3, rows)) && bar(top->at(top->width / 2, rows)))
+        ++rows;
     return rows >= 20 ? rows : 0;  // never lower than a Windows menu bar
 }
 
@@ -84,8 +86,10 @@ inline int menuBarRows(XDisplay& display, const Rect& client) {
 inline std::optional<Rect> sceneBelowMenuBar(XDisplay& display, std::uint64_t window, Rect* client = nullptr) {
     const auto area = display.areaOf(window);
     const int bar = area ? menuBarRows(display, *area) : 0;
-    if (bar == 0) return std::nullopt;
-    if (client) *client = *area;
+    if (bar == 0)
+        return std::nullopt;
+    if (client)
+        *client = *area;
     return Rect{area->x, area->y + bar, area->w, area->h - bar};
 }
 
@@ -122,9 +126,11 @@ protected:
         }
         viewer_.reset();
         publisher_.reset();
-        if (!fallbackFile_.empty()) fs::remove(fallbackFile_);
+        if (!fallbackFile_.empty())
+            fs::remove(fallbackFile_);
         // The next test must not find this viewer's window.
-        if (display_) waitFor([&] { return !findViewerWindow(); });
+        if (display_)
+            waitFor([&] { return !findViewerWindow(); });
     }
 
     // The environment both programs get: on Linux the scratch folder as the
@@ -143,7 +149,8 @@ protected:
 
     // The command line that runs a program of the build under test.
     std::vector<std::string> command(const std::string& program) const {
-        if (programs_.underWine()) return {programs_.wine, program};
+        if (programs_.underWine())
+            return {programs_.wine, program};
         return {program};
     }
 
@@ -154,7 +161,8 @@ protected:
         options.environment = environment();
         options.pipes = true;
         publisher_ = ChildProcess::start(options);
-        if (!publisher_) ADD_FAILURE() << "cannot start " << programs_.publisher;
+        if (!publisher_)
+            ADD_FAILURE() << "cannot start " << programs_.publisher;
     }
 
     // Sends a command to the publisher and expects an "ok" answer; returns
@@ -178,7 +186,8 @@ protected:
         options.environment = environment(std::move(extra));
         options.stderrPath = viewerErrorsPath();
         viewer_ = ChildProcess::start(options);
-        if (!viewer_) ADD_FAILURE() << "cannot start " << programs_.viewer;
+        if (!viewer_)
+            ADD_FAILURE() << "cannot start " << programs_.viewer;
     }
 
     std::string viewerErrorsPath() const { return scratch_.file("viewer-stderr.txt"); }
@@ -197,26 +206,34 @@ protected:
 
     // Waits for the viewer's client area, in root coordinates.
     std::optional<Rect> waitForViewerArea() {
-        if (programs_.underWine() && !publisher_) startPublisher();
+        if (programs_.underWine() && !publisher_)
+            startPublisher();
         std::optional<Rect> scene;
-        waitFor([&] {
-            if (viewer_ && !viewer_->running()) return true;
-            if (const std::uint64_t window = findViewerWindow()) scene = sceneArea(window);
-            return scene.has_value();
-        }, 50ms);
+        waitFor(
+            [&] {
+                if (viewer_ && !viewer_->running())
+                    return true;
+                if (const std::uint64_t window = findViewerWindow())
+                    scene = sceneArea(window);
+                return scene.has_value();
+            },
+            50ms);
         return scene;
     }
 
     // The scene's part of the viewer's client area, once the viewer shows it.
     std::optional<Rect> sceneArea(std::uint64_t window) {
-        if (!programs_.underWine()) return sceneBelowMenuBar(*display_, window, &clientArea_);
-        if (!publisher_) return std::nullopt;
+        if (!programs_.underWine())
+            return sceneBelowMenuBar(*display_, window, &clientArea_);
+        if (!publisher_)
+            return std::nullopt;
         // Wine draws the frame itself; only Wine knows where the client area lies.
         const auto answer = publisher_->ask("clientrect", patience());
         Rect r;
         std::istringstream in(answer.value_or(""));
         std::string ok;
-        if (!(in >> ok >> r.x >> r.y >> r.w >> r.h) || ok != "ok" || r.w <= 0 || r.h <= 0) return std::nullopt;
+        if (!(in >> ok >> r.x >> r.y >> r.w >> r.h) || ok != "ok" || r.w <= 0 || r.h <= 0)
+            return std::nullopt;
         clientArea_ = r;  // Windows keeps the menu bar outside it
         return r;
     }
@@ -225,16 +242,19 @@ protected:
     // deadline passes.
     bool waitForPicture(const std::function<bool(const Image&)>& want,
                         std::chrono::milliseconds deadline = std::chrono::milliseconds(0)) {
-        if (deadline.count() == 0) deadline = patience();
+        if (deadline.count() == 0)
+            deadline = patience();
         const auto until = Clock::now() + deadline;
         do {
             if (auto image = display_->grab(area_)) {
                 lastImage_ = std::move(image);
-                if (want(*lastImage_)) return true;
+                if (want(*lastImage_))
+                    return true;
             }
             std::this_thread::sleep_for(20ms);
         } while (Clock::now() < until);
-        if (lastImage_) saveImage(*lastImage_);
+        if (lastImage_)
+            saveImage(*lastImage_);
         return false;
     }
 
@@ -259,9 +279,11 @@ protected:
     // did not come.
     bool openViewer() {
         startViewer();
-        if (!viewer_) return false;
+        if (!viewer_)
+            return false;
         const auto area = waitForViewerArea();
-        if (!area) return false;
+        if (!area)
+            return false;
         area_ = *area;
         return true;
     }
@@ -278,12 +300,14 @@ protected:
         if (fallbackFile_.empty()) {
             std::string folder;
             if (programs_.underWine()) {
-                if (!publisher_) startPublisher();
+                if (!publisher_)
+                    startPublisher();
                 folder = tell("tempfolder");
             } else {
                 folder = scratch_.str() + "/";
             }
-            if (!folder.empty() && folder.back() != '/') folder += '/';
+            if (!folder.empty() && folder.back() != '/')
+                folder += '/';
             fallbackFile_ = folder + orvalis::exchange::kFallbackFileName;
         }
         return fallbackFile_;

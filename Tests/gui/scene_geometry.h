@@ -87,11 +87,14 @@ inline bool isShadeOf(Rgb p, Colour colour, double minScale, double maxScale, do
     const double c[3] = {colour.r * 255.0, colour.g * 255.0, colour.b * 255.0};
     const double v[3] = {static_cast<double>(p.r), static_cast<double>(p.g), static_cast<double>(p.b)};
     const double norm = c[0] * c[0] + c[1] * c[1] + c[2] * c[2];
-    if (norm <= 0.0) return false;
+    if (norm <= 0.0)
+        return false;
     const double k = (v[0] * c[0] + v[1] * c[1] + v[2] * c[2]) / norm;
-    if (k < minScale || k > maxScale) return false;
+    if (k < minScale || k > maxScale)
+        return false;
     for (int i = 0; i < 3; ++i) {
-        if (std::abs(v[i] - k * c[i]) > tolerance) return false;
+        if (std::abs(v[i] - k * c[i]) > tolerance)
+            return false;
     }
     return true;
 }
@@ -103,7 +106,8 @@ int countAround(const Image& image, Pixel at, int radius, Test test) {
     int count = 0;
     for (int y = cy - radius; y <= cy + radius; ++y) {
         for (int x = cx - radius; x <= cx + radius; ++x) {
-            if (test(image.at(x, y))) ++count;
+            if (test(image.at(x, y)))
+                ++count;
         }
     }
     return count;
@@ -125,9 +129,11 @@ inline bool inside(const Image& image, Pixel p, double margin) {
 inline bool cornersAt(const Image& image, const Camera& camera) {
     int checked = 0;
     for (const Corner& corner : cubeCorners()) {
-        if (corner.colour.r + corner.colour.g + corner.colour.b == 0.0) continue;  // black on black
+        if (corner.colour.r + corner.colour.g + corner.colour.b == 0.0)
+            continue;  // black on black
         const Pixel p = project(camera, image.width, image.height, corner.position);
-        if (!inside(image, p, 6.0)) continue;
+        if (!inside(image, p, 6.0))
+            continue;
         ++checked;
         if (countAround(image, p, 3, [&](Rgb c) { return isShadeOf(c, corner.colour, 0.45, 1.05, 40.0); }) == 0) {
             return false;

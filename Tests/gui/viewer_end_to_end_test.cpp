@@ -34,8 +34,7 @@ TEST(ViewerEndToEnd, OpenViewerShowsTheFrameAndClosesWithTheInstance) {
     ASSERT_TRUE(waitFor([&] {
         area = sceneBelowMenuBar(*display, display->findByClass("OrvalisViewer"));
         return area.has_value();
-    }))
-        << "no viewer window with its menu bar";
+    })) << "no viewer window with its menu bar";
     // Sphere radius 0.05 cube units: some ten pixels.
     const Pixel at = project({}, area->w, area->h, position);
     EXPECT_TRUE(waitFor([&] {

@@ -43,9 +43,8 @@ TEST_F(ViewerIntake, FileBeforeThePlugInThenTheBlockUntilThePlugInsGo) {
     writeFallback(blob, static_cast<std::uint32_t>(blob.size()));
     std::vector<CloudPoint>().swap(blob);
     auto fileCloudStays = [&](const Image& image) { return spritesAt(image, where(kFileCloud), kFileColour); };
-    ASSERT_TRUE(waitForPicture([&](const Image& image) {
-        return cornersAt(image, {}) && fileCloudStays(image);
-    })) << "the fallback file's cloud as sprites";
+    ASSERT_TRUE(waitForPicture([&](const Image& image) { return cornersAt(image, {}) && fileCloudStays(image); }))
+        << "the fallback file's cloud as sprites";
 
     // A file with no points, and one shorter than its count, are nothing:
     // the picture stays.
@@ -55,7 +54,8 @@ TEST_F(ViewerIntake, FileBeforeThePlugInThenTheBlockUntilThePlugInsGo) {
     EXPECT_TRUE(holdsFor(fileCloudStays)) << "a file shorter than its count was taken";
 
     // A plug-in appears: the block's cloud replaces the file's.
-    if (!publisher_) startPublisher();
+    if (!publisher_)
+        startPublisher();
     ASSERT_NE(publisher_, nullptr);
     tell("attach");
     tell("publish 20" + cloudText({{kFirst, kFirstColour}}));
@@ -109,15 +109,19 @@ TEST_F(ViewerRefusal, OpenGlBelowThreeEndsWithCodeTwoAndTheMessage) {
     ASSERT_NE(viewer_, nullptr);
     std::string message;
     if (programs_.underWine()) {
-        waitFor([&] {
-            const auto answer = publisher_->ask("dismiss OpenGL 3.0+ Required", patience());
-            if (answer && answer->rfind("ok", 0) == 0) message = *answer;
-            return !message.empty() || !viewer_->running();
-        }, 50ms);
+        waitFor(
+            [&] {
+                const auto answer = publisher_->ask("dismiss OpenGL 3.0+ Required", patience());
+                if (answer && answer->rfind("ok", 0) == 0)
+                    message = *answer;
+                return !message.empty() || !viewer_->running();
+            },
+            50ms);
         EXPECT_FALSE(message.empty()) << "no message box \"OpenGL 3.0+ Required\"";
     }
     EXPECT_EQ(viewer_->waitForExit(patience()), std::optional<int>(2));
-    if (!programs_.underWine()) message = viewerErrors();
+    if (!programs_.underWine())
+        message = viewerErrors();
     EXPECT_NE(message.find("This application requires OpenGL 3.0 or above."), std::string::npos) << message;
     EXPECT_NE(message.find("Detected OpenGL version: 2.1"), std::string::npos) << message;
     EXPECT_EQ(findViewerWindow(), 0u);

@@ -57,14 +57,17 @@ bool badgeShows(const Image& image, bool outOfGamut, Rgb background) {
     auto over = [&](double fill, int channel) { return static_cast<int>(0.82 * fill * 255.0 + 0.18 * channel + 0.5); };
     const Rgb fill{over(0.08, background.r), over(0.08, background.g), over(0.10, background.b)};
     const int row = static_cast<int>(middle);
-    if (!near(image.at(left + 4, row), fill, 6) || !near(image.at(right - 4, row), fill, 6)) return false;
-    if (!near(image.at(left - 4, row), background, 6) || !near(image.at(right + 4, row), background, 6)) return false;
+    if (!near(image.at(left + 4, row), fill, 6) || !near(image.at(right - 4, row), fill, 6))
+        return false;
+    if (!near(image.at(left - 4, row), background, 6) || !near(image.at(right + 4, row), background, 6))
+        return false;
     // Light label text between the dot and the right padding.
     int lit = 0;
     for (int y = 14 + 4; y < 14 + 18; ++y) {
         for (int x = left + 26; x < right - 10; ++x) {
             const Rgb c = image.at(x, y);
-            if (std::min({c.r, c.g, c.b}) >= 140) ++lit;
+            if (std::min({c.r, c.g, c.b}) >= 140)
+                ++lit;
         }
     }
     return lit >= 10;
@@ -74,7 +77,8 @@ bool badgeShows(const Image& image, bool outOfGamut, Rgb background) {
 bool noBadge(const Image& image, Rgb background) {
     for (int y = 8; y < 44; ++y) {
         for (int x = image.width - 140; x < image.width - 8; ++x) {
-            if (!near(image.at(x, y), background, 6)) return false;
+            if (!near(image.at(x, y), background, 6))
+                return false;
         }
     }
     return true;
@@ -88,16 +92,19 @@ protected:
         // Before the viewer starts: the window system's above-others state
         // is announced and kept (Xvfb has no window manager).
         ViewerTest::SetUp();
-        if (HasFatalFailure()) return;
+        if (HasFatalFailure())
+            return;
         keeper_ = WmStateKeeper::start();
         ASSERT_NE(keeper_, nullptr) << "cannot open the X display for the window-state keeper";
         startPublisher();
         ASSERT_NE(publisher_, nullptr);
-        if (programs_.underWine()) tell("clear-settings");  // a first run
+        if (programs_.underWine())
+            tell("clear-settings");  // a first run
     }
 
     void TearDown() override {
-        if (programs_.underWine() && publisher_) publisher_->ask("clear-settings", patience());
+        if (programs_.underWine() && publisher_)
+            publisher_->ask("clear-settings", patience());
         ViewerTest::TearDown();
         keeper_.reset();
     }
@@ -117,7 +124,8 @@ protected:
         std::string entry;
         while (text >> entry) {
             const auto eq = entry.find('=');
-            if (eq != std::string::npos) values[entry.substr(0, eq)] = entry.substr(eq + 1);
+            if (eq != std::string::npos)
+                values[entry.substr(0, eq)] = entry.substr(eq + 1);
         }
         return values;
     }
@@ -135,7 +143,8 @@ protected:
         const std::optional<bool> x = display_->hasWmState(findViewerWindow(), "_NET_WM_STATE_ABOVE");
         if (programs_.underWine()) {
             const bool topmost = tell("topmost") == "1";
-            if (!x || *x != topmost) return std::nullopt;
+            if (!x || *x != topmost)
+                return std::nullopt;
             return topmost;
         }
         return x.value_or(false);
@@ -156,26 +165,31 @@ protected:
     std::optional<Rect> findPopup() {
         const Rect search = popupSearchArea();
         const auto image = display_->grab(search);
-        if (!image) return std::nullopt;
+        if (!image)
+            return std::nullopt;
         // Rows and columns that are mostly popup: stray pixels of the scene
         // (a corner's anti-aliased edge) cannot make one.
         std::vector<int> rows(static_cast<std::size_t>(image->height)), columns(static_cast<std::size_t>(image->width));
         for (int y = 0; y < image->height; ++y) {
             for (int x = 0; x < image->width; ++x) {
                 const Rgb c = image->at(x, y);
-                if (near(c, kPopupBackground, 3) || near(c, kSelectedItem, 3)) ++rows[y], ++columns[x];
+                if (near(c, kPopupBackground, 3) || near(c, kSelectedItem, 3))
+                    ++rows[y], ++columns[x];
             }
         }
         int left = -1, right = -1, top = -1, bottom = -1;
         for (int y = 0; y < image->height; ++y) {
-            if (rows[y] >= 80) top = top < 0 ? y : top, bottom = y;
+            if (rows[y] >= 80)
+                top = top < 0 ? y : top, bottom = y;
         }
         for (int x = 0; x < image->width; ++x) {
-            if (columns[x] >= 50) left = left < 0 ? x : left, right = x;
+            if (columns[x] >= 50)
+                left = left < 0 ? x : left, right = x;
         }
         const int w = right - left + 1, h = bottom - top + 1;
         // Four items of at least 24 rows.
-        if (top < 0 || left < 0 || w < 100 || h < 96) return std::nullopt;
+        if (top < 0 || left < 0 || w < 100 || h < 96)
+            return std::nullopt;
         popupImage_ = image;
         return Rect{search.x + left, search.y + top, w, h};
     }
@@ -189,7 +203,8 @@ protected:
             int withText = 0;
             for (int i = 0; popup && i < 4; ++i) {
                 const Rect item = itemRect(*popup, i);
-                if (lightPixels({item.x + 10, item.y + 4, item.w / 2, item.h - 8}, 200) >= 10) ++withText;
+                if (lightPixels({item.x + 10, item.y + 4, item.w / 2, item.h - 8}, 200) >= 10)
+                    ++withText;
             }
             return withText == 4;
         });
@@ -214,7 +229,8 @@ protected:
         for (int y = r.y; y < r.y + r.h; ++y) {
             for (int x = r.x; x < r.x + r.w; ++x) {
                 const Rgb c = popupImage_->at(x - search.x, y - search.y);
-                if (std::min({c.r, c.g, c.b}) >= minimum) ++count;
+                if (std::min({c.r, c.g, c.b}) >= minimum)
+                    ++count;
             }
         }
         return count;
@@ -238,12 +254,14 @@ protected:
     bool checkMarksAre(const std::vector<bool>& expected) {
         std::vector<bool> seen;
         if (waitFor([&] {
-                if (auto popup = findPopup()) seen = checkMarks(*popup);
+                if (auto popup = findPopup())
+                    seen = checkMarks(*popup);
                 return seen == expected;
             }))
             return true;
         std::string marks;
-        for (bool mark : seen) marks += mark ? "1" : "0";
+        for (bool mark : seen)
+            marks += mark ? "1" : "0";
         ADD_FAILURE() << "check marks seen: " << marks;
         return false;
     }
@@ -310,8 +328,7 @@ protected:
 };
 
 TEST_F(ViewerMenu, ChoicesChangeThePictureAndTheStoreAndComeBackAtTheNextStart) {
-    const std::string outsideCloud =
-        "publish 20" + cloudText({{kInside, kInsideColour}, {kOutside, kOutsideColour}});
+    const std::string outsideCloud = "publish 20" + cloudText({{kInside, kInsideColour}, {kOutside, kOutsideColour}});
     tell("attach");
     tell(outsideCloud);
     ASSERT_TRUE(openViewer()) << "no viewer window; viewer stderr:\n" << viewerErrors();
@@ -367,16 +384,16 @@ TEST_F(ViewerMenu, ChoicesChangeThePictureAndTheStoreAndComeBackAtTheNextStart) 
         ASSERT_TRUE(popup);
         click(rootX(area_.w - 60), rootY(area_.h - 40));
         EXPECT_TRUE(waitForNoPopup()) << "a click elsewhere leaves the popup open";
-        EXPECT_TRUE(waitForPicture([&](const Image& image) {
-            return backgroundIs(image, kGrey) && badgeShows(image, false, kGrey);
-        }));
+        EXPECT_TRUE(waitForPicture(
+            [&](const Image& image) { return backgroundIs(image, kGrey) && badgeShows(image, false, kGrey); }));
     }
     const Settings before = storedSettings();
     EXPECT_EQ(before, settings(1, 1, 1));
 
     // "Stay on top" off and on again: the window system follows, the store is left alone.
     fs::file_time_type written{};
-    if (!programs_.underWine()) written = fs::last_write_time(settingsFile());
+    if (!programs_.underWine())
+        written = fs::last_write_time(settingsFile());
     popup = openFromBar();
     ASSERT_TRUE(popup);
     choose(*popup, kStayOnTop);
@@ -397,9 +414,8 @@ TEST_F(ViewerMenu, ChoicesChangeThePictureAndTheStoreAndComeBackAtTheNextStart) 
     ASSERT_EQ(viewer_->waitForExit(patience()), std::optional<int>(0));
     tell("attach");
     ASSERT_TRUE(openViewer()) << "no viewer window at the second start; viewer stderr:\n" << viewerErrors();
-    EXPECT_TRUE(waitForPicture([&](const Image& image) {
-        return backgroundIs(image, kGrey) && noBadge(image, kGrey);
-    })) << "no points: no badge";
+    EXPECT_TRUE(waitForPicture([&](const Image& image) { return backgroundIs(image, kGrey) && noBadge(image, kGrey); }))
+        << "no points: no badge";
     EXPECT_TRUE(waitForAbove(true)) << "not above the others at the next start";
     popup = openFromBar();
     ASSERT_TRUE(popup);

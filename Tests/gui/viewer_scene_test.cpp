@@ -45,7 +45,8 @@ TEST_F(ViewerScene, CubePointAndCameraFollowTheRules) {
     const int y = area_.h - 60;
     display_->moveTo(rootX(80), rootY(y));
     display_->press(1);
-    for (int step = 1; step <= 4; ++step) display_->moveTo(rootX(80 + 10 * step), rootY(y));
+    for (int step = 1; step <= 4; ++step)
+        display_->moveTo(rootX(80 + 10 * step), rootY(y));
     display_->release(1);
     const Camera turned{55.0, 20.0, 0.9};
     EXPECT_TRUE(waitForPicture([&](const Image& image) {

@@ -36,10 +36,13 @@ bool viewable(::Display* d, ::Window w) {
 
 std::string windowClass(::Display* d, ::Window w) {
     XClassHint hint{};
-    if (XGetClassHint(d, w, &hint) == 0) return {};
+    if (XGetClassHint(d, w, &hint) == 0)
+        return {};
     std::string result = hint.res_class ? hint.res_class : "";
-    if (hint.res_name) XFree(hint.res_name);
-    if (hint.res_class) XFree(hint.res_class);
+    if (hint.res_name)
+        XFree(hint.res_name);
+    if (hint.res_class)
+        XFree(hint.res_class);
     return result;
 }
 
@@ -54,7 +57,8 @@ std::string windowTitle(::Display* d, ::Window w) {
         data != nullptr) {
         std::string title(reinterpret_cast<char*>(data), count);
         XFree(data);
-        if (!title.empty()) return title;
+        if (!title.empty())
+            return title;
     }
     char* name = nullptr;
     if (XFetchName(d, w, &name) != 0 && name != nullptr) {
@@ -71,22 +75,27 @@ std::string windowTitle(::Display* d, ::Window w) {
     ::Window rootReturn = 0, parent = 0;
     ::Window* children = nullptr;
     unsigned count = 0;
-    if (XQueryTree(d, under, &rootReturn, &parent, &children, &count) == 0) return 0;
+    if (XQueryTree(d, under, &rootReturn, &parent, &children, &count) == 0)
+        return 0;
     ::Window found = 0;
     for (unsigned i = count; i-- > 0 && found == 0;) {  // topmost first
-        if (viewable(d, children[i]) && match(children[i])) found = children[i];
+        if (viewable(d, children[i]) && match(children[i]))
+            found = children[i];
     }
     for (unsigned i = count; i-- > 0 && found == 0 && depth < 3;) {
         found = findWindow(d, children[i], depth + 1, match);
     }
-    if (children) XFree(children);
+    if (children)
+        XFree(children);
     return found;
 }
 
 int channel(unsigned long pixel, unsigned long mask) {
-    if (mask == 0) return 0;
+    if (mask == 0)
+        return 0;
     int shift = 0;
-    while (((mask >> shift) & 1u) == 0) ++shift;
+    while (((mask >> shift) & 1u) == 0)
+        ++shift;
     const unsigned long bits = mask >> shift;
     const unsigned long value = (pixel & mask) >> shift;
     return static_cast<int>(value * 255 / bits);
@@ -98,8 +107,10 @@ int channel(unsigned long pixel, unsigned long mask) {
 ::Display* openDisplayPatiently() {
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     for (;;) {
-        if (::Display* d = XOpenDisplay(nullptr)) return d;
-        if (std::getenv("DISPLAY") == nullptr || std::chrono::steady_clock::now() >= until) return nullptr;
+        if (::Display* d = XOpenDisplay(nullptr))
+            return d;
+        if (std::getenv("DISPLAY") == nullptr || std::chrono::steady_clock::now() >= until)
+            return nullptr;
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
 }
@@ -108,7 +119,8 @@ int channel(unsigned long pixel, unsigned long mask) {
 
 std::unique_ptr<XDisplay> XDisplay::open() {
     ::Display* d = openDisplayPatiently();
-    if (d == nullptr) return nullptr;
+    if (d == nullptr)
+        return nullptr;
     int event = 0, error = 0, major = 0, minor = 0;
     if (!XTestQueryExtension(d, &event, &error, &major, &minor)) {
         XCloseDisplay(d);
@@ -124,7 +136,8 @@ std::unique_ptr<XDisplay> XDisplay::open() {
 XDisplay::XDisplay(std::unique_ptr<State> state) : state_(std::move(state)) {}
 
 XDisplay::~XDisplay() {
-    if (state_ && state_->display) XCloseDisplay(state_->display);
+    if (state_ && state_->display)
+        XCloseDisplay(state_->display);
 }
 
 std::uint64_t XDisplay::findByClass(std::string_view className) {
@@ -140,10 +153,12 @@ std::uint64_t XDisplay::findByTitle(std::string_view title) {
 std::optional<Rect> XDisplay::areaOf(std::uint64_t window) {
     ::Display* d = state_->display;
     XWindowAttributes a{};
-    if (window == 0 || XGetWindowAttributes(d, window, &a) == 0 || a.map_state != IsViewable) return std::nullopt;
+    if (window == 0 || XGetWindowAttributes(d, window, &a) == 0 || a.map_state != IsViewable)
+        return std::nullopt;
     int x = 0, y = 0;
     ::Window child = 0;
-    if (!XTranslateCoordinates(d, window, state_->root, 0, 0, &x, &y, &child)) return std::nullopt;
+    if (!XTranslateCoordinates(d, window, state_->root, 0, 0, &x, &y, &child))
+        return std::nullopt;
     return Rect{x, y, a.width, a.height};
 }
 
@@ -155,10 +170,12 @@ std::optional<Image> XDisplay::grab(const Rect& area) {
     const int x0 = std::max(area.x, 0), y0 = std::max(area.y, 0);
     const int x1 = std::min(area.x + area.w, rootAttributes.width);
     const int y1 = std::min(area.y + area.h, rootAttributes.height);
-    if (x1 <= x0 || y1 <= y0) return std::nullopt;
+    if (x1 <= x0 || y1 <= y0)
+        return std::nullopt;
     XImage* xi = XGetImage(d, state_->root, x0, y0, static_cast<unsigned>(x1 - x0), static_cast<unsigned>(y1 - y0),
                            AllPlanes, ZPixmap);
-    if (xi == nullptr) return std::nullopt;
+    if (xi == nullptr)
+        return std::nullopt;
     Image image;
     image.width = area.w;
     image.height = area.h;
@@ -191,7 +208,8 @@ void XDisplay::release(unsigned button) {
 
 void XDisplay::tap(const char* keysymName) {
     const KeyCode code = XKeysymToKeycode(state_->display, XStringToKeysym(keysymName));
-    if (code == 0) return;
+    if (code == 0)
+        return;
     XTestFakeKeyEvent(state_->display, code, True, CurrentTime);
     XTestFakeKeyEvent(state_->display, code, False, CurrentTime);
     XFlush(state_->display);
@@ -207,14 +225,15 @@ std::vector<Atom> atomList(::Display* d, ::Window w, Atom property, bool& presen
     unsigned long count = 0, after = 0;
     unsigned char* data = nullptr;
     std::vector<Atom> atoms;
-    present = XGetWindowProperty(d, w, property, 0, 1024, False, XA_ATOM, &type, &format, &count, &after, &data) ==
-                  Success &&
-              type == XA_ATOM && format == 32;
+    present =
+        XGetWindowProperty(d, w, property, 0, 1024, False, XA_ATOM, &type, &format, &count, &after, &data) == Success &&
+        type == XA_ATOM && format == 32;
     if (present && data != nullptr) {
         const auto* values = reinterpret_cast<const unsigned long*>(data);  // Xlib hands 32-bit items as longs
         atoms.assign(values, values + count);
     }
-    if (data != nullptr) XFree(data);
+    if (data != nullptr)
+        XFree(data);
     return atoms;
 }
 
@@ -224,7 +243,8 @@ std::optional<bool> XDisplay::hasWmState(std::uint64_t window, const char* state
     ::Display* d = state_->display;
     bool present = false;
     const std::vector<Atom> states = atomList(d, window, XInternAtom(d, "_NET_WM_STATE", False), present);
-    if (!present) return std::nullopt;
+    if (!present)
+        return std::nullopt;
     const Atom wanted = XInternAtom(d, stateName, False);
     return std::find(states.begin(), states.end(), wanted) != states.end();
 }
@@ -243,12 +263,15 @@ struct WmStateKeeper::State {
         std::vector<Atom> states = atomList(display, request.window, netWmState, present);
         for (int i = 1; i <= 2; ++i) {
             const Atom state = static_cast<Atom>(request.data.l[i]);
-            if (state == 0) continue;
+            if (state == 0)
+                continue;
             const auto at = std::find(states.begin(), states.end(), state);
             const bool on = at != states.end();
             const long action = request.data.l[0];
-            if (on && (action == 0 || action == 2)) states.erase(at);
-            if (!on && (action == 1 || action == 2)) states.push_back(state);
+            if (on && (action == 0 || action == 2))
+                states.erase(at);
+            if (!on && (action == 1 || action == 2))
+                states.push_back(state);
         }
         XChangeProperty(display, request.window, netWmState, XA_ATOM, 32, PropModeReplace,
                         reinterpret_cast<const unsigned char*>(states.data()), static_cast<int>(states.size()));
@@ -273,7 +296,8 @@ struct WmStateKeeper::State {
 
 std::unique_ptr<WmStateKeeper> WmStateKeeper::start() {
     ::Display* d = openDisplayPatiently();
-    if (d == nullptr) return nullptr;
+    if (d == nullptr)
+        return nullptr;
     XSetErrorHandler(ignoreErrors);
     auto state = std::make_unique<State>();
     state->display = d;

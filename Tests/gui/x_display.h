@@ -28,7 +28,8 @@ struct Image {
     std::vector<Rgb> pixels;
     // The pixel at (x, y); black outside the image.
     Rgb at(int x, int y) const {
-        if (x < 0 || y < 0 || x >= width || y >= height) return {};
+        if (x < 0 || y < 0 || x >= width || y >= height)
+            return {};
         return pixels[static_cast<std::size_t>(y) * width + x];
     }
 };

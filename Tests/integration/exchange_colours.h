@@ -23,11 +23,11 @@ inline Rgb of(int colour) { return {static_cast<float>(colour + 1) / 16.0f, 0.5f
 // The colour of a cloud: kEmpty, kMixed, or the one all its records carry
 // (x = blue, y = green, z = red).
 inline int colourOf(std::span<const orvalis::exchange::PointRecord> cloud) {
-    if (cloud.empty()) return kEmpty;
+    if (cloud.empty())
+        return kEmpty;
     const auto& first = cloud.front();
     for (const auto& p : cloud) {
-        if (p.x != first.x || p.y != first.y || p.z != first.z || p.r != first.r || p.g != first.g ||
-            p.b != first.b)
+        if (p.x != first.x || p.y != first.y || p.z != first.z || p.r != first.r || p.g != first.g || p.b != first.b)
             return kMixed;
     }
     return static_cast<int>(std::lround(first.z * 16.0f)) - 1;

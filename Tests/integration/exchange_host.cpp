@@ -30,9 +30,11 @@ int host(int argc, char** argv) {
     const auto lifetime = std::chrono::milliseconds(std::atoll(argv[3]));
     const int colour = std::atoi(argv[4]);
     int width = 0, height = 0;
-    if (std::sscanf(argv[5], "%dx%d", &width, &height) != 2 || width <= 0 || height <= 0) return 2;
+    if (std::sscanf(argv[5], "%dx%d", &width, &height) != 2 || width <= 0 || height <= 0)
+        return 2;
     const auto depth = ofxhost::parseDepth(argv[6]);
-    if (!depth) return 2;
+    if (!depth)
+        return 2;
 
     std::string error;
     auto bundle = ofxhost::Bundle::load(argv[2], error);
@@ -41,7 +43,8 @@ int host(int argc, char** argv) {
         return 3;
     }
     auto instance = bundle->createInstance(0);
-    if (!instance || instance->setValue("downsample", {std::atof(argv[7])}) != kOfxStatOK) return 4;
+    if (!instance || instance->setValue("downsample", {std::atof(argv[7])}) != kOfxStatOK)
+        return 4;
 
     const ofxhost::RectI bounds{0, 0, width, height};
     auto source = std::make_shared<ofxhost::ImageBuffer>(*depth, bounds);
@@ -60,7 +63,8 @@ int host(int argc, char** argv) {
         return !stopFile.empty() && std::filesystem::exists(stopFile, ignored);
     };
     for (double t = 0; Clock::now() - start < lifetime && !stopped(); t += 1) {
-        if (instance->render(t, bounds) != kOfxStatOK) ++failed;
+        if (instance->render(t, bounds) != kOfxStatOK)
+            ++failed;
         next += std::chrono::microseconds(16'667);
         std::this_thread::sleep_until(next);
     }
@@ -77,7 +81,8 @@ int view(char** argv) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
         block = orvalis::viewer::ViewerBlock::open();
     }
-    if (!block) return 3;
+    if (!block)
+        return 3;
     orvalis::viewer::IntakeState state;
     while (Clock::now() < until) {
         if (!orvalis::viewer::readBlockStep(block->view(), state)) {
@@ -85,8 +90,10 @@ int view(char** argv) {
             continue;
         }
         const int seen = exchange_colours::colourOf(state.points);
-        if (seen == exchange_colours::kMixed) return 2;
-        if (seen == colour) return 0;
+        if (seen == exchange_colours::kMixed)
+            return 2;
+        if (seen == colour)
+            return 0;
     }
     return 1;
 }
@@ -95,9 +102,12 @@ int view(char** argv) {
 
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
-    if (mode == "host" && (argc == 8 || argc == 9)) return host(argc, argv);
-    if (mode == "view" && argc == 4) return view(argv);
-    std::fprintf(stderr, "usage: exchange_host host <bundle> <ms> <colour> <W>x<H> <8|16|float> <downsample> [stop]\n"
-                         "       exchange_host view <colour> <ms>\n");
+    if (mode == "host" && (argc == 8 || argc == 9))
+        return host(argc, argv);
+    if (mode == "view" && argc == 4)
+        return view(argv);
+    std::fprintf(stderr,
+                 "usage: exchange_host host <bundle> <ms> <colour> <W>x<H> <8|16|float> <downsample> [stop]\n"
+                 "       exchange_host view <colour> <ms>\n");
     return 2;
 }

@@ -41,7 +41,8 @@ public:
         args.insert(args.begin(), programFolder() + EXCHANGE_HOST);
 #ifdef _WIN32
         std::string line;
-        for (const std::string& a : args) line += "\"" + a + "\" ";
+        for (const std::string& a : args)
+            line += "\"" + a + "\" ";
         STARTUPINFOA si{};
         si.cb = sizeof si;
         PROCESS_INFORMATION pi{};
@@ -51,9 +52,11 @@ public:
         }
 #else
         std::vector<char*> argv;
-        for (std::string& a : args) argv.push_back(a.data());
+        for (std::string& a : args)
+            argv.push_back(a.data());
         argv.push_back(nullptr);
-        if (posix_spawn(&pid_, argv[0], nullptr, nullptr, argv.data(), environ) != 0) pid_ = -1;
+        if (posix_spawn(&pid_, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
+            pid_ = -1;
 #endif
     }
     ~Process() {
@@ -62,7 +65,8 @@ public:
             wait(Ms(30'000));
         }
 #ifdef _WIN32
-        if (handle_) CloseHandle(handle_);
+        if (handle_)
+            CloseHandle(handle_);
 #endif
     }
     Process(const Process&) = delete;
@@ -86,7 +90,8 @@ public:
         waitFor(
             [&] {
                 int status = 0;
-                if (exit_ || waitpid(pid_, &status, WNOHANG) != pid_) return exit_.has_value();
+                if (exit_ || waitpid(pid_, &status, WNOHANG) != pid_)
+                    return exit_.has_value();
                 exit_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
                 return true;
             },
@@ -114,8 +119,9 @@ struct HostSpec {
 
 std::unique_ptr<Process> startHost(const HostSpec& h, const std::string& stopFile = {}) {
     std::vector<std::string> args{"host", bundlePath(), std::to_string(h.lifetimeMs), std::to_string(h.colour),
-                                  h.size, h.depth, std::to_string(h.downsample)};
-    if (!stopFile.empty()) args.push_back(stopFile);
+                                  h.size, h.depth,      std::to_string(h.downsample)};
+    if (!stopFile.empty())
+        args.push_back(stopFile);
     auto p = std::make_unique<Process>(args);
     EXPECT_TRUE(p->started());
     return p;
@@ -153,7 +159,8 @@ private:
         std::uint64_t highest = 0;
         while (!stop_.load()) {
             const std::uint64_t s = view_.u64(off::sequence).load(std::memory_order_acquire);
-            if (s != 0 && s < highest) ++regressions_;
+            if (s != 0 && s < highest)
+                ++regressions_;
             highest = std::max(highest, s);
             if (!viewer::readBlockStep(view_, state)) {
                 std::this_thread::sleep_for(Ms(1));
@@ -163,9 +170,12 @@ private:
             std::lock_guard lock(mutex_);
             ++taken_;
             last_ = colour;
-            if (colour == exchange_colours::kMixed) ++mixed_;
-            if (colour >= 0 && colour < 16) ++perColour_[colour];
-            if (runs_.empty() || runs_.back() != colour) runs_.push_back(colour);
+            if (colour == exchange_colours::kMixed)
+                ++mixed_;
+            if (colour >= 0 && colour < 16)
+                ++perColour_[colour];
+            if (runs_.empty() || runs_.back() != colour)
+                runs_.push_back(colour);
         }
     }
 
@@ -181,8 +191,8 @@ private:
 
 // The block held as a viewer keeps it, made here if no host has it yet.
 std::unique_ptr<orvalis::platform::SharedMemory> holdBlock() {
-    auto memory = orvalis::platform::SharedMemory::createOrOpen(orvalis::exchange::kBlockName,
-                                                                orvalis::exchange::kBlockSize);
+    auto memory =
+        orvalis::platform::SharedMemory::createOrOpen(orvalis::exchange::kBlockName, orvalis::exchange::kBlockSize);
     EXPECT_NE(memory, nullptr);
     return memory;
 }
@@ -291,8 +301,8 @@ TEST(ExchangeProcesses, ViewerKilledWhileAttached) {
 // A host killed while it alone holds the block leaves it behind; the next
 // host makes it afresh and a viewer started afterwards sees its clouds.
 TEST(ExchangeProcesses, HostKilledHoldingTheBlock) {
-    const std::string shmPath = "/dev/shm/" + std::string(orvalis::exchange::kBlockName) + "." +
-                                std::to_string(::geteuid());
+    const std::string shmPath =
+        "/dev/shm/" + std::string(orvalis::exchange::kBlockName) + "." + std::to_string(::geteuid());
     const std::string pointsFile = orvalis::platform::tempFolder() + orvalis::exchange::kPointsFileName;
     std::filesystem::remove(pointsFile);
     auto first = startHost({8});

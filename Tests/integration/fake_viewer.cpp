@@ -56,8 +56,7 @@ unsigned long processId() {
 // Marks this copy as running for as long as it lives.
 class AliveFile {
 public:
-    explicit AliveFile(const fs::path& folder)
-        : path_(folder / ("alive-" + std::to_string(processId()))) {
+    explicit AliveFile(const fs::path& folder) : path_(folder / ("alive-" + std::to_string(processId()))) {
         std::ofstream(path_) << "alive";
     }
     ~AliveFile() {
@@ -69,9 +68,7 @@ private:
     fs::path path_;
 };
 
-void appendLine(const fs::path& file, const std::string& line) {
-    std::ofstream(file, std::ios::app) << line << "\n";
-}
+void appendLine(const fs::path& file, const std::string& line) { std::ofstream(file, std::ios::app) << line << "\n"; }
 
 std::string readMode(const fs::path& folder) {
     std::ifstream in(folder / "fake_viewer_mode.txt");
@@ -101,9 +98,7 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
             appendLine(gFolder / "raised.txt", "raised");
         }
         break;
-    case WM_DESTROY:
-        PostQuitMessage(0);
-        return 0;
+    case WM_DESTROY: PostQuitMessage(0); return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
 }
@@ -118,8 +113,8 @@ int runWindow(const fs::path& folder) {
     if (!RegisterClassW(&wc)) {
         return 3;
     }
-    HWND window = CreateWindowW(L"OrvalisViewer", L"Vantorel", WS_OVERLAPPEDWINDOW, 10, 10, 200,
-                                150, nullptr, nullptr, wc.hInstance, nullptr);
+    HWND window = CreateWindowW(L"OrvalisViewer", L"Vantorel", WS_OVERLAPPEDWINDOW, 10, 10, 200, 150, nullptr, nullptr,
+                                wc.hInstance, nullptr);
     if (!window) {
         return 3;
     }

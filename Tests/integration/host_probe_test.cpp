@@ -31,417 +31,432 @@ namespace {
 using namespace ofxhost;
 
 std::unique_ptr<Bundle> loadProbe() {
-  std::string error;
-  auto bundle = Bundle::load(HOST_PROBE_BUNDLE, error);
-  EXPECT_TRUE(bundle) << error;
-  return bundle;
+    std::string error;
+    auto bundle = Bundle::load(HOST_PROBE_BUNDLE, error);
+    EXPECT_TRUE(bundle) << error;
+    return bundle;
 }
 
 // The "changed" / "begin" / "end" records, in order, as "id:text".
 std::vector<std::string> changeLog(const Instance& instance) {
-  std::vector<std::string> log;
-  for (const auto& m : instance.messages())
-    if (m.id == "begin" || m.id == "end" || m.id == "changed") log.push_back(m.id + ":" + m.text);
-  return log;
+    std::vector<std::string> log;
+    for (const auto& m : instance.messages())
+        if (m.id == "begin" || m.id == "end" || m.id == "changed")
+            log.push_back(m.id + ":" + m.text);
+    return log;
 }
 
 std::string firstError(const Instance& instance) {
-  for (const auto& m : instance.messages())
-    if (m.type == kOfxMessageError) return m.text;
-  return {};
+    for (const auto& m : instance.messages())
+        if (m.type == kOfxMessageError)
+            return m.text;
+    return {};
 }
 
 TEST(HostDescribe, ReportsLabelsFlagsAndClips) {
-  auto bundle = loadProbe();
-  ASSERT_TRUE(bundle);
-  ASSERT_EQ(bundle->pluginCount(), 1);
-  const PluginDescription d = bundle->describe(0);
-  ASSERT_EQ(d.error, "");
-  EXPECT_EQ(d.identifier, "com.orvalis.test.HostProbe");
-  EXPECT_EQ(d.versionMajor, 2u);
-  EXPECT_EQ(d.versionMinor, 3u);
-  EXPECT_EQ(d.label, "Host Probe");
-  EXPECT_EQ(d.shortLabel, "Probe");
-  EXPECT_EQ(d.longLabel, "Host Probe (long)");
-  EXPECT_EQ(d.grouping, "Orvalis/Tests");
-  EXPECT_EQ(d.description, "Checks the host");
-  EXPECT_EQ(d.contexts, (std::vector<std::string>{kOfxImageEffectContextFilter, kOfxImageEffectContextGeneral}));
-  EXPECT_EQ(d.depths, (std::vector<std::string>{kOfxBitDepthByte, kOfxBitDepthShort, kOfxBitDepthFloat}));
-  EXPECT_FALSE(d.singleInstance);
-  EXPECT_FALSE(d.hostFrameThreading);
-  EXPECT_FALSE(d.multiResolution);
-  EXPECT_FALSE(d.tiles);
-  EXPECT_EQ(d.renderThreadSafety, kOfxImageEffectRenderFullySafe);
-  ASSERT_EQ(d.clips.size(), 2u);
-  EXPECT_EQ(d.clips[0].name, "Source");
-  EXPECT_EQ(d.clips[0].components, std::vector<std::string>{kOfxImageComponentRGBA});
-  EXPECT_FALSE(d.clips[0].tiles);
-  EXPECT_FALSE(d.clips[0].temporalAccess);
-  EXPECT_EQ(d.clips[1].name, "Output");
+    auto bundle = loadProbe();
+    ASSERT_TRUE(bundle);
+    ASSERT_EQ(bundle->pluginCount(), 1);
+    const PluginDescription d = bundle->describe(0);
+    ASSERT_EQ(d.error, "");
+    EXPECT_EQ(d.identifier, "com.orvalis.test.HostProbe");
+    EXPECT_EQ(d.versionMajor, 2u);
+    EXPECT_EQ(d.versionMinor, 3u);
+    EXPECT_EQ(d.label, "Host Probe");
+    EXPECT_EQ(d.shortLabel, "Probe");
+    EXPECT_EQ(d.longLabel, "Host Probe (long)");
+    EXPECT_EQ(d.grouping, "Orvalis/Tests");
+    EXPECT_EQ(d.description, "Checks the host");
+    EXPECT_EQ(d.contexts, (std::vector<std::string>{kOfxImageEffectContextFilter, kOfxImageEffectContextGeneral}));
+    EXPECT_EQ(d.depths, (std::vector<std::string>{kOfxBitDepthByte, kOfxBitDepthShort, kOfxBitDepthFloat}));
+    EXPECT_FALSE(d.singleInstance);
+    EXPECT_FALSE(d.hostFrameThreading);
+    EXPECT_FALSE(d.multiResolution);
+    EXPECT_FALSE(d.tiles);
+    EXPECT_EQ(d.renderThreadSafety, kOfxImageEffectRenderFullySafe);
+    ASSERT_EQ(d.clips.size(), 2u);
+    EXPECT_EQ(d.clips[0].name, "Source");
+    EXPECT_EQ(d.clips[0].components, std::vector<std::string>{kOfxImageComponentRGBA});
+    EXPECT_FALSE(d.clips[0].tiles);
+    EXPECT_FALSE(d.clips[0].temporalAccess);
+    EXPECT_EQ(d.clips[1].name, "Output");
 }
 
 TEST(HostDescribe, ListsParametersInDefinitionOrderWithTheirProperties) {
-  auto bundle = loadProbe();
-  ASSERT_TRUE(bundle);
-  const PluginDescription d = bundle->describe(0, kOfxImageEffectContextGeneral);
-  ASSERT_EQ(d.error, "");
-  std::vector<std::string> names;
-  for (const auto& p : d.params) names.push_back(p.name);
-  ASSERT_EQ(names, (std::vector<std::string>{"mode", "grp", "count", "gain", "flag", "bump", "note", "leak", "hidden", "trap"}));
-  const ParamInfo& mode = d.params[0];
-  EXPECT_EQ(mode.type, kOfxParamTypeChoice);
-  EXPECT_EQ(mode.options, (std::vector<std::string>{"Copy", "Invert", "50%"}));
-  EXPECT_FALSE(mode.animates);
-  EXPECT_EQ(mode.parent, "");
-  EXPECT_TRUE(d.params[1].open);
-  const ParamInfo& count = d.params[2];
-  EXPECT_EQ(count.hint, "How many ");  // trailing blank kept
-  EXPECT_EQ(count.label, "Count");
-  EXPECT_EQ(count.parent, "grp");
-  EXPECT_EQ(count.defaultValue, std::vector<double>{5});
-  EXPECT_EQ(count.min, std::vector<double>{1});
-  EXPECT_EQ(count.max, std::vector<double>{10});
-  EXPECT_EQ(count.displayMin, std::vector<double>{2});
-  EXPECT_EQ(count.displayMax, std::vector<double>{8});
-  const ParamInfo& gain = d.params[3];
-  EXPECT_EQ(gain.defaultValue, std::vector<double>{1.5});
-  EXPECT_EQ(gain.increment, 0.25);
-  EXPECT_TRUE(gain.animates);
-  EXPECT_EQ(d.params[5].type, kOfxParamTypePushButton);
-  EXPECT_EQ(d.params[5].hint, "Adds one to count)");
-  EXPECT_EQ(d.params[6].defaultString, "hello");
-  EXPECT_EQ(d.params[6].shortLabel, "Note");  // unset short and long labels fall back to the label
-  EXPECT_EQ(d.params[6].longLabel, "Note");
-  EXPECT_TRUE(d.params[8].secret);
-  EXPECT_FALSE(d.params[8].enabled);
+    auto bundle = loadProbe();
+    ASSERT_TRUE(bundle);
+    const PluginDescription d = bundle->describe(0, kOfxImageEffectContextGeneral);
+    ASSERT_EQ(d.error, "");
+    std::vector<std::string> names;
+    for (const auto& p : d.params)
+        names.push_back(p.name);
+    ASSERT_EQ(names, (std::vector<std::string>{"mode", "grp", "count", "gain", "flag", "bump", "note", "leak", "hidden",
+                                               "trap"}));
+    const ParamInfo& mode = d.params[0];
+    EXPECT_EQ(mode.type, kOfxParamTypeChoice);
+    EXPECT_EQ(mode.options, (std::vector<std::string>{"Copy", "Invert", "50%"}));
+    EXPECT_FALSE(mode.animates);
+    EXPECT_EQ(mode.parent, "");
+    EXPECT_TRUE(d.params[1].open);
+    const ParamInfo& count = d.params[2];
+    EXPECT_EQ(count.hint, "How many ");  // trailing blank kept
+    EXPECT_EQ(count.label, "Count");
+    EXPECT_EQ(count.parent, "grp");
+    EXPECT_EQ(count.defaultValue, std::vector<double>{5});
+    EXPECT_EQ(count.min, std::vector<double>{1});
+    EXPECT_EQ(count.max, std::vector<double>{10});
+    EXPECT_EQ(count.displayMin, std::vector<double>{2});
+    EXPECT_EQ(count.displayMax, std::vector<double>{8});
+    const ParamInfo& gain = d.params[3];
+    EXPECT_EQ(gain.defaultValue, std::vector<double>{1.5});
+    EXPECT_EQ(gain.increment, 0.25);
+    EXPECT_TRUE(gain.animates);
+    EXPECT_EQ(d.params[5].type, kOfxParamTypePushButton);
+    EXPECT_EQ(d.params[5].hint, "Adds one to count)");
+    EXPECT_EQ(d.params[6].defaultString, "hello");
+    EXPECT_EQ(d.params[6].shortLabel, "Note");  // unset short and long labels fall back to the label
+    EXPECT_EQ(d.params[6].longLabel, "Note");
+    EXPECT_TRUE(d.params[8].secret);
+    EXPECT_FALSE(d.params[8].enabled);
 }
 
 TEST(HostDescribe, RefusesAContextThePluginDoesNotSupport) {
-  auto bundle = loadProbe();
-  ASSERT_TRUE(bundle);
-  EXPECT_NE(bundle->describe(0, kOfxImageEffectContextGenerator).error, "");
-  EXPECT_EQ(bundle->createInstance(0, kOfxImageEffectContextGenerator), nullptr);
-  EXPECT_NE(bundle->lastError().find("context"), std::string::npos);
+    auto bundle = loadProbe();
+    ASSERT_TRUE(bundle);
+    EXPECT_NE(bundle->describe(0, kOfxImageEffectContextGenerator).error, "");
+    EXPECT_EQ(bundle->createInstance(0, kOfxImageEffectContextGenerator), nullptr);
+    EXPECT_NE(bundle->lastError().find("context"), std::string::npos);
 }
 
 TEST(HostValues, RestoredValuesArePresentBeforeCreation) {
-  auto bundle = loadProbe();
-  ASSERT_TRUE(bundle);
-  auto instance = bundle->createInstance(0, kOfxImageEffectContextFilter, {{"count", {7}}, {"gain", {2.5}}, {"mode", {1}}});
-  ASSERT_TRUE(instance) << bundle->lastError();
-  const auto messages = instance->messages();
-  ASSERT_FALSE(messages.empty());
-  EXPECT_EQ(messages[0].id, "created");
-  EXPECT_EQ(messages[0].text, "count=7 gain=2.5 flag=1 mode=1 note=hello");
-  EXPECT_EQ(instance->value("count"), std::vector<double>{7});
-  EXPECT_EQ(instance->value("flag"), std::vector<double>{1});
-  EXPECT_EQ(instance->stringValue("note"), "hello");
-  EXPECT_TRUE(instance->value("nonexistent").empty());
+    auto bundle = loadProbe();
+    ASSERT_TRUE(bundle);
+    auto instance =
+        bundle->createInstance(0, kOfxImageEffectContextFilter, {{"count", {7}}, {"gain", {2.5}}, {"mode", {1}}});
+    ASSERT_TRUE(instance) << bundle->lastError();
+    const auto messages = instance->messages();
+    ASSERT_FALSE(messages.empty());
+    EXPECT_EQ(messages[0].id, "created");
+    EXPECT_EQ(messages[0].text, "count=7 gain=2.5 flag=1 mode=1 note=hello");
+    EXPECT_EQ(instance->value("count"), std::vector<double>{7});
+    EXPECT_EQ(instance->value("flag"), std::vector<double>{1});
+    EXPECT_EQ(instance->stringValue("note"), "hello");
+    EXPECT_TRUE(instance->value("nonexistent").empty());
 }
 
 TEST(HostValues, FailedCreationsSayWhy) {
-  auto bundle = loadProbe();
-  ASSERT_TRUE(bundle);
-  const struct {
-    const char* param;
-    double value;
-    const char* reason;
-  } cases[] = {{"nosuch", 1, "nosuch"},
-               {"mode", 3, "mode"},
-               {"trap", 1, "kOfxStatErrFormat"},   // the constructor threw a status
-               {"trap", 2, "kOfxStatErrMemory"}};  // the constructor ran out of memory
-  for (const auto& c : cases) {
-    EXPECT_EQ(bundle->createInstance(0, kOfxImageEffectContextFilter, {{c.param, {c.value}}}), nullptr) << c.param;
-    EXPECT_NE(bundle->lastError().find(c.reason), std::string::npos) << bundle->lastError();
-  }
+    auto bundle = loadProbe();
+    ASSERT_TRUE(bundle);
+    const struct {
+        const char* param;
+        double value;
+        const char* reason;
+    } cases[] = {{"nosuch", 1, "nosuch"},
+                 {"mode", 3, "mode"},
+                 {"trap", 1, "kOfxStatErrFormat"},   // the constructor threw a status
+                 {"trap", 2, "kOfxStatErrMemory"}};  // the constructor ran out of memory
+    for (const auto& c : cases) {
+        EXPECT_EQ(bundle->createInstance(0, kOfxImageEffectContextFilter, {{c.param, {c.value}}}), nullptr) << c.param;
+        EXPECT_NE(bundle->lastError().find(c.reason), std::string::npos) << bundle->lastError();
+    }
 }
 
 TEST(HostValues, UserEditsAreClampedAndReportedAsUserEdits) {
-  auto bundle = loadProbe();
-  ASSERT_TRUE(bundle);
-  auto instance = bundle->createInstance(0);
-  ASSERT_TRUE(instance);
-  EXPECT_EQ(instance->setValue("count", {42}), kOfxStatOK);
-  EXPECT_EQ(instance->value("count"), std::vector<double>{10});  // clamped to the range
-  EXPECT_EQ(changeLog(*instance), (std::vector<std::string>{"begin:OfxChangeUserEdited",
-                                                            "changed:OfxTypeParameter count OfxChangeUserEdited",
-                                                            "end:OfxChangeUserEdited"}));
-  EXPECT_EQ(instance->setValue("mode", {5}), kOfxStatErrValue);
-  EXPECT_EQ(instance->setValue("count", {1, 2}), kOfxStatErrValue);
-  EXPECT_EQ(instance->setValue("nosuch", {1}), kOfxStatErrUnknown);
+    auto bundle = loadProbe();
+    ASSERT_TRUE(bundle);
+    auto instance = bundle->createInstance(0);
+    ASSERT_TRUE(instance);
+    EXPECT_EQ(instance->setValue("count", {42}), kOfxStatOK);
+    EXPECT_EQ(instance->value("count"), std::vector<double>{10});  // clamped to the range
+    EXPECT_EQ(changeLog(*instance), (std::vector<std::string>{"begin:OfxChangeUserEdited",
+                                                              "changed:OfxTypeParameter count OfxChangeUserEdited",
+                                                              "end:OfxChangeUserEdited"}));
+    EXPECT_EQ(instance->setValue("mode", {5}), kOfxStatErrValue);
+    EXPECT_EQ(instance->setValue("count", {1, 2}), kOfxStatErrValue);
+    EXPECT_EQ(instance->setValue("nosuch", {1}), kOfxStatErrUnknown);
 }
 
 TEST(HostValues, PluginSetValueTriggersAPluginEditInsideBeginAndEnd) {
-  auto bundle = loadProbe();
-  ASSERT_TRUE(bundle);
-  auto instance = bundle->createInstance(0);
-  ASSERT_TRUE(instance);
-  EXPECT_EQ(instance->pressButton("bump"), kOfxStatOK);
-  EXPECT_EQ(instance->value("count"), std::vector<double>{6});
-  EXPECT_EQ(changeLog(*instance),
-            (std::vector<std::string>{"begin:OfxChangeUserEdited", "changed:OfxTypeParameter bump OfxChangeUserEdited",
-                                      "begin:OfxChangePluginEdited",
-                                      "changed:OfxTypeParameter count OfxChangePluginEdited",
-                                      "end:OfxChangePluginEdited", "end:OfxChangeUserEdited"}));
-  EXPECT_EQ(instance->pressButton("count"), kOfxStatErrValue);  // not a button
+    auto bundle = loadProbe();
+    ASSERT_TRUE(bundle);
+    auto instance = bundle->createInstance(0);
+    ASSERT_TRUE(instance);
+    EXPECT_EQ(instance->pressButton("bump"), kOfxStatOK);
+    EXPECT_EQ(instance->value("count"), std::vector<double>{6});
+    EXPECT_EQ(
+        changeLog(*instance),
+        (std::vector<std::string>{"begin:OfxChangeUserEdited", "changed:OfxTypeParameter bump OfxChangeUserEdited",
+                                  "begin:OfxChangePluginEdited", "changed:OfxTypeParameter count OfxChangePluginEdited",
+                                  "end:OfxChangePluginEdited", "end:OfxChangeUserEdited"}));
+    EXPECT_EQ(instance->pressButton("count"), kOfxStatErrValue);  // not a button
 }
 
 TEST(HostValues, PluginChangesToEnabledAreVisibleToTheHost) {
-  auto bundle = loadProbe();
-  ASSERT_TRUE(bundle);
-  auto instance = bundle->createInstance(0);
-  ASSERT_TRUE(instance);
-  EXPECT_TRUE(instance->enabled("gain"));
-  EXPECT_TRUE(instance->secret("hidden"));
-  EXPECT_FALSE(instance->secret("gain"));
-  instance->setValue("flag", {0});
-  EXPECT_FALSE(instance->enabled("gain"));
-  instance->setValue("flag", {1});
-  EXPECT_TRUE(instance->enabled("gain"));
+    auto bundle = loadProbe();
+    ASSERT_TRUE(bundle);
+    auto instance = bundle->createInstance(0);
+    ASSERT_TRUE(instance);
+    EXPECT_TRUE(instance->enabled("gain"));
+    EXPECT_TRUE(instance->secret("hidden"));
+    EXPECT_FALSE(instance->secret("gain"));
+    instance->setValue("flag", {0});
+    EXPECT_FALSE(instance->enabled("gain"));
+    instance->setValue("flag", {1});
+    EXPECT_TRUE(instance->enabled("gain"));
 }
 
 TEST(HostValues, SyncPrivateDataLetsThePluginWriteItsParameters) {
-  auto bundle = loadProbe();
-  ASSERT_TRUE(bundle);
-  auto instance = bundle->createInstance(0);
-  ASSERT_TRUE(instance);
-  EXPECT_EQ(instance->syncPrivateData(), kOfxStatOK);
-  EXPECT_EQ(instance->stringValue("note"), "synced");
+    auto bundle = loadProbe();
+    ASSERT_TRUE(bundle);
+    auto instance = bundle->createInstance(0);
+    ASSERT_TRUE(instance);
+    EXPECT_EQ(instance->syncPrivateData(), kOfxStatOK);
+    EXPECT_EQ(instance->stringValue("note"), "synced");
 }
 
 // Fills a source with a pattern that differs per pixel and channel.
 std::shared_ptr<ImageBuffer> patterned(Depth depth, RectI bounds, int padding, bool bottomUp) {
-  auto image = std::make_shared<ImageBuffer>(depth, bounds, padding, bottomUp);
-  for (int y = bounds.y1; y < bounds.y2; ++y)
-    for (int x = bounds.x1; x < bounds.x2; ++x) {
-      const float rgba[4] = {float(x - bounds.x1) / 40.0f, float(y - bounds.y1) / 30.0f, 0.25f, 1.0f};
-      image->setPixel(x, y, rgba);
-    }
-  return image;
+    auto image = std::make_shared<ImageBuffer>(depth, bounds, padding, bottomUp);
+    for (int y = bounds.y1; y < bounds.y2; ++y)
+        for (int x = bounds.x1; x < bounds.x2; ++x) {
+            const float rgba[4] = {float(x - bounds.x1) / 40.0f, float(y - bounds.y1) / 30.0f, 0.25f, 1.0f};
+            image->setPixel(x, y, rgba);
+        }
+    return image;
 }
 
 struct Layout {
-  Depth depth;
-  int padding;
-  bool srcBottomUp, dstBottomUp;
+    Depth depth;
+    int padding;
+    bool srcBottomUp, dstBottomUp;
 };
 
 class HostRenderLayouts : public ::testing::TestWithParam<Layout> {};
 
 TEST_P(HostRenderLayouts, CopiesEveryPixelAndReleasesEveryImage) {
-  const Layout layout = GetParam();
-  auto bundle = loadProbe();
-  ASSERT_TRUE(bundle);
-  auto instance = bundle->createInstance(0);
-  ASSERT_TRUE(instance);
-  const RectI bounds{10, -5, 50, 25};  // an origin off zero catches bounds mistakes
-  auto src = patterned(layout.depth, bounds, layout.padding, layout.srcBottomUp);
-  src->uniqueIdentifier = "frame-1";
-  auto dst = std::make_shared<ImageBuffer>(layout.depth, bounds, layout.padding + 8, layout.dstBottomUp);
-  instance->setClipImage("Source", src);
-  instance->setClipImage("Output", dst);
-  ASSERT_EQ(instance->render(0.0, bounds), kOfxStatOK) << firstError(*instance);
-  EXPECT_EQ(instance->outstandingImages(), 0);
-  const int bpc = bytesPerComponent(layout.depth);
-  for (int y = bounds.y1; y < bounds.y2; ++y)
-    for (int x = bounds.x1; x < bounds.x2; ++x)
-      ASSERT_EQ(std::memcmp(src->pixelAddress(x, y), dst->pixelAddress(x, y), static_cast<std::size_t>(4 * bpc)), 0)
-          << "pixel " << x << "," << y;
-  bool sawArguments = false;
-  for (const auto& m : instance->messages())
-    sawArguments |= (m.id == "render" && m.text == std::string("source frame-1 t=0 scale=1,1 field=") + kOfxImageFieldNone);
-  EXPECT_TRUE(sawArguments);
+    const Layout layout = GetParam();
+    auto bundle = loadProbe();
+    ASSERT_TRUE(bundle);
+    auto instance = bundle->createInstance(0);
+    ASSERT_TRUE(instance);
+    const RectI bounds{10, -5, 50, 25};  // an origin off zero catches bounds mistakes
+    auto src = patterned(layout.depth, bounds, layout.padding, layout.srcBottomUp);
+    src->uniqueIdentifier = "frame-1";
+    auto dst = std::make_shared<ImageBuffer>(layout.depth, bounds, layout.padding + 8, layout.dstBottomUp);
+    instance->setClipImage("Source", src);
+    instance->setClipImage("Output", dst);
+    ASSERT_EQ(instance->render(0.0, bounds), kOfxStatOK) << firstError(*instance);
+    EXPECT_EQ(instance->outstandingImages(), 0);
+    const int bpc = bytesPerComponent(layout.depth);
+    for (int y = bounds.y1; y < bounds.y2; ++y)
+        for (int x = bounds.x1; x < bounds.x2; ++x)
+            ASSERT_EQ(std::memcmp(src->pixelAddress(x, y), dst->pixelAddress(x, y), static_cast<std::size_t>(4 * bpc)),
+                      0)
+                << "pixel " << x << "," << y;
+    bool sawArguments = false;
+    for (const auto& m : instance->messages())
+        sawArguments |=
+            (m.id == "render" && m.text == std::string("source frame-1 t=0 scale=1,1 field=") + kOfxImageFieldNone);
+    EXPECT_TRUE(sawArguments);
 }
 
 INSTANTIATE_TEST_SUITE_P(AllDepthsAndRowLayouts, HostRenderLayouts,
                          ::testing::Values(Layout{Depth::UByte, 0, false, false}, Layout{Depth::UByte, 12, true, false},
                                            Layout{Depth::UShort, 6, false, true}, Layout{Depth::UShort, 0, true, true},
-                                           Layout{Depth::Float, 16, false, false}, Layout{Depth::Float, 4, true, false}));
+                                           Layout{Depth::Float, 16, false, false},
+                                           Layout{Depth::Float, 4, true, false}));
 
 TEST(HostRender, WindowLimitsWhatIsWrittenAndRenderScaleReachesImages) {
-  auto bundle = loadProbe();
-  ASSERT_TRUE(bundle);
-  auto instance = bundle->createInstance(0, kOfxImageEffectContextFilter, {{"mode", {1}}});
-  ASSERT_TRUE(instance);
-  const RectI bounds{0, 0, 16, 16};
-  auto src = patterned(Depth::UByte, bounds, 0, false);
-  auto dst = std::make_shared<ImageBuffer>(Depth::UByte, bounds);
-  instance->setClipImage("Source", src);
-  instance->setClipImage("Output", dst);
-  ASSERT_EQ(instance->render(12.5, RectI{4, 4, 8, 8}, 0.5, 0.25), kOfxStatOK) << firstError(*instance);
-  EXPECT_EQ(instance->messages().back().text, std::string("source  t=12.5 scale=0.5,0.25 field=") + kOfxImageFieldNone);
-  const auto* inside = static_cast<const std::uint8_t*>(dst->pixelAddress(5, 5));
-  const auto* source = static_cast<const std::uint8_t*>(src->pixelAddress(5, 5));
-  EXPECT_EQ(inside[0], 255 - source[0]);  // inverted
-  EXPECT_EQ(inside[3], source[3]);
-  const auto* outside = static_cast<const std::uint8_t*>(dst->pixelAddress(3, 5));
-  EXPECT_EQ(outside[3], 0);  // untouched
+    auto bundle = loadProbe();
+    ASSERT_TRUE(bundle);
+    auto instance = bundle->createInstance(0, kOfxImageEffectContextFilter, {{"mode", {1}}});
+    ASSERT_TRUE(instance);
+    const RectI bounds{0, 0, 16, 16};
+    auto src = patterned(Depth::UByte, bounds, 0, false);
+    auto dst = std::make_shared<ImageBuffer>(Depth::UByte, bounds);
+    instance->setClipImage("Source", src);
+    instance->setClipImage("Output", dst);
+    ASSERT_EQ(instance->render(12.5, RectI{4, 4, 8, 8}, 0.5, 0.25), kOfxStatOK) << firstError(*instance);
+    EXPECT_EQ(instance->messages().back().text,
+              std::string("source  t=12.5 scale=0.5,0.25 field=") + kOfxImageFieldNone);
+    const auto* inside = static_cast<const std::uint8_t*>(dst->pixelAddress(5, 5));
+    const auto* source = static_cast<const std::uint8_t*>(src->pixelAddress(5, 5));
+    EXPECT_EQ(inside[0], 255 - source[0]);  // inverted
+    EXPECT_EQ(inside[3], source[3]);
+    const auto* outside = static_cast<const std::uint8_t*>(dst->pixelAddress(3, 5));
+    EXPECT_EQ(outside[3], 0);  // untouched
 }
 
 TEST(HostRender, MissingImagesAndThrowingRendersAreFailuresNotCrashes) {
-  auto bundle = loadProbe();
-  ASSERT_TRUE(bundle);
-  auto instance = bundle->createInstance(0);
-  ASSERT_TRUE(instance);
-  instance->setClipImage("Output", std::make_shared<ImageBuffer>(Depth::Float, RectI{0, 0, 4, 4}));
-  EXPECT_EQ(instance->render(0.0, RectI{0, 0, 4, 4}), kOfxStatFailed);
-  EXPECT_EQ(firstError(*instance), "no source image");
-  EXPECT_EQ(instance->outstandingImages(), 0);
-  auto throwing = bundle->createInstance(0, kOfxImageEffectContextFilter, {{"trap", {3}}});
-  ASSERT_TRUE(throwing);
-  throwing->setClipImage("Source", patterned(Depth::Float, RectI{0, 0, 4, 4}, 0, false));
-  throwing->setClipImage("Output", std::make_shared<ImageBuffer>(Depth::Float, RectI{0, 0, 4, 4}));
-  EXPECT_EQ(throwing->render(0.0, RectI{0, 0, 4, 4}), kOfxStatFailed);
+    auto bundle = loadProbe();
+    ASSERT_TRUE(bundle);
+    auto instance = bundle->createInstance(0);
+    ASSERT_TRUE(instance);
+    instance->setClipImage("Output", std::make_shared<ImageBuffer>(Depth::Float, RectI{0, 0, 4, 4}));
+    EXPECT_EQ(instance->render(0.0, RectI{0, 0, 4, 4}), kOfxStatFailed);
+    EXPECT_EQ(firstError(*instance), "no source image");
+    EXPECT_EQ(instance->outstandingImages(), 0);
+    auto throwing = bundle->createInstance(0, kOfxImageEffectContextFilter, {{"trap", {3}}});
+    ASSERT_TRUE(throwing);
+    throwing->setClipImage("Source", patterned(Depth::Float, RectI{0, 0, 4, 4}, 0, false));
+    throwing->setClipImage("Output", std::make_shared<ImageBuffer>(Depth::Float, RectI{0, 0, 4, 4}));
+    EXPECT_EQ(throwing->render(0.0, RectI{0, 0, 4, 4}), kOfxStatFailed);
 }
 
 TEST(HostRender, UnreleasedImagesAreCountedAndFreedWithTheInstance) {
-  auto bundle = loadProbe();
-  ASSERT_TRUE(bundle);
-  auto instance = bundle->createInstance(0, kOfxImageEffectContextFilter, {{"leak", {1}}});
-  ASSERT_TRUE(instance);
-  const RectI bounds{0, 0, 8, 8};
-  auto src = patterned(Depth::UShort, bounds, 0, false);
-  instance->setClipImage("Source", src);
-  instance->setClipImage("Output", std::make_shared<ImageBuffer>(Depth::UShort, bounds));
-  ASSERT_EQ(instance->render(0.0, bounds), kOfxStatOK);
-  ASSERT_EQ(instance->render(0.0, bounds), kOfxStatOK);
-  EXPECT_EQ(instance->outstandingImages(), 2);
-  EXPECT_EQ(src.use_count(), 4);  // this test, the clip and the two fetched images
-  instance.reset();               // the leaked images go with the instance
-  EXPECT_EQ(src.use_count(), 1);
+    auto bundle = loadProbe();
+    ASSERT_TRUE(bundle);
+    auto instance = bundle->createInstance(0, kOfxImageEffectContextFilter, {{"leak", {1}}});
+    ASSERT_TRUE(instance);
+    const RectI bounds{0, 0, 8, 8};
+    auto src = patterned(Depth::UShort, bounds, 0, false);
+    instance->setClipImage("Source", src);
+    instance->setClipImage("Output", std::make_shared<ImageBuffer>(Depth::UShort, bounds));
+    ASSERT_EQ(instance->render(0.0, bounds), kOfxStatOK);
+    ASSERT_EQ(instance->render(0.0, bounds), kOfxStatOK);
+    EXPECT_EQ(instance->outstandingImages(), 2);
+    EXPECT_EQ(src.use_count(), 4);  // this test, the clip and the two fetched images
+    instance.reset();               // the leaked images go with the instance
+    EXPECT_EQ(src.use_count(), 1);
 }
 
 TEST(HostRender, AbortLeavesRowsUnwritten) {
-  auto bundle = loadProbe();
-  ASSERT_TRUE(bundle);
-  auto instance = bundle->createInstance(0);
-  ASSERT_TRUE(instance);
-  const RectI bounds{0, 0, 8, 8};
-  auto dst = std::make_shared<ImageBuffer>(Depth::Float, bounds);
-  instance->setClipImage("Source", patterned(Depth::Float, bounds, 0, false));
-  instance->setClipImage("Output", dst);
-  instance->setAbort(true);
-  EXPECT_EQ(instance->render(0.0, bounds), kOfxStatOK);
-  float rgba[4];
-  dst->getPixel(1, 1, rgba);
-  EXPECT_EQ(rgba[3], 0.0f);
-  instance->setAbort(false);
-  EXPECT_EQ(instance->render(0.0, bounds), kOfxStatOK);
-  dst->getPixel(1, 1, rgba);
-  EXPECT_EQ(rgba[3], 1.0f);
+    auto bundle = loadProbe();
+    ASSERT_TRUE(bundle);
+    auto instance = bundle->createInstance(0);
+    ASSERT_TRUE(instance);
+    const RectI bounds{0, 0, 8, 8};
+    auto dst = std::make_shared<ImageBuffer>(Depth::Float, bounds);
+    instance->setClipImage("Source", patterned(Depth::Float, bounds, 0, false));
+    instance->setClipImage("Output", dst);
+    instance->setAbort(true);
+    EXPECT_EQ(instance->render(0.0, bounds), kOfxStatOK);
+    float rgba[4];
+    dst->getPixel(1, 1, rgba);
+    EXPECT_EQ(rgba[3], 0.0f);
+    instance->setAbort(false);
+    EXPECT_EQ(instance->render(0.0, bounds), kOfxStatOK);
+    dst->getPixel(1, 1, rgba);
+    EXPECT_EQ(rgba[3], 1.0f);
 }
 
 TEST(HostRender, FourThreadsRenderOneInstanceAtOnce) {
-  auto bundle = loadProbe();
-  ASSERT_TRUE(bundle);
-  auto instance = bundle->createInstance(0);
-  ASSERT_TRUE(instance);
-  const RectI bounds{0, 0, 64, 64};
-  auto src = patterned(Depth::Float, bounds, 0, false);
-  auto dst = std::make_shared<ImageBuffer>(Depth::Float, bounds);
-  instance->setClipImage("Source", src);
-  instance->setClipImage("Output", dst);
-  std::atomic<int> failures{0};
-  std::vector<std::thread> threads;
-  for (int t = 0; t < 4; ++t)
-    threads.emplace_back([&, t] {
-      for (int i = 0; i < 10; ++i) {
-        const RectI band{0, t * 16, 64, t * 16 + 16};
-        if (instance->render(double(i), band) != kOfxStatOK) ++failures;
-      }
-    });
-  for (auto& th : threads) th.join();
-  EXPECT_EQ(failures.load(), 0) << firstError(*instance);
-  EXPECT_EQ(instance->outstandingImages(), 0);
-  int renders = 0;
-  for (const auto& m : instance->messages()) renders += m.id == "render";
-  EXPECT_EQ(renders, 40);
-  for (int y = 0; y < 64; ++y)
-    ASSERT_EQ(std::memcmp(src->pixelAddress(0, y), dst->pixelAddress(0, y), 64 * 16), 0) << "row " << y;
+    auto bundle = loadProbe();
+    ASSERT_TRUE(bundle);
+    auto instance = bundle->createInstance(0);
+    ASSERT_TRUE(instance);
+    const RectI bounds{0, 0, 64, 64};
+    auto src = patterned(Depth::Float, bounds, 0, false);
+    auto dst = std::make_shared<ImageBuffer>(Depth::Float, bounds);
+    instance->setClipImage("Source", src);
+    instance->setClipImage("Output", dst);
+    std::atomic<int> failures{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < 10; ++i) {
+                const RectI band{0, t * 16, 64, t * 16 + 16};
+                if (instance->render(double(i), band) != kOfxStatOK)
+                    ++failures;
+            }
+        });
+    for (auto& th : threads)
+        th.join();
+    EXPECT_EQ(failures.load(), 0) << firstError(*instance);
+    EXPECT_EQ(instance->outstandingImages(), 0);
+    int renders = 0;
+    for (const auto& m : instance->messages())
+        renders += m.id == "render";
+    EXPECT_EQ(renders, 40);
+    for (int y = 0; y < 64; ++y)
+        ASSERT_EQ(std::memcmp(src->pixelAddress(0, y), dst->pixelAddress(0, y), 64 * 16), 0) << "row " << y;
 }
 
 TEST(HostInstances, SeveralInstancesKeepTheirOwnValuesAndMessages) {
-  auto bundle = loadProbe();
-  ASSERT_TRUE(bundle);
-  auto a = bundle->createInstance(0, kOfxImageEffectContextFilter, {{"count", {2}}});
-  auto b = bundle->createInstance(0, kOfxImageEffectContextFilter, {{"count", {4}}});
-  ASSERT_TRUE(a && b);
-  EXPECT_NE(a->handle(), b->handle());
-  a->pressButton("bump");
-  EXPECT_EQ(a->value("count"), std::vector<double>{3});
-  EXPECT_EQ(b->value("count"), std::vector<double>{4});
-  for (const auto& m : b->messages()) EXPECT_EQ(m.id.find("changed"), std::string::npos);
+    auto bundle = loadProbe();
+    ASSERT_TRUE(bundle);
+    auto a = bundle->createInstance(0, kOfxImageEffectContextFilter, {{"count", {2}}});
+    auto b = bundle->createInstance(0, kOfxImageEffectContextFilter, {{"count", {4}}});
+    ASSERT_TRUE(a && b);
+    EXPECT_NE(a->handle(), b->handle());
+    a->pressButton("bump");
+    EXPECT_EQ(a->value("count"), std::vector<double>{3});
+    EXPECT_EQ(b->value("count"), std::vector<double>{4});
+    for (const auto& m : b->messages())
+        EXPECT_EQ(m.id.find("changed"), std::string::npos);
 }
 
 TEST(HostInstances, MessagesKeepPercentSignsAndQuestionsGetTheHostsReply) {
-  auto bundle = loadProbe();
-  ASSERT_TRUE(bundle);
-  auto instance = bundle->createInstance(0);
-  ASSERT_TRUE(instance);
-  std::map<std::string, std::string> byId;
-  for (const auto& m : instance->messages()) byId[m.id] = m.text;
-  EXPECT_EQ(byId["percent"], "50% done %s");
-  EXPECT_EQ(byId["question"], "Sure?");
-  EXPECT_EQ(byId["reply"], "kOfxStatReplyNo");
+    auto bundle = loadProbe();
+    ASSERT_TRUE(bundle);
+    auto instance = bundle->createInstance(0);
+    ASSERT_TRUE(instance);
+    std::map<std::string, std::string> byId;
+    for (const auto& m : instance->messages())
+        byId[m.id] = m.text;
+    EXPECT_EQ(byId["percent"], "50% done %s");
+    EXPECT_EQ(byId["question"], "Sure?");
+    EXPECT_EQ(byId["reply"], "kOfxStatReplyNo");
 }
 
 TEST(HostInstances, AnInstanceMayOutliveItsBundleObject) {
-  auto bundle = loadProbe();
-  ASSERT_TRUE(bundle);
-  auto instance = bundle->createInstance(0);
-  ASSERT_TRUE(instance);
-  bundle.reset();  // the binary stays loaded for the instance
-  EXPECT_EQ(instance->setValue("count", {4}), kOfxStatOK);
-  EXPECT_EQ(instance->value("count"), std::vector<double>{4});
+    auto bundle = loadProbe();
+    ASSERT_TRUE(bundle);
+    auto instance = bundle->createInstance(0);
+    ASSERT_TRUE(instance);
+    bundle.reset();  // the binary stays loaded for the instance
+    EXPECT_EQ(instance->setValue("count", {4}), kOfxStatOK);
+    EXPECT_EQ(instance->value("count"), std::vector<double>{4});
 }
 
 TEST(HostLoading, MissingPathIsAClearError) {
-  std::string error;
-  EXPECT_EQ(Bundle::load("/no/such/Thing.ofx.bundle", error), nullptr);
-  EXPECT_NE(error.find("/no/such/Thing.ofx.bundle"), std::string::npos) << error;
+    std::string error;
+    EXPECT_EQ(Bundle::load("/no/such/Thing.ofx.bundle", error), nullptr);
+    EXPECT_NE(error.find("/no/such/Thing.ofx.bundle"), std::string::npos) << error;
 }
 
 TEST(HostLoading, BundleWithoutBinaryForThisPlatformIsAClearError) {
-  test_support::ScratchFolder scratch("ofxhost-empty");
-  std::filesystem::create_directories(scratch.path() / "Nothing.ofx.bundle" / "Contents");
-  std::string error;
-  EXPECT_EQ(Bundle::load(scratch.file("Nothing.ofx.bundle"), error), nullptr);
-  EXPECT_NE(error.find("Nothing.ofx"), std::string::npos) << error;
+    test_support::ScratchFolder scratch("ofxhost-empty");
+    std::filesystem::create_directories(scratch.path() / "Nothing.ofx.bundle" / "Contents");
+    std::string error;
+    EXPECT_EQ(Bundle::load(scratch.file("Nothing.ofx.bundle"), error), nullptr);
+    EXPECT_NE(error.find("Nothing.ofx"), std::string::npos) << error;
 }
 
 TEST(HostLoading, LibraryWithoutEntryPointsIsRefused) {
-  std::string error;
-  EXPECT_EQ(Bundle::load(HOST_EMPTY_BUNDLE, error), nullptr);
-  EXPECT_NE(error.find("OfxGetNumberOfPlugins"), std::string::npos) << error;
+    std::string error;
+    EXPECT_EQ(Bundle::load(HOST_EMPTY_BUNDLE, error), nullptr);
+    EXPECT_NE(error.find("OfxGetNumberOfPlugins"), std::string::npos) << error;
 }
 
 TEST(HostLoading, AFileThatIsNoLibraryIsRefused) {
-  test_support::ScratchFolder scratch("ofxhost-bogus");
-  std::ofstream(scratch.file("Bogus.ofx"), std::ios::binary) << "not a library";
-  std::string error;
-  EXPECT_EQ(Bundle::load(scratch.file("Bogus.ofx"), error), nullptr);
-  EXPECT_NE(error, "");
+    test_support::ScratchFolder scratch("ofxhost-bogus");
+    std::ofstream(scratch.file("Bogus.ofx"), std::ios::binary) << "not a library";
+    std::string error;
+    EXPECT_EQ(Bundle::load(scratch.file("Bogus.ofx"), error), nullptr);
+    EXPECT_NE(error, "");
 }
 
 TEST(HostLoading, TheBinaryItselfLoadsAsWellAsTheBundle) {
-  auto bundle = loadProbe();
-  ASSERT_TRUE(bundle);
-  std::string error;
-  auto direct = Bundle::load(bundle->binaryPath(), error);
-  ASSERT_TRUE(direct) << error;
-  EXPECT_EQ(direct->describe(0).identifier, "com.orvalis.test.HostProbe");
-  // One binary, one plug-in state.
-  auto a = bundle->createInstance(0);
-  auto b = direct->createInstance(0);
-  ASSERT_TRUE(a && b);
-  int reports = 0;
-  for (const Instance* i : {a.get(), b.get()})
-    for (const auto& m : i->messages()) {
-      if (m.id != "loads") continue;
-      ++reports;
-      EXPECT_EQ(m.text, "1");  // loaded once, not once per bundle object
-    }
-  EXPECT_EQ(reports, 2);
+    auto bundle = loadProbe();
+    ASSERT_TRUE(bundle);
+    std::string error;
+    auto direct = Bundle::load(bundle->binaryPath(), error);
+    ASSERT_TRUE(direct) << error;
+    EXPECT_EQ(direct->describe(0).identifier, "com.orvalis.test.HostProbe");
+    // One binary, one plug-in state.
+    auto a = bundle->createInstance(0);
+    auto b = direct->createInstance(0);
+    ASSERT_TRUE(a && b);
+    int reports = 0;
+    for (const Instance* i : {a.get(), b.get()})
+        for (const auto& m : i->messages()) {
+            if (m.id != "loads")
+                continue;
+            ++reports;
+            EXPECT_EQ(m.text, "1");  // loaded once, not once per bundle object
+        }
+    EXPECT_EQ(reports, 2);
 }
 
 // ---- the suites as any plug-in sees them
@@ -450,180 +465,182 @@ const OfxHost* host() { return ofxhost::hostStruct(); }
 
 template <typename Suite>
 const Suite* suite(const char* name, int version) {
-  return static_cast<const Suite*>(host()->fetchSuite(host()->host, name, version));
+    return static_cast<const Suite*>(host()->fetchSuite(host()->host, name, version));
 }
 
 TEST(HostSuites, FetchAnswersByNameAndVersion) {
-  EXPECT_NE(suite<OfxPropertySuiteV1>(kOfxPropertySuite, 1), nullptr);
-  EXPECT_NE(suite<OfxImageEffectSuiteV1>(kOfxImageEffectSuite, 1), nullptr);
-  EXPECT_NE(suite<OfxParameterSuiteV1>(kOfxParameterSuite, 1), nullptr);
-  EXPECT_NE(suite<OfxMemorySuiteV1>(kOfxMemorySuite, 1), nullptr);
-  EXPECT_NE(suite<OfxMultiThreadSuiteV1>(kOfxMultiThreadSuite, 1), nullptr);
-  EXPECT_NE(suite<OfxMessageSuiteV1>(kOfxMessageSuite, 1), nullptr);
-  EXPECT_NE(suite<OfxMessageSuiteV2>(kOfxMessageSuite, 2), nullptr);
-  EXPECT_EQ(suite<void>(kOfxPropertySuite, 2), nullptr);
-  EXPECT_EQ(suite<void>("OfxInteractSuite", 1), nullptr);
-  EXPECT_EQ(suite<void>(nullptr, 1), nullptr);
+    EXPECT_NE(suite<OfxPropertySuiteV1>(kOfxPropertySuite, 1), nullptr);
+    EXPECT_NE(suite<OfxImageEffectSuiteV1>(kOfxImageEffectSuite, 1), nullptr);
+    EXPECT_NE(suite<OfxParameterSuiteV1>(kOfxParameterSuite, 1), nullptr);
+    EXPECT_NE(suite<OfxMemorySuiteV1>(kOfxMemorySuite, 1), nullptr);
+    EXPECT_NE(suite<OfxMultiThreadSuiteV1>(kOfxMultiThreadSuite, 1), nullptr);
+    EXPECT_NE(suite<OfxMessageSuiteV1>(kOfxMessageSuite, 1), nullptr);
+    EXPECT_NE(suite<OfxMessageSuiteV2>(kOfxMessageSuite, 2), nullptr);
+    EXPECT_EQ(suite<void>(kOfxPropertySuite, 2), nullptr);
+    EXPECT_EQ(suite<void>("OfxInteractSuite", 1), nullptr);
+    EXPECT_EQ(suite<void>(nullptr, 1), nullptr);
 }
 
 TEST(HostSuites, HostPropertiesDescribeThisHost) {
-  const auto* props = suite<OfxPropertySuiteV1>(kOfxPropertySuite, 1);
-  ASSERT_TRUE(props);
-  char* s = nullptr;
-  ASSERT_EQ(props->propGetString(host()->host, kOfxPropName, 0, &s), kOfxStatOK);
-  EXPECT_STREQ(s, "com.orvalis.host");
-  ASSERT_EQ(props->propGetString(host()->host, kOfxPropType, 0, &s), kOfxStatOK);
-  EXPECT_STREQ(s, kOfxTypeImageEffectHost);
-  int n = 0;
-  ASSERT_EQ(props->propGetDimension(host()->host, kOfxImageEffectPropSupportedPixelDepths, &n), kOfxStatOK);
-  EXPECT_EQ(n, 3);
-  int v = -1;
-  ASSERT_EQ(props->propGetInt(host()->host, kOfxImageEffectPropSupportsMultipleClipDepths, 0, &v), kOfxStatOK);
-  EXPECT_EQ(v, 0);
-  ASSERT_EQ(props->propGetInt(host()->host, kOfxImageEffectPropSupportsTiles, 0, &v), kOfxStatOK);
-  EXPECT_EQ(v, 1);
-  ASSERT_EQ(props->propGetInt(host()->host, kOfxImageEffectPropSupportsMultiResolution, 0, &v), kOfxStatOK);
-  EXPECT_EQ(v, 1);
-  ASSERT_EQ(props->propGetString(host()->host, kOfxImageEffectPropSupportedComponents, 0, &s), kOfxStatOK);
-  EXPECT_STREQ(s, kOfxImageComponentRGBA);
+    const auto* props = suite<OfxPropertySuiteV1>(kOfxPropertySuite, 1);
+    ASSERT_TRUE(props);
+    char* s = nullptr;
+    ASSERT_EQ(props->propGetString(host()->host, kOfxPropName, 0, &s), kOfxStatOK);
+    EXPECT_STREQ(s, "com.orvalis.host");
+    ASSERT_EQ(props->propGetString(host()->host, kOfxPropType, 0, &s), kOfxStatOK);
+    EXPECT_STREQ(s, kOfxTypeImageEffectHost);
+    int n = 0;
+    ASSERT_EQ(props->propGetDimension(host()->host, kOfxImageEffectPropSupportedPixelDepths, &n), kOfxStatOK);
+    EXPECT_EQ(n, 3);
+    int v = -1;
+    ASSERT_EQ(props->propGetInt(host()->host, kOfxImageEffectPropSupportsMultipleClipDepths, 0, &v), kOfxStatOK);
+    EXPECT_EQ(v, 0);
+    ASSERT_EQ(props->propGetInt(host()->host, kOfxImageEffectPropSupportsTiles, 0, &v), kOfxStatOK);
+    EXPECT_EQ(v, 1);
+    ASSERT_EQ(props->propGetInt(host()->host, kOfxImageEffectPropSupportsMultiResolution, 0, &v), kOfxStatOK);
+    EXPECT_EQ(v, 1);
+    ASSERT_EQ(props->propGetString(host()->host, kOfxImageEffectPropSupportedComponents, 0, &s), kOfxStatOK);
+    EXPECT_STREQ(s, kOfxImageComponentRGBA);
 }
 
 TEST(HostSuites, PropertyErrorsFollowTheStandard) {
-  const auto* props = suite<OfxPropertySuiteV1>(kOfxPropertySuite, 1);
-  ASSERT_TRUE(props);
-  int v = 0;
-  double d = 0;
-  EXPECT_EQ(props->propGetInt(host()->host, "NoSuchProperty", 0, &v), kOfxStatErrUnknown);
-  EXPECT_EQ(props->propGetDouble(host()->host, kOfxImageEffectPropSupportsTiles, 0, &d), kOfxStatErrValue);
-  EXPECT_EQ(props->propGetInt(host()->host, kOfxImageEffectPropSupportsTiles, 1, &v), kOfxStatErrBadIndex);
-  EXPECT_EQ(props->propGetInt(nullptr, kOfxImageEffectPropSupportsTiles, 0, &v), kOfxStatErrBadHandle);
-  // The host's set is read-only to plug-ins.
-  EXPECT_EQ(props->propSetInt(host()->host, kOfxImageEffectPropSupportsTiles, 0, 0), kOfxStatErrValue);
-  EXPECT_EQ(props->propGetInt(host()->host, kOfxImageEffectPropSupportsTiles, 0, &v), kOfxStatOK);
-  EXPECT_EQ(v, 1);
+    const auto* props = suite<OfxPropertySuiteV1>(kOfxPropertySuite, 1);
+    ASSERT_TRUE(props);
+    int v = 0;
+    double d = 0;
+    EXPECT_EQ(props->propGetInt(host()->host, "NoSuchProperty", 0, &v), kOfxStatErrUnknown);
+    EXPECT_EQ(props->propGetDouble(host()->host, kOfxImageEffectPropSupportsTiles, 0, &d), kOfxStatErrValue);
+    EXPECT_EQ(props->propGetInt(host()->host, kOfxImageEffectPropSupportsTiles, 1, &v), kOfxStatErrBadIndex);
+    EXPECT_EQ(props->propGetInt(nullptr, kOfxImageEffectPropSupportsTiles, 0, &v), kOfxStatErrBadHandle);
+    // The host's set is read-only to plug-ins.
+    EXPECT_EQ(props->propSetInt(host()->host, kOfxImageEffectPropSupportsTiles, 0, 0), kOfxStatErrValue);
+    EXPECT_EQ(props->propGetInt(host()->host, kOfxImageEffectPropSupportsTiles, 0, &v), kOfxStatOK);
+    EXPECT_EQ(v, 1);
 }
 
 TEST(HostPropertySet, VariableDimensionsGrowAndResetRestoresDefaults) {
-  ofxhost::detail::PropertySet set;
-  set.defineString("List", {}, -1);
-  set.defineDouble("Pair", {1.0, 2.0});
-  EXPECT_EQ(set.setString("List", 0, "a", true), kOfxStatOK);
-  EXPECT_EQ(set.setString("List", 1, "b", true), kOfxStatOK);
-  int n = 0;
-  set.dimension("List", &n);
-  EXPECT_EQ(n, 2);
-  EXPECT_EQ(set.setDouble("Pair", 2, 5.0, true), kOfxStatErrBadIndex);  // fixed dimension
-  const double three[3] = {1, 2, 3};
-  EXPECT_EQ(set.setDoubleN("Pair", 3, three, true), kOfxStatErrBadIndex);
-  const double two[2] = {7, 8};
-  EXPECT_EQ(set.setDoubleN("Pair", 2, two, true), kOfxStatOK);
-  EXPECT_EQ(set.numbers("Pair"), (std::vector<double>{7, 8}));
-  EXPECT_EQ(set.reset("Pair", true), kOfxStatOK);
-  EXPECT_EQ(set.numbers("Pair"), (std::vector<double>{1, 2}));
-  const char* three_strings[] = {"x", "y", "z"};
-  EXPECT_EQ(set.setStringN("List", 3, three_strings, true), kOfxStatOK);
-  EXPECT_EQ(set.strings("List"), (std::vector<std::string>{"x", "y", "z"}));
-  EXPECT_EQ(set.setStringN("List", 1, three_strings, true), kOfxStatOK);
-  EXPECT_EQ(set.strings("List"), std::vector<std::string>{"x"});
-  char* s = nullptr;
-  EXPECT_EQ(set.getString("List", 1, &s), kOfxStatErrBadIndex);
+    ofxhost::detail::PropertySet set;
+    set.defineString("List", {}, -1);
+    set.defineDouble("Pair", {1.0, 2.0});
+    EXPECT_EQ(set.setString("List", 0, "a", true), kOfxStatOK);
+    EXPECT_EQ(set.setString("List", 1, "b", true), kOfxStatOK);
+    int n = 0;
+    set.dimension("List", &n);
+    EXPECT_EQ(n, 2);
+    EXPECT_EQ(set.setDouble("Pair", 2, 5.0, true), kOfxStatErrBadIndex);  // fixed dimension
+    const double three[3] = {1, 2, 3};
+    EXPECT_EQ(set.setDoubleN("Pair", 3, three, true), kOfxStatErrBadIndex);
+    const double two[2] = {7, 8};
+    EXPECT_EQ(set.setDoubleN("Pair", 2, two, true), kOfxStatOK);
+    EXPECT_EQ(set.numbers("Pair"), (std::vector<double>{7, 8}));
+    EXPECT_EQ(set.reset("Pair", true), kOfxStatOK);
+    EXPECT_EQ(set.numbers("Pair"), (std::vector<double>{1, 2}));
+    const char* three_strings[] = {"x", "y", "z"};
+    EXPECT_EQ(set.setStringN("List", 3, three_strings, true), kOfxStatOK);
+    EXPECT_EQ(set.strings("List"), (std::vector<std::string>{"x", "y", "z"}));
+    EXPECT_EQ(set.setStringN("List", 1, three_strings, true), kOfxStatOK);
+    EXPECT_EQ(set.strings("List"), std::vector<std::string>{"x"});
+    char* s = nullptr;
+    EXPECT_EQ(set.getString("List", 1, &s), kOfxStatErrBadIndex);
 }
 
 TEST(HostPropertySet, ForeignHandlesAreRejected) {
-  int notASet = 0;
-  EXPECT_EQ(ofxhost::detail::PropertySet::from(reinterpret_cast<OfxPropertySetHandle>(&notASet)), nullptr);
-  EXPECT_EQ(ofxhost::detail::PropertySet::from(nullptr), nullptr);
+    int notASet = 0;
+    EXPECT_EQ(ofxhost::detail::PropertySet::from(reinterpret_cast<OfxPropertySetHandle>(&notASet)), nullptr);
+    EXPECT_EQ(ofxhost::detail::PropertySet::from(nullptr), nullptr);
 }
 
 struct ThreadRecord {
-  std::mutex mutex;
-  std::set<unsigned> indices;
-  std::atomic<int> spawned{0};
-  std::atomic<int> maxSeen{0};
-  const OfxMultiThreadSuiteV1* threads = nullptr;
+    std::mutex mutex;
+    std::set<unsigned> indices;
+    std::atomic<int> spawned{0};
+    std::atomic<int> maxSeen{0};
+    const OfxMultiThreadSuiteV1* threads = nullptr;
 };
 
 void recordThread(unsigned index, unsigned max, void* arg) {
-  auto* r = static_cast<ThreadRecord*>(arg);
-  unsigned reported = 99;
-  r->threads->multiThreadIndex(&reported);
-  r->spawned += r->threads->multiThreadIsSpawnedThread();
-  r->maxSeen = static_cast<int>(max);
-  std::lock_guard lock(r->mutex);
-  if (reported == index) r->indices.insert(index);
+    auto* r = static_cast<ThreadRecord*>(arg);
+    unsigned reported = 99;
+    r->threads->multiThreadIndex(&reported);
+    r->spawned += r->threads->multiThreadIsSpawnedThread();
+    r->maxSeen = static_cast<int>(max);
+    std::lock_guard lock(r->mutex);
+    if (reported == index)
+        r->indices.insert(index);
 }
 
 TEST(HostMultiThread, RunsEveryIndexOnItsOwnThread) {
-  const auto* threads = suite<OfxMultiThreadSuiteV1>(kOfxMultiThreadSuite, 1);
-  ASSERT_TRUE(threads);
-  ThreadRecord r;
-  r.threads = threads;
-  ASSERT_EQ(threads->multiThread(recordThread, 5, &r), kOfxStatOK);
-  EXPECT_EQ(r.indices, (std::set<unsigned>{0, 1, 2, 3, 4}));
-  EXPECT_EQ(r.spawned.load(), 5);
-  EXPECT_EQ(r.maxSeen.load(), 5);
-  EXPECT_EQ(threads->multiThreadIsSpawnedThread(), 0);
-  unsigned cpus = 0;
-  EXPECT_EQ(threads->multiThreadNumCPUs(&cpus), kOfxStatOK);
-  EXPECT_GE(cpus, 1u);
+    const auto* threads = suite<OfxMultiThreadSuiteV1>(kOfxMultiThreadSuite, 1);
+    ASSERT_TRUE(threads);
+    ThreadRecord r;
+    r.threads = threads;
+    ASSERT_EQ(threads->multiThread(recordThread, 5, &r), kOfxStatOK);
+    EXPECT_EQ(r.indices, (std::set<unsigned>{0, 1, 2, 3, 4}));
+    EXPECT_EQ(r.spawned.load(), 5);
+    EXPECT_EQ(r.maxSeen.load(), 5);
+    EXPECT_EQ(threads->multiThreadIsSpawnedThread(), 0);
+    unsigned cpus = 0;
+    EXPECT_EQ(threads->multiThreadNumCPUs(&cpus), kOfxStatOK);
+    EXPECT_GE(cpus, 1u);
 }
 
 TEST(HostMultiThread, MutexesAreRecursiveAndRefuseForeignUnlocks) {
-  const auto* threads = suite<OfxMultiThreadSuiteV1>(kOfxMultiThreadSuite, 1);
-  ASSERT_TRUE(threads);
-  OfxMutexHandle m = nullptr;
-  ASSERT_EQ(threads->mutexCreate(&m, 1), kOfxStatOK);
-  EXPECT_EQ(threads->mutexLock(m), kOfxStatOK);  // second level
-  OfxStatus otherTry = kOfxStatOK, otherUnlock = kOfxStatOK;
-  std::thread other([&] {
-    otherTry = threads->mutexTryLock(m);
-    otherUnlock = threads->mutexUnLock(m);
-  });
-  other.join();
-  EXPECT_EQ(otherTry, kOfxStatFailed);
-  EXPECT_EQ(otherUnlock, kOfxStatErrBadHandle);
-  EXPECT_EQ(threads->mutexUnLock(m), kOfxStatOK);
-  EXPECT_EQ(threads->mutexUnLock(m), kOfxStatOK);
-  EXPECT_EQ(threads->mutexUnLock(m), kOfxStatErrBadHandle);  // not held any more
-  std::thread taker([&] {
-    otherTry = threads->mutexTryLock(m);
-    if (otherTry == kOfxStatOK) threads->mutexUnLock(m);
-  });
-  taker.join();
-  EXPECT_EQ(otherTry, kOfxStatOK);
-  EXPECT_EQ(threads->mutexDestroy(m), kOfxStatOK);
+    const auto* threads = suite<OfxMultiThreadSuiteV1>(kOfxMultiThreadSuite, 1);
+    ASSERT_TRUE(threads);
+    OfxMutexHandle m = nullptr;
+    ASSERT_EQ(threads->mutexCreate(&m, 1), kOfxStatOK);
+    EXPECT_EQ(threads->mutexLock(m), kOfxStatOK);  // second level
+    OfxStatus otherTry = kOfxStatOK, otherUnlock = kOfxStatOK;
+    std::thread other([&] {
+        otherTry = threads->mutexTryLock(m);
+        otherUnlock = threads->mutexUnLock(m);
+    });
+    other.join();
+    EXPECT_EQ(otherTry, kOfxStatFailed);
+    EXPECT_EQ(otherUnlock, kOfxStatErrBadHandle);
+    EXPECT_EQ(threads->mutexUnLock(m), kOfxStatOK);
+    EXPECT_EQ(threads->mutexUnLock(m), kOfxStatOK);
+    EXPECT_EQ(threads->mutexUnLock(m), kOfxStatErrBadHandle);  // not held any more
+    std::thread taker([&] {
+        otherTry = threads->mutexTryLock(m);
+        if (otherTry == kOfxStatOK)
+            threads->mutexUnLock(m);
+    });
+    taker.join();
+    EXPECT_EQ(otherTry, kOfxStatOK);
+    EXPECT_EQ(threads->mutexDestroy(m), kOfxStatOK);
 }
 
 TEST(HostMessages, UnattributedMessagesAreKept) {
-  const auto* messages = suite<OfxMessageSuiteV2>(kOfxMessageSuite, 2);
-  ASSERT_TRUE(messages);
-  EXPECT_EQ(messages->message(nullptr, kOfxMessageWarning, "w1", "value %d of %s", 3, "x"), kOfxStatOK);
-  EXPECT_EQ(messages->message(nullptr, kOfxMessageQuestion, "q1", "continue?"), kOfxStatReplyNo);
-  const auto all = ofxhost::unattributedMessages();
-  ASSERT_GE(all.size(), 2u);
-  EXPECT_EQ(all[all.size() - 2].text, "value 3 of x");
-  EXPECT_EQ(all[all.size() - 2].type, kOfxMessageWarning);
-  EXPECT_EQ(messages->clearPersistentMessage(nullptr), kOfxStatErrBadHandle);
+    const auto* messages = suite<OfxMessageSuiteV2>(kOfxMessageSuite, 2);
+    ASSERT_TRUE(messages);
+    EXPECT_EQ(messages->message(nullptr, kOfxMessageWarning, "w1", "value %d of %s", 3, "x"), kOfxStatOK);
+    EXPECT_EQ(messages->message(nullptr, kOfxMessageQuestion, "q1", "continue?"), kOfxStatReplyNo);
+    const auto all = ofxhost::unattributedMessages();
+    ASSERT_GE(all.size(), 2u);
+    EXPECT_EQ(all[all.size() - 2].text, "value 3 of x");
+    EXPECT_EQ(all[all.size() - 2].type, kOfxMessageWarning);
+    EXPECT_EQ(messages->clearPersistentMessage(nullptr), kOfxStatErrBadHandle);
 }
 
 TEST(HostMemory, AllocatesAndFrees) {
-  const auto* memory = suite<OfxMemorySuiteV1>(kOfxMemorySuite, 1);
-  const auto* effect = suite<OfxImageEffectSuiteV1>(kOfxImageEffectSuite, 1);
-  ASSERT_TRUE(memory && effect);
-  void* p = nullptr;
-  ASSERT_EQ(memory->memoryAlloc(nullptr, 1000, &p), kOfxStatOK);
-  std::memset(p, 1, 1000);
-  EXPECT_EQ(memory->memoryFree(p), kOfxStatOK);
-  OfxImageMemoryHandle h = nullptr;
-  ASSERT_EQ(effect->imageMemoryAlloc(nullptr, 64, &h), kOfxStatOK);
-  void* data = nullptr;
-  ASSERT_EQ(effect->imageMemoryLock(h, &data), kOfxStatOK);
-  ASSERT_NE(data, nullptr);
-  EXPECT_EQ(effect->imageMemoryUnlock(h), kOfxStatOK);
-  EXPECT_EQ(effect->imageMemoryFree(h), kOfxStatOK);
-  int notMemory = 0;
-  EXPECT_EQ(effect->imageMemoryFree(reinterpret_cast<OfxImageMemoryHandle>(&notMemory)), kOfxStatErrBadHandle);
-  EXPECT_EQ(effect->clipReleaseImage(reinterpret_cast<OfxPropertySetHandle>(&notMemory)), kOfxStatErrBadHandle);
+    const auto* memory = suite<OfxMemorySuiteV1>(kOfxMemorySuite, 1);
+    const auto* effect = suite<OfxImageEffectSuiteV1>(kOfxImageEffectSuite, 1);
+    ASSERT_TRUE(memory && effect);
+    void* p = nullptr;
+    ASSERT_EQ(memory->memoryAlloc(nullptr, 1000, &p), kOfxStatOK);
+    std::memset(p, 1, 1000);
+    EXPECT_EQ(memory->memoryFree(p), kOfxStatOK);
+    OfxImageMemoryHandle h = nullptr;
+    ASSERT_EQ(effect->imageMemoryAlloc(nullptr, 64, &h), kOfxStatOK);
+    void* data = nullptr;
+    ASSERT_EQ(effect->imageMemoryLock(h, &data), kOfxStatOK);
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(effect->imageMemoryUnlock(h), kOfxStatOK);
+    EXPECT_EQ(effect->imageMemoryFree(h), kOfxStatOK);
+    int notMemory = 0;
+    EXPECT_EQ(effect->imageMemoryFree(reinterpret_cast<OfxImageMemoryHandle>(&notMemory)), kOfxStatErrBadHandle);
+    EXPECT_EQ(effect->clipReleaseImage(reinterpret_cast<OfxPropertySetHandle>(&notMemory)), kOfxStatErrBadHandle);
 }
 
 }  // namespace

@@ -25,281 +25,289 @@ namespace fs = std::filesystem;
 using TempDir = test_support::ScratchFolder;
 
 PluginDescription probeDescription() {
-  std::string error;
-  auto bundle = Bundle::load(HOST_PROBE_BUNDLE, error);
-  EXPECT_TRUE(bundle) << error;
-  return bundle ? bundle->describe(0) : PluginDescription{};
+    std::string error;
+    auto bundle = Bundle::load(HOST_PROBE_BUNDLE, error);
+    EXPECT_TRUE(bundle) << error;
+    return bundle ? bundle->describe(0) : PluginDescription{};
 }
 
 int run(const std::vector<std::string>& args, std::string& out, std::string& err) {
-  std::ostringstream o, e;
-  const int rc = runCommandLine(args, o, e);
-  out = o.str();
-  err = e.str();
-  return rc;
+    std::ostringstream o, e;
+    const int rc = runCommandLine(args, o, e);
+    out = o.str();
+    err = e.str();
+    return rc;
 }
 
 TEST(HostToolDescribe, PrintsParametersInOrderWithQuotedTexts) {
-  const std::string text = formatDescription(probeDescription());
-  for (const char* line : {"label: \"Host Probe\"", "short label: \"Probe\"", "grouping: \"Orvalis/Tests\"",
-                           "render thread safety: OfxImageEffectRenderFullySafe", "hint: \"How many \"\n",
-                           "options: 0 \"Copy\", 1 \"Invert\", 2 \"50%\"", "range: 1 .. 10\n    display range: 2 .. 8",
-                           "increment: 0.25", "group open: yes"})
-    EXPECT_NE(text.find(line), std::string::npos) << line;
-  const auto mode = text.find("\"mode\": Choice");
-  const auto grp = text.find("\"grp\": Group");
-  const auto count = text.find("\"count\": Integer");
-  const auto hidden = text.find("\"hidden\": Integer");
-  ASSERT_NE(hidden, std::string::npos);
-  EXPECT_LT(mode, grp);
-  EXPECT_LT(grp, count);
-  EXPECT_LT(count, hidden);
-  const std::string countBlock = text.substr(count, text.find("\"gain\"") - count);
-  EXPECT_NE(countBlock.find("parent: \"grp\""), std::string::npos);
-  EXPECT_NE(countBlock.find("animates: no"), std::string::npos);
-  const std::string hiddenBlock = text.substr(hidden);
-  EXPECT_NE(hiddenBlock.find("enabled: no"), std::string::npos);
-  EXPECT_NE(hiddenBlock.find("secret: yes"), std::string::npos);
+    const std::string text = formatDescription(probeDescription());
+    for (const char* line : {"label: \"Host Probe\"", "short label: \"Probe\"", "grouping: \"Orvalis/Tests\"",
+                             "render thread safety: OfxImageEffectRenderFullySafe", "hint: \"How many \"\n",
+                             "options: 0 \"Copy\", 1 \"Invert\", 2 \"50%\"",
+                             "range: 1 .. 10\n    display range: 2 .. 8", "increment: 0.25", "group open: yes"})
+        EXPECT_NE(text.find(line), std::string::npos) << line;
+    const auto mode = text.find("\"mode\": Choice");
+    const auto grp = text.find("\"grp\": Group");
+    const auto count = text.find("\"count\": Integer");
+    const auto hidden = text.find("\"hidden\": Integer");
+    ASSERT_NE(hidden, std::string::npos);
+    EXPECT_LT(mode, grp);
+    EXPECT_LT(grp, count);
+    EXPECT_LT(count, hidden);
+    const std::string countBlock = text.substr(count, text.find("\"gain\"") - count);
+    EXPECT_NE(countBlock.find("parent: \"grp\""), std::string::npos);
+    EXPECT_NE(countBlock.find("animates: no"), std::string::npos);
+    const std::string hiddenBlock = text.substr(hidden);
+    EXPECT_NE(hiddenBlock.find("enabled: no"), std::string::npos);
+    EXPECT_NE(hiddenBlock.find("secret: yes"), std::string::npos);
 }
 
 TEST(HostToolParams, ChoicesByIndexOrTextBooleansAndNumbers) {
-  const PluginDescription d = probeDescription();
-  const struct {
-    const char* assignment;
-    std::optional<double> value;  // empty: refused
-  } cases[] = {
-      {"mode=50%", 2},   {"mode=1", 1},      {"mode=3", {}},   {"mode=Sideways", {}}, {"flag=off", 0},
-      {"flag=maybe", {}}, {"gain=2.75", 2.75}, {"gain=1,2", {}}, {"gain=abc", {}},      {"bump=1", {}},
-      {"novalue", {}},
-  };
-  for (const auto& c : cases) {
+    const PluginDescription d = probeDescription();
+    const struct {
+        const char* assignment;
+        std::optional<double> value;  // empty: refused
+    } cases[] = {
+        {"mode=50%", 2},  {"mode=1", 1},      {"mode=3", {}},      {"mode=Sideways", {}},
+        {"flag=off", 0},  {"flag=maybe", {}}, {"gain=2.75", 2.75}, {"gain=1,2", {}},
+        {"gain=abc", {}}, {"bump=1", {}},     {"novalue", {}},
+    };
+    for (const auto& c : cases) {
+        std::string error;
+        const auto a = parseParamAssignment(c.assignment, d, error);
+        ASSERT_EQ(a.has_value(), c.value.has_value()) << c.assignment << ": " << error;
+        EXPECT_TRUE(!a || a->values == std::vector<double>{*c.value}) << c.assignment;
+    }
     std::string error;
-    const auto a = parseParamAssignment(c.assignment, d, error);
-    ASSERT_EQ(a.has_value(), c.value.has_value()) << c.assignment << ": " << error;
-    EXPECT_TRUE(!a || a->values == std::vector<double>{*c.value}) << c.assignment;
-  }
-  std::string error;
-  const auto note = parseParamAssignment("note=a=b", d, error);
-  ASSERT_TRUE(note) << error;
-  EXPECT_EQ(note->text, "a=b");
-  EXPECT_FALSE(parseParamAssignment("nosuch=1", d, error));
-  EXPECT_NE(error.find("nosuch"), std::string::npos);
+    const auto note = parseParamAssignment("note=a=b", d, error);
+    ASSERT_TRUE(note) << error;
+    EXPECT_EQ(note->text, "a=b");
+    EXPECT_FALSE(parseParamAssignment("nosuch=1", d, error));
+    EXPECT_NE(error.find("nosuch"), std::string::npos);
 }
 
 TEST(HostToolImages, PamKeepsSixteenBitsAndTheRowOrder) {
-  TempDir dir;
-  ImageBuffer image(Depth::UShort, RectI{0, 0, 3, 2});
-  const float bottomLeft[4] = {1, 0, 0, 1}, topRight[4] = {0.25f, 0.5f, 0.75f, 0.5f};
-  image.setPixel(0, 0, bottomLeft);
-  image.setPixel(2, 1, topRight);
-  std::string error;
-  ASSERT_TRUE(writeImage(dir.file("a.pam"), image, error)) << error;
-  auto back = readImage(dir.file("a.pam"), error);
-  ASSERT_TRUE(back) << error;
-  auto asShort = convertImage(*back, Depth::UShort);
-  for (int y = 0; y < 2; ++y)
-    for (int x = 0; x < 3; ++x)
-      EXPECT_EQ(std::memcmp(asShort->pixelAddress(x, y), image.pixelAddress(x, y), 8), 0) << x << "," << y;
+    TempDir dir;
+    ImageBuffer image(Depth::UShort, RectI{0, 0, 3, 2});
+    const float bottomLeft[4] = {1, 0, 0, 1}, topRight[4] = {0.25f, 0.5f, 0.75f, 0.5f};
+    image.setPixel(0, 0, bottomLeft);
+    image.setPixel(2, 1, topRight);
+    std::string error;
+    ASSERT_TRUE(writeImage(dir.file("a.pam"), image, error)) << error;
+    auto back = readImage(dir.file("a.pam"), error);
+    ASSERT_TRUE(back) << error;
+    auto asShort = convertImage(*back, Depth::UShort);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 3; ++x)
+            EXPECT_EQ(std::memcmp(asShort->pixelAddress(x, y), image.pixelAddress(x, y), 8), 0) << x << "," << y;
 }
 
 TEST(HostToolImages, PfmKeepsValuesOutsideZeroToOne) {
-  TempDir dir;
-  ImageBuffer image(Depth::Float, RectI{0, 0, 2, 2});
-  const float hot[4] = {2.5f, -0.25f, 1.0f, 1.0f};
-  image.setPixel(1, 0, hot);
-  std::string error;
-  ASSERT_TRUE(writeImage(dir.file("a.pfm"), image, error)) << error;
-  auto back = readImage(dir.file("a.pfm"), error);
-  ASSERT_TRUE(back) << error;
-  float rgba[4];
-  back->getPixel(1, 0, rgba);
-  EXPECT_EQ(rgba[0], 2.5f);
-  EXPECT_EQ(rgba[1], -0.25f);
-  EXPECT_EQ(rgba[3], 1.0f);  // PFM has no alpha: read back opaque
+    TempDir dir;
+    ImageBuffer image(Depth::Float, RectI{0, 0, 2, 2});
+    const float hot[4] = {2.5f, -0.25f, 1.0f, 1.0f};
+    image.setPixel(1, 0, hot);
+    std::string error;
+    ASSERT_TRUE(writeImage(dir.file("a.pfm"), image, error)) << error;
+    auto back = readImage(dir.file("a.pfm"), error);
+    ASSERT_TRUE(back) << error;
+    float rgba[4];
+    back->getPixel(1, 0, rgba);
+    EXPECT_EQ(rgba[0], 2.5f);
+    EXPECT_EQ(rgba[1], -0.25f);
+    EXPECT_EQ(rgba[3], 1.0f);  // PFM has no alpha: read back opaque
 }
 
 TEST(HostToolImages, MalformedFilesAreErrors) {
-  TempDir dir;
-  std::string error;
-  { std::ofstream(dir.file("short.pam"), std::ios::binary) << "P7\nWIDTH 100\nHEIGHT 100\nDEPTH 4\nMAXVAL 255\nENDHDR\nxx"; }
-  EXPECT_FALSE(readImage(dir.file("short.pam"), error));
-  EXPECT_NE(error.find("truncated"), std::string::npos) << error;
-  { std::ofstream(dir.file("huge.ppm"), std::ios::binary) << "P6\n99999999 99999999\n255\n"; }
-  EXPECT_FALSE(readImage(dir.file("huge.ppm"), error));
-  { std::ofstream(dir.file("junk.pfm"), std::ios::binary) << "hello"; }
-  EXPECT_FALSE(readImage(dir.file("junk.pfm"), error));
-  EXPECT_FALSE(readImage(dir.file("missing.pam"), error));
+    TempDir dir;
+    std::string error;
+    {
+        std::ofstream(dir.file("short.pam"), std::ios::binary)
+            << "P7\nWIDTH 100\nHEIGHT 100\nDEPTH 4\nMAXVAL 255\nENDHDR\nxx";
+    }
+    EXPECT_FALSE(readImage(dir.file("short.pam"), error));
+    EXPECT_NE(error.find("truncated"), std::string::npos) << error;
+    { std::ofstream(dir.file("huge.ppm"), std::ios::binary) << "P6\n99999999 99999999\n255\n"; }
+    EXPECT_FALSE(readImage(dir.file("huge.ppm"), error));
+    { std::ofstream(dir.file("junk.pfm"), std::ios::binary) << "hello"; }
+    EXPECT_FALSE(readImage(dir.file("junk.pfm"), error));
+    EXPECT_FALSE(readImage(dir.file("missing.pam"), error));
 }
 
 #if ORVALIS_HOST_OIIO
 TEST(HostToolImages, LibraryFormatsRoundTrip) {
-  TempDir dir;
-  ImageBuffer image(Depth::Float, RectI{0, 0, 4, 3});
-  const float c[4] = {1.75f, 0.5f, -0.125f, 1.0f};
-  image.setPixel(3, 2, c);
-  std::string error;
-  ASSERT_TRUE(writeImage(dir.file("a.exr"), image, error)) << error;
-  auto back = readImage(dir.file("a.exr"), error);
-  ASSERT_TRUE(back) << error;
-  float rgba[4];
-  back->getPixel(3, 2, rgba);
-  EXPECT_EQ(rgba[0], 1.75f);
-  EXPECT_EQ(rgba[2], -0.125f);
-  auto eight = convertImage(image, Depth::UByte);
-  ASSERT_TRUE(writeImage(dir.file("a.png"), *eight, error)) << error;
-  back = readImage(dir.file("a.png"), error);
-  ASSERT_TRUE(back) << error;
-  back->getPixel(3, 2, rgba);
-  EXPECT_EQ(rgba[0], 1.0f);
-  EXPECT_EQ(rgba[2], 0.0f);
-  auto sixteen = convertImage(image, Depth::UShort, 6, true);
-  ASSERT_TRUE(writeImage(dir.file("a.tif"), *sixteen, error)) << error;
-  back = readImage(dir.file("a.tif"), error);
-  ASSERT_TRUE(back) << error;
-  back->getPixel(3, 2, rgba);
-  EXPECT_NEAR(rgba[1], 0.5f, 1.0f / 65535.0f);
+    TempDir dir;
+    ImageBuffer image(Depth::Float, RectI{0, 0, 4, 3});
+    const float c[4] = {1.75f, 0.5f, -0.125f, 1.0f};
+    image.setPixel(3, 2, c);
+    std::string error;
+    ASSERT_TRUE(writeImage(dir.file("a.exr"), image, error)) << error;
+    auto back = readImage(dir.file("a.exr"), error);
+    ASSERT_TRUE(back) << error;
+    float rgba[4];
+    back->getPixel(3, 2, rgba);
+    EXPECT_EQ(rgba[0], 1.75f);
+    EXPECT_EQ(rgba[2], -0.125f);
+    auto eight = convertImage(image, Depth::UByte);
+    ASSERT_TRUE(writeImage(dir.file("a.png"), *eight, error)) << error;
+    back = readImage(dir.file("a.png"), error);
+    ASSERT_TRUE(back) << error;
+    back->getPixel(3, 2, rgba);
+    EXPECT_EQ(rgba[0], 1.0f);
+    EXPECT_EQ(rgba[2], 0.0f);
+    auto sixteen = convertImage(image, Depth::UShort, 6, true);
+    ASSERT_TRUE(writeImage(dir.file("a.tif"), *sixteen, error)) << error;
+    back = readImage(dir.file("a.tif"), error);
+    ASSERT_TRUE(back) << error;
+    back->getPixel(3, 2, rgba);
+    EXPECT_NEAR(rgba[1], 0.5f, 1.0f / 65535.0f);
 }
 #endif
 
 TEST(HostToolSample, HasLetterboxBarsSaturatedColoursAndOutOfRangeValues) {
-  auto frame = makeSampleFrame(320, 180);
-  ASSERT_EQ(frame->width(), 320);
-  float rgba[4];
-  for (int y : {0, 5, 174, 179}) {
-    frame->getPixel(100, y, rgba);
-    EXPECT_EQ(rgba[0] + rgba[1] + rgba[2], 0.0f) << "row " << y;
-    EXPECT_EQ(rgba[3], 1.0f);
-  }
-  bool above = false, below = false, saturated = false;
-  for (int y = 0; y < 180; ++y)
-    for (int x = 0; x < 320; ++x) {
-      frame->getPixel(x, y, rgba);
-      for (int c = 0; c < 3; ++c) {
-        above |= rgba[c] > 1.0f;
-        below |= rgba[c] < 0.0f;
-      }
-      saturated |= rgba[0] == 1.0f && rgba[1] == 0.0f && rgba[2] == 1.0f;
+    auto frame = makeSampleFrame(320, 180);
+    ASSERT_EQ(frame->width(), 320);
+    float rgba[4];
+    for (int y : {0, 5, 174, 179}) {
+        frame->getPixel(100, y, rgba);
+        EXPECT_EQ(rgba[0] + rgba[1] + rgba[2], 0.0f) << "row " << y;
+        EXPECT_EQ(rgba[3], 1.0f);
     }
-  EXPECT_TRUE(above);
-  EXPECT_TRUE(below);
-  EXPECT_TRUE(saturated);
+    bool above = false, below = false, saturated = false;
+    for (int y = 0; y < 180; ++y)
+        for (int x = 0; x < 320; ++x) {
+            frame->getPixel(x, y, rgba);
+            for (int c = 0; c < 3; ++c) {
+                above |= rgba[c] > 1.0f;
+                below |= rgba[c] < 0.0f;
+            }
+            saturated |= rgba[0] == 1.0f && rgba[1] == 0.0f && rgba[2] == 1.0f;
+        }
+    EXPECT_TRUE(above);
+    EXPECT_TRUE(below);
+    EXPECT_TRUE(saturated);
 }
 
 TEST(HostToolRun, DescribeAndErrorsGiveExitCodes) {
-  std::string out, err;
-  EXPECT_EQ(run({"describe", HOST_PROBE_BUNDLE}, out, err), 0) << err;
-  EXPECT_NE(out.find("identifier: com.orvalis.test.HostProbe"), std::string::npos);
-  EXPECT_EQ(run({"describe", "/no/such.ofx.bundle"}, out, err), 2);
-  EXPECT_NE(err.find("/no/such.ofx.bundle"), std::string::npos);
-  EXPECT_EQ(run({"describe", HOST_EMPTY_BUNDLE}, out, err), 2);
-  EXPECT_NE(err.find("OfxGetNumberOfPlugins"), std::string::npos);
-  EXPECT_EQ(run({}, out, err), 1);
-  EXPECT_NE(err.find("usage"), std::string::npos);
-  EXPECT_EQ(run({"render", HOST_PROBE_BUNDLE, "--depth", "8"}, out, err), 1);  // no output
-  EXPECT_EQ(run({"render", HOST_PROBE_BUNDLE, "--output", "x.pam", "--depth", "12"}, out, err), 1);
-  EXPECT_EQ(run({"render", HOST_PROBE_BUNDLE, "--output", "x.unknownformat", "--depth", "8"}, out, err), 1);
-  EXPECT_NE(err.find("x.unknownformat"), std::string::npos);
-  EXPECT_EQ(run({"render", HOST_PROBE_BUNDLE, "--output", "x.pam", "--depth", "8", "--param", "mode=9"}, out, err), 1);
+    std::string out, err;
+    EXPECT_EQ(run({"describe", HOST_PROBE_BUNDLE}, out, err), 0) << err;
+    EXPECT_NE(out.find("identifier: com.orvalis.test.HostProbe"), std::string::npos);
+    EXPECT_EQ(run({"describe", "/no/such.ofx.bundle"}, out, err), 2);
+    EXPECT_NE(err.find("/no/such.ofx.bundle"), std::string::npos);
+    EXPECT_EQ(run({"describe", HOST_EMPTY_BUNDLE}, out, err), 2);
+    EXPECT_NE(err.find("OfxGetNumberOfPlugins"), std::string::npos);
+    EXPECT_EQ(run({}, out, err), 1);
+    EXPECT_NE(err.find("usage"), std::string::npos);
+    EXPECT_EQ(run({"render", HOST_PROBE_BUNDLE, "--depth", "8"}, out, err), 1);  // no output
+    EXPECT_EQ(run({"render", HOST_PROBE_BUNDLE, "--output", "x.pam", "--depth", "12"}, out, err), 1);
+    EXPECT_EQ(run({"render", HOST_PROBE_BUNDLE, "--output", "x.unknownformat", "--depth", "8"}, out, err), 1);
+    EXPECT_NE(err.find("x.unknownformat"), std::string::npos);
+    EXPECT_EQ(run({"render", HOST_PROBE_BUNDLE, "--output", "x.pam", "--depth", "8", "--param", "mode=9"}, out, err),
+              1);
 }
 
 TEST(HostToolRun, RendersTheSampleThroughTheEffectAtEachDepth) {
-  TempDir dir;
-  auto sample = makeSampleFrame(64, 48);
-  std::string out, err, error;
-  // 8-bit, inverted: the file holds 255 minus the clamped sample.
-  ASSERT_EQ(run({"render", HOST_PROBE_BUNDLE, "--sample", "64x48", "--output", dir.file("inv.pam"), "--depth", "8",
-                 "--param", "mode=Invert", "--keep-alive", "0"},
-                out, err),
-            0)
-      << err;
-  EXPECT_NE(out.find("param mode = 1"), std::string::npos) << out;
-  auto inverted = readImage(dir.file("inv.pam"), error);
-  ASSERT_TRUE(inverted) << error;
-  auto sample8 = convertImage(*sample, Depth::UByte);
-  auto result8 = convertImage(*inverted, Depth::UByte);
-  for (int y = 0; y < 48; y += 7)
-    for (int x = 0; x < 64; x += 5) {
-      const auto* s = static_cast<const unsigned char*>(sample8->pixelAddress(x, y));
-      const auto* r = static_cast<const unsigned char*>(result8->pixelAddress(x, y));
-      ASSERT_EQ(r[0], 255 - s[0]) << x << "," << y;
-      ASSERT_EQ(r[3], s[3]);
-    }
-  // Float copy keeps values outside 0..1.
-  ASSERT_EQ(run({"render", HOST_PROBE_BUNDLE, "--sample", "64x48", "--output", dir.file("copy.pfm"), "--depth",
-                 "float", "--keep-alive", "0"},
-                out, err),
-            0)
-      << err;
-  auto copy = readImage(dir.file("copy.pfm"), error);
-  ASSERT_TRUE(copy) << error;
-  for (int y = 0; y < 48; ++y)
-    for (int x = 0; x < 64; ++x) {
-      float a[4], b[4];
-      sample->getPixel(x, y, a);
-      copy->getPixel(x, y, b);
-      ASSERT_EQ(a[0], b[0]);
-      ASSERT_EQ(a[2], b[2]);
-    }
-  // 16-bit input file through the effect.
-  ASSERT_TRUE(writeImage(dir.file("in.pam"), *convertImage(*sample, Depth::UShort), error)) << error;
-  ASSERT_EQ(run({"render", HOST_PROBE_BUNDLE, "--input", dir.file("in.pam"), "--output", dir.file("out16.pam"),
-                 "--depth", "16", "--keep-alive", "0"},
-                out, err),
-            0)
-      << err;
-  auto in16 = readImage(dir.file("in.pam"), error);
-  auto out16 = readImage(dir.file("out16.pam"), error);
-  ASSERT_TRUE(in16 && out16) << error;
-  for (int y = 0; y < 48; ++y)
-    ASSERT_EQ(std::memcmp(convertImage(*in16, Depth::UShort)->pixelAddress(0, y),
-                          convertImage(*out16, Depth::UShort)->pixelAddress(0, y), 64 * 8),
-              0);
+    TempDir dir;
+    auto sample = makeSampleFrame(64, 48);
+    std::string out, err, error;
+    // 8-bit, inverted: the file holds 255 minus the clamped sample.
+    ASSERT_EQ(run({"render", HOST_PROBE_BUNDLE, "--sample", "64x48", "--output", dir.file("inv.pam"), "--depth", "8",
+                   "--param", "mode=Invert", "--keep-alive", "0"},
+                  out, err),
+              0)
+        << err;
+    EXPECT_NE(out.find("param mode = 1"), std::string::npos) << out;
+    auto inverted = readImage(dir.file("inv.pam"), error);
+    ASSERT_TRUE(inverted) << error;
+    auto sample8 = convertImage(*sample, Depth::UByte);
+    auto result8 = convertImage(*inverted, Depth::UByte);
+    for (int y = 0; y < 48; y += 7)
+        for (int x = 0; x < 64; x += 5) {
+            const auto* s = static_cast<const unsigned char*>(sample8->pixelAddress(x, y));
+            const auto* r = static_cast<const unsigned char*>(result8->pixelAddress(x, y));
+            ASSERT_EQ(r[0], 255 - s[0]) << x << "," << y;
+            ASSERT_EQ(r[3], s[3]);
+        }
+    // Float copy keeps values outside 0..1.
+    ASSERT_EQ(run({"render", HOST_PROBE_BUNDLE, "--sample", "64x48", "--output", dir.file("copy.pfm"), "--depth",
+                   "float", "--keep-alive", "0"},
+                  out, err),
+              0)
+        << err;
+    auto copy = readImage(dir.file("copy.pfm"), error);
+    ASSERT_TRUE(copy) << error;
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 64; ++x) {
+            float a[4], b[4];
+            sample->getPixel(x, y, a);
+            copy->getPixel(x, y, b);
+            ASSERT_EQ(a[0], b[0]);
+            ASSERT_EQ(a[2], b[2]);
+        }
+    // 16-bit input file through the effect.
+    ASSERT_TRUE(writeImage(dir.file("in.pam"), *convertImage(*sample, Depth::UShort), error)) << error;
+    ASSERT_EQ(run({"render", HOST_PROBE_BUNDLE, "--input", dir.file("in.pam"), "--output", dir.file("out16.pam"),
+                   "--depth", "16", "--keep-alive", "0"},
+                  out, err),
+              0)
+        << err;
+    auto in16 = readImage(dir.file("in.pam"), error);
+    auto out16 = readImage(dir.file("out16.pam"), error);
+    ASSERT_TRUE(in16 && out16) << error;
+    for (int y = 0; y < 48; ++y)
+        ASSERT_EQ(std::memcmp(convertImage(*in16, Depth::UShort)->pixelAddress(0, y),
+                              convertImage(*out16, Depth::UShort)->pixelAddress(0, y), 64 * 8),
+                  0);
 }
 
 TEST(HostToolRun, KeepAliveDelaysTheEndOfTheRun) {
-  TempDir dir;
-  std::string out, err;
-  const auto start = std::chrono::steady_clock::now();
-  ASSERT_EQ(run({"render", HOST_PROBE_BUNDLE, "--sample", "8x8", "--output", dir.file("o.pam"), "--depth", "8",
-                 "--keep-alive", "300"},
-                out, err),
-            0)
-      << err;
-  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
+    TempDir dir;
+    std::string out, err;
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(run({"render", HOST_PROBE_BUNDLE, "--sample", "8x8", "--output", dir.file("o.pam"), "--depth", "8",
+                   "--keep-alive", "300"},
+                  out, err),
+              0)
+        << err;
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
 }
 
 // What the tool says instead of failing late or silently: each case adds to
 // a plain 8x8 render; "out" in stdout marks that nothing was rendered.
 TEST(HostToolRun, LimitsUnwritableOutputsAndOutOfRangeValuesAreSaid) {
-  TempDir dir;
-  fs::create_directories(dir.file("folder.pam"));
-  struct Case {
-    std::vector<std::string> extra;
-    int rc;
-    std::string err, out;
-  };
-  const Case cases[] = {
-      {{"--sample", "16385x8"}, 1, "each side may be at most 16384", ""},
-      {{"--sample", "8x99999"}, 1, "each side may be at most 16384", ""},
-      {{"--output", dir.file("missing/o.pam")}, 4, "does not exist", ""},
-      {{"--output", dir.file("folder.pam")}, 4, "it is a folder", ""},
-      {{"--param", "gain=7.5"}, 0, "\"gain\": 7.5 is outside its range 0 .. 4; using 4", "param gain = 4\n"},
-      {{"--param", "count=-3"}, 0, "\"count\": -3 is outside its range 1 .. 10; using 1", "param count = 1\n"},
-      {{"--param", "gain=4"}, 0, "", "param gain = 4\n"},
-  };
-  for (const Case& c : cases) {
-    std::vector<std::string> args = {"render", HOST_PROBE_BUNDLE, "--sample", "8x8", "--depth", "8",
-                                     "--keep-alive", "0", "--output", dir.file("o.pam")};
-    args.insert(args.end(), c.extra.begin(), c.extra.end());
-    std::string out, err;
-    SCOPED_TRACE(c.extra.back());
-    EXPECT_EQ(run(args, out, err), c.rc) << err;
-    if (c.err.empty()) EXPECT_EQ(err, "");
-    else EXPECT_NE(err.find(c.err), std::string::npos) << err;
-    if (c.out.empty()) EXPECT_EQ(out, "");  // refused before anything was rendered
-    else EXPECT_NE(out.find(c.out), std::string::npos) << out;
-  }
-  EXPECT_FALSE(fs::exists(dir.file("missing")));
+    TempDir dir;
+    fs::create_directories(dir.file("folder.pam"));
+    struct Case {
+        std::vector<std::string> extra;
+        int rc;
+        std::string err, out;
+    };
+    const Case cases[] = {
+        {{"--sample", "16385x8"}, 1, "each side may be at most 16384", ""},
+        {{"--sample", "8x99999"}, 1, "each side may be at most 16384", ""},
+        {{"--output", dir.file("missing/o.pam")}, 4, "does not exist", ""},
+        {{"--output", dir.file("folder.pam")}, 4, "it is a folder", ""},
+        {{"--param", "gain=7.5"}, 0, "\"gain\": 7.5 is outside its range 0 .. 4; using 4", "param gain = 4\n"},
+        {{"--param", "count=-3"}, 0, "\"count\": -3 is outside its range 1 .. 10; using 1", "param count = 1\n"},
+        {{"--param", "gain=4"}, 0, "", "param gain = 4\n"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"render", HOST_PROBE_BUNDLE, "--sample", "8x8",      "--depth",
+                                         "8",      "--keep-alive",    "0",        "--output", dir.file("o.pam")};
+        args.insert(args.end(), c.extra.begin(), c.extra.end());
+        std::string out, err;
+        SCOPED_TRACE(c.extra.back());
+        EXPECT_EQ(run(args, out, err), c.rc) << err;
+        if (c.err.empty())
+            EXPECT_EQ(err, "");
+        else
+            EXPECT_NE(err.find(c.err), std::string::npos) << err;
+        if (c.out.empty())
+            EXPECT_EQ(out, "");  // refused before anything was rendered
+        else
+            EXPECT_NE(out.find(c.out), std::string::npos) << out;
+    }
+    EXPECT_FALSE(fs::exists(dir.file("missing")));
 }
 
 }  // namespace

@@ -40,10 +40,10 @@ using namespace std::chrono_literals;
 
 const std::string kUid = std::to_string(::geteuid());
 const std::string kCase = "/tmp/case";
-const std::string kUsable = kCase + "/t";               // a sound $TMPDIR
-const std::string kReadOnly = kCase + "/ro";            // a read-only mount
-const std::string kFull = kCase + "/full";              // a small tmpfs, filled up
-const std::string kOwn = "/orvalis-" + kUid;            // our folder inside a base
+const std::string kUsable = kCase + "/t";     // a sound $TMPDIR
+const std::string kReadOnly = kCase + "/ro";  // a read-only mount
+const std::string kFull = kCase + "/full";    // a small tmpfs, filled up
+const std::string kOwn = "/orvalis-" + kUid;  // our folder inside a base
 
 enum class Block { Updates, Absent, Unchecked };
 enum class Run { Render, Viewer, Launcher };
@@ -75,8 +75,8 @@ void fill(const std::string& folder) {
 const std::vector<Case>& cases() {
     static const std::vector<Case> all = {
         {"SoundFolders", Run::Render, 256, [](auto&) {}, Block::Updates, kUsable + kOwn, ""},
-        {"MissingTmpdir", Run::Render, 256, [](auto& env) { env["TMPDIR"] = kCase + "/missing"; },
-         Block::Updates, "/tmp" + kOwn, "cannot use the temporary folder /tmp/case/missing"},
+        {"MissingTmpdir", Run::Render, 256, [](auto& env) { env["TMPDIR"] = kCase + "/missing"; }, Block::Updates,
+         "/tmp" + kOwn, "cannot use the temporary folder /tmp/case/missing"},
         {"ReadOnlyTmpdir", Run::Render, 256,
          [](auto& env) {
              mountTmpfs(kReadOnly, "size=64k", MS_RDONLY);
@@ -116,8 +116,7 @@ const std::vector<Case>& cases() {
              env["XDG_STATE_HOME"] = kCase + "/plainfile";
          },
          Block::Updates, kUsable + kOwn, "cannot create the log folder /tmp/case/plainfile/Orvalis"},
-        {"NoDisplayViewer", Run::Viewer, 256, [](auto&) {}, Block::Unchecked, "",
-         "cannot open a window (no X display"},
+        {"NoDisplayViewer", Run::Viewer, 256, [](auto&) {}, Block::Unchecked, "", "cannot open a window (no X display"},
         {"NoDisplayLauncher", Run::Launcher, 256, [](auto&) {}, Block::Unchecked, "", "no display"},
     };
     return all;
@@ -181,15 +180,15 @@ public:
             if (header_ == nullptr)
                 return;
         }
-        const auto sequence = __atomic_load_n(reinterpret_cast<const std::uint64_t*>(header_ + off::sequence),
-                                              __ATOMIC_ACQUIRE);
+        const auto sequence =
+            __atomic_load_n(reinterpret_cast<const std::uint64_t*>(header_ + off::sequence), __ATOMIC_ACQUIRE);
         if (sequence > out.sequence) {
-            const auto active = __atomic_load_n(reinterpret_cast<const std::uint32_t*>(header_ + off::activeBuffer),
-                                                __ATOMIC_RELAXED);
+            const auto active =
+                __atomic_load_n(reinterpret_cast<const std::uint32_t*>(header_ + off::activeBuffer), __ATOMIC_RELAXED);
             out.sequence = sequence;
-            out.count = __atomic_load_n(reinterpret_cast<const std::uint32_t*>(
-                                            header_ + (active == 0 ? off::pointCount0 : off::pointCount1)),
-                                        __ATOMIC_RELAXED);
+            out.count = __atomic_load_n(
+                reinterpret_cast<const std::uint32_t*>(header_ + (active == 0 ? off::pointCount0 : off::pointCount1)),
+                __ATOMIC_RELAXED);
         }
     }
 
@@ -279,10 +278,11 @@ Outcome runInNamespace(const Case& c) {
         mountTmpfs("/dev/shm", ("size=" + std::to_string(c.shmMiB) + "m,mode=1777").c_str());
         mountTmpfs("/tmp", "size=64m,mode=1777");
         fs::create_directories(kUsable);
-        std::map<std::string, std::string> env = {
-            {"PATH", "/usr/bin:/bin"},       {"HOME", kCase + "/home"},
-            {"TMPDIR", kUsable},             {"XDG_STATE_HOME", kCase + "/state"},
-            {"XDG_CONFIG_HOME", kCase + "/config"}};
+        std::map<std::string, std::string> env = {{"PATH", "/usr/bin:/bin"},
+                                                  {"HOME", kCase + "/home"},
+                                                  {"TMPDIR", kUsable},
+                                                  {"XDG_STATE_HOME", kCase + "/state"},
+                                                  {"XDG_CONFIG_HOME", kCase + "/config"}};
         c.prepare(env);
         switch (c.run) {
         case Run::Render:
@@ -290,12 +290,8 @@ Outcome runInNamespace(const Case& c) {
                            "--output", kCase + "/out.ppm", "--keep-alive", "1000"},
                           env, kCase + "/run.log", out);
             break;
-        case Run::Viewer:
-            spawnAndWatch({ORVALIS_VIEWER_PROGRAM}, env, kCase + "/run.log", out);
-            break;
-        case Run::Launcher:
-            pressOpenViewer(env, out);
-            break;
+        case Run::Viewer: spawnAndWatch({ORVALIS_VIEWER_PROGRAM}, env, kCase + "/run.log", out); break;
+        case Run::Launcher: pressOpenViewer(env, out); break;
         }
         for (const std::string& folder :
              {"/tmp" + kOwn, kUsable + kOwn, kReadOnly + kOwn, kFull + kOwn, kCase + "/elsewhere"}) {
@@ -313,8 +309,13 @@ Outcome runInNamespace(const Case& c) {
 
 std::string serialise(const Outcome& o) {
     std::ostringstream s;
-    s << o.unavailable << "\n" << o.exitCode << "\n" << o.signal << "\n" << o.hung << "\n" << o.sequence << "\n"
-      << o.count << "\n" << o.pointsFiles.size() << "\n";
+    s << o.unavailable << "\n"
+      << o.exitCode << "\n"
+      << o.signal << "\n"
+      << o.hung << "\n"
+      << o.sequence << "\n"
+      << o.count << "\n"
+      << o.pointsFiles.size() << "\n";
     for (const auto& f : o.pointsFiles)
         s << f << "\n";
     s << o.why << "\n" << o.output;
@@ -392,11 +393,8 @@ TEST_P(Environment, NoCrashNoHangAndTheUserIsTold) {
         EXPECT_GT(o.sequence, 0u) << "the block never got a cloud";
         EXPECT_GT(o.count, 0u);
         break;
-    case Block::Absent:
-        EXPECT_EQ(o.sequence, 0u);
-        break;
-    case Block::Unchecked:
-        break;
+    case Block::Absent: EXPECT_EQ(o.sequence, 0u); break;
+    case Block::Unchecked: break;
     }
     if (c.run == Run::Render && c.pointsIn.empty()) {
         EXPECT_TRUE(o.pointsFiles.empty()) << "a points file in " << o.pointsFiles.front();

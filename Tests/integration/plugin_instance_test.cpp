@@ -70,11 +70,19 @@ TEST_F(PluginInstance, PanelStates) {
         {"crop from the start", {{"cropToCubeMap", {1}}}, {}, false, true, false},
         {"crop on", {}, {{"cropToCubeMap", 1}}, false, true, false},
         {"crop on and off", {}, {{"cropToCubeMap", 1}, {"cropToCubeMap", 0}}, false, true, true},
-        {"crop off in cube-map mode", {{"pluginMode", {kCubeMap}}, {"cropToCubeMap", {1}}}, {{"cropToCubeMap", 0}},
-         true, false, false},
+        {"crop off in cube-map mode",
+         {{"pluginMode", {kCubeMap}}, {"cropToCubeMap", {1}}},
+         {{"cropToCubeMap", 0}},
+         true,
+         false,
+         false},
         {"to cube-map mode", {}, {{"pluginMode", kCubeMap}}, true, false, false},
-        {"made in cube-map mode, back in 3D", {{"pluginMode", {kCubeMap}}}, {{"pluginMode", kVisualization}},
-         false, true, true},
+        {"made in cube-map mode, back in 3D",
+         {{"pluginMode", {kCubeMap}}},
+         {{"pluginMode", kVisualization}},
+         false,
+         true,
+         true},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);

@@ -81,7 +81,7 @@ TEST_F(Limit, ClosingTheHandlesLeavesTheViewersRunning) {
     closeLaunchedViewerHandles(launches);
     EXPECT_EQ(listed(), 0u);
     EXPECT_EQ(countRunningViewers(launches), 0);  // without a window no longer seen
-    EXPECT_EQ(alive(pluginFolder()), 1u);  // but still running
+    EXPECT_EQ(alive(pluginFolder()), 1u);         // but still running
 }
 
 TEST_F(Limit, CountingWhileLaunchingFromAnotherThread) {

@@ -26,7 +26,6 @@ namespace fs = std::filesystem;
 using test_support::Message;
 using test_support::RecordingNotifier;
 
-
 // The stand-in is built beside the test program, which holds the launcher.
 inline fs::path fakeViewerProgram() {
     const std::string exe = viewerExecutableName();
@@ -44,8 +43,7 @@ inline std::vector<std::string> linesIn(const fs::path& file) {
 }
 
 // Polls until `done` holds; false when it still does not after `limit`.
-inline bool waitUntil(const std::function<bool()>& done,
-                      std::chrono::seconds limit = std::chrono::seconds(20)) {
+inline bool waitUntil(const std::function<bool()>& done, std::chrono::seconds limit = std::chrono::seconds(20)) {
     const auto end = std::chrono::steady_clock::now() + limit;
     while (!done()) {
         if (std::chrono::steady_clock::now() > end) {
@@ -62,9 +60,8 @@ class StandInTest : public ::testing::Test {
 protected:
     void SetUp() override {
         static std::atomic<int> counter{0};
-        root_ = fs::temp_directory_path() /
-                ("orvalis-viewer-test-" + std::to_string(platform::currentProcessId()) + "-" +
-                 std::to_string(counter++));
+        root_ = fs::temp_directory_path() / ("orvalis-viewer-test-" + std::to_string(platform::currentProcessId()) +
+                                             "-" + std::to_string(counter++));
         fs::remove_all(root_);
         fs::create_directories(pluginFolder());
         ASSERT_TRUE(fs::exists(fakeViewerProgram())) << fakeViewerProgram();
@@ -105,9 +102,7 @@ protected:
         installed_.push_back(folder);
     }
 
-    static std::size_t starts(const fs::path& folder) {
-        return linesIn(folder / "starts.txt").size();
-    }
+    static std::size_t starts(const fs::path& folder) { return linesIn(folder / "starts.txt").size(); }
 
     // Copies of the stand-in in `folder` that run now.
     static std::size_t alive(const fs::path& folder) {

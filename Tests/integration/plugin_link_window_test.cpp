@@ -6,18 +6,15 @@
 namespace orvalis::plugin::testing {
 namespace {
 
-constexpr char kNoWindow[] =
-    "the stand-in's window did not appear: these tests need a display (run under xvfb-run)";
+constexpr char kNoWindow[] = "the stand-in's window did not appear: these tests need a display (run under xvfb-run)";
 
 class ViewerWindow : public StandInTest {
 protected:
     // True once the stand-in's window exists; false at once when the
     // stand-in reported that it could not make one.
     bool windowAppears() {
-        return waitUntil([this] {
-                   return findViewerWindow().has_value() ||
-                          fs::exists(pluginFolder() / "no_window.txt");
-               }) &&
+        return waitUntil(
+                   [this] { return findViewerWindow().has_value() || fs::exists(pluginFolder() / "no_window.txt"); }) &&
                findViewerWindow().has_value();
     }
 };
@@ -30,7 +27,8 @@ TEST_F(ViewerWindow, OpenWindowIsRaisedAndNothingStarts) {
     const std::string snapshot = lastLaunchSnapshot(launches);
     ASSERT_FALSE(snapshot.empty());
     int copies = 0;
-    openViewer(launches,
+    openViewer(
+        launches,
         [&] {
             ++copies;
             return std::vector<exchange::PointRecord>{};

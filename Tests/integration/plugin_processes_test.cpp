@@ -53,8 +53,8 @@ TEST(PluginProcesses, CreatorValuesOnceAndPluginCountAcrossProcesses) {
     std::atomic<int> status{-1};
     std::thread holder([&] { status.store(runProgram(HOLDER_PROGRAM, {bundlePath(), folder.string()})); });
 
-    const bool ready = waitFor([&] { return fs::exists(folder / "ready") || status.load() != -1; },
-                               std::chrono::seconds(60));
+    const bool ready =
+        waitFor([&] { return fs::exists(folder / "ready") || status.load() != -1; }, std::chrono::seconds(60));
     EXPECT_TRUE(ready && fs::exists(folder / "ready")) << "the second process did not make its instance";
     if (fs::exists(folder / "ready")) {
         EXPECT_EQ(block.pluginCount(), 2u);

@@ -118,8 +118,8 @@ void expectPassThrough(const PassCase& c) {
 TEST(PassThrough, HostImagesAreCopiedExactlyAtAnyScale) {
     // Every layout and depth is the copy unit test's; here the host's images.
     const PassCase cases[] = {
-        {Depth::UShort, 12, true, 1.0},   // rows padded differently, bottom-up source
-        {Depth::Float, 0, false, 0.25},   // a reduced-scale render still copies
+        {Depth::UShort, 12, true, 1.0},  // rows padded differently, bottom-up source
+        {Depth::Float, 0, false, 0.25},  // a reduced-scale render still copies
     };
     for (const PassCase& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.depth));

@@ -49,8 +49,8 @@ bool wholeCloud(const std::vector<orvalis::exchange::PointRecord>& cloud, std::s
         return false;
     }
     for (const auto& p : cloud) {
-        if (p.x != first.x || p.y != first.y || p.z != first.z || p.r != first.r || p.g != first.g ||
-            p.b != first.b || p.reserved[0] != 0 || p.reserved[1] != 0) {
+        if (p.x != first.x || p.y != first.y || p.z != first.z || p.r != first.r || p.g != first.g || p.b != first.b ||
+            p.reserved[0] != 0 || p.reserved[1] != 0) {
             why = "mixed records";
             return false;
         }

@@ -74,8 +74,8 @@ public:
 inline const bool kBundleEnvironmentAdded = (::testing::AddGlobalTestEnvironment(new BundleEnvironment), true);
 
 // A new instance in the filter context; fails the test when there is none.
-inline std::unique_ptr<ofxhost::Instance> newInstance(
-    const std::map<std::string, std::vector<double>>& restored = {}, const std::string& context = kFilter) {
+inline std::unique_ptr<ofxhost::Instance> newInstance(const std::map<std::string, std::vector<double>>& restored = {},
+                                                      const std::string& context = kFilter) {
     auto instance = bundle().createInstance(0, context, restored);
     EXPECT_NE(instance, nullptr) << bundle().lastError();
     return instance;
@@ -95,7 +95,9 @@ inline std::shared_ptr<ofxhost::ImageBuffer> solidImage(ofxhost::Depth depth, of
 // instance has it.
 class BlockReader {
 public:
-    BlockReader() : memory_(orvalis::platform::SharedMemory::open(orvalis::exchange::kBlockName, orvalis::exchange::kBlockSize)) {}
+    BlockReader()
+        : memory_(orvalis::platform::SharedMemory::open(orvalis::exchange::kBlockName, orvalis::exchange::kBlockSize)) {
+    }
     bool attached() const { return memory_ != nullptr; }
     BlockView view() const { return BlockView(memory_->data()); }
     std::uint64_t owner() const { return view().u64(off::ownerInstance).load(); }

@@ -15,18 +15,18 @@ namespace {
 using namespace OFX;
 
 class Minimal : public PluginFactoryHelper<Minimal> {
- public:
-  Minimal() : PluginFactoryHelper("org.example.Minimal", 1, 0) {}
-  void describe(ImageEffectDescriptor&) override {}
-  void describeInContext(ImageEffectDescriptor&, ContextEnum) override {}
-  ImageEffect* createInstance(OfxImageEffectHandle, ContextEnum) override { return nullptr; }
+public:
+    Minimal() : PluginFactoryHelper("org.example.Minimal", 1, 0) {}
+    void describe(ImageEffectDescriptor&) override {}
+    void describeInContext(ImageEffectDescriptor&, ContextEnum) override {}
+    ImageEffect* createInstance(OfxImageEffectHandle, ContextEnum) override { return nullptr; }
 };
 
 }  // namespace
 
 void OFX::Plugin::getPluginIDs(OFX::PluginFactoryArray& ids) {
-  static Minimal factory;
-  ids.push_back(&factory);
+    static Minimal factory;
+    ids.push_back(&factory);
 }
 
 OfxExport OfxPlugin* OfxGetPlugin(int nth);
@@ -34,90 +34,90 @@ OfxExport OfxPlugin* OfxGetPlugin(int nth);
 namespace {
 
 TEST(OfxDispatch, MissingSuitesGiveAStatusNotACrash) {
-  OfxPlugin* plugin = OfxGetPlugin(0);
-  ASSERT_NE(plugin, nullptr);
-  int effect = 0;
-  const void* handle = &effect;
-  const auto none = [](OfxPropertySetHandle, const char*, int) -> const void* { return nullptr; };
-  OfxHost empty{nullptr, none};
-  for (OfxHost* host : {&empty, static_cast<OfxHost*>(nullptr)}) {
-    plugin->setHost(host);
-    EXPECT_EQ(plugin->mainEntry(kOfxActionDescribe, handle, nullptr, nullptr), kOfxStatErrMissingHostFeature);
-    EXPECT_EQ(plugin->mainEntry(kOfxActionCreateInstance, handle, nullptr, nullptr), kOfxStatErrMissingHostFeature);
-    EXPECT_EQ(plugin->mainEntry(kOfxActionLoad, nullptr, nullptr, nullptr), kOfxStatOK);  // needs no suite
-  }
-  EXPECT_EQ(plugin->mainEntry(nullptr, nullptr, nullptr, nullptr), kOfxStatErrBadHandle);
+    OfxPlugin* plugin = OfxGetPlugin(0);
+    ASSERT_NE(plugin, nullptr);
+    int effect = 0;
+    const void* handle = &effect;
+    const auto none = [](OfxPropertySetHandle, const char*, int) -> const void* { return nullptr; };
+    OfxHost empty{nullptr, none};
+    for (OfxHost* host : {&empty, static_cast<OfxHost*>(nullptr)}) {
+        plugin->setHost(host);
+        EXPECT_EQ(plugin->mainEntry(kOfxActionDescribe, handle, nullptr, nullptr), kOfxStatErrMissingHostFeature);
+        EXPECT_EQ(plugin->mainEntry(kOfxActionCreateInstance, handle, nullptr, nullptr), kOfxStatErrMissingHostFeature);
+        EXPECT_EQ(plugin->mainEntry(kOfxActionLoad, nullptr, nullptr, nullptr), kOfxStatOK);  // needs no suite
+    }
+    EXPECT_EQ(plugin->mainEntry(nullptr, nullptr, nullptr, nullptr), kOfxStatErrBadHandle);
 }
 
 TEST(OfxEnumStrings, ContextsRoundTrip) {
-  for (ContextEnum c : {eContextGenerator, eContextFilter, eContextTransition, eContextPaint, eContextGeneral,
-                        eContextRetimer})
-    EXPECT_EQ(mapContextStringToEnum(mapContextEnumToString(c)), c);
-  EXPECT_STREQ(mapContextEnumToString(eContextFilter), kOfxImageEffectContextFilter);
+    for (ContextEnum c :
+         {eContextGenerator, eContextFilter, eContextTransition, eContextPaint, eContextGeneral, eContextRetimer})
+        EXPECT_EQ(mapContextStringToEnum(mapContextEnumToString(c)), c);
+    EXPECT_STREQ(mapContextEnumToString(eContextFilter), kOfxImageEffectContextFilter);
 }
 
 TEST(OfxEnumStrings, UnknownStringsMapToNoneOrCustom) {
-  EXPECT_EQ(mapContextStringToEnum("OfxImageEffectContextNope"), eContextNone);
-  EXPECT_EQ(mapContextStringToEnum(""), eContextNone);
-  EXPECT_EQ(mapBitDepthStringToEnum("OfxBitDepthDouble"), eBitDepthCustom);
-  EXPECT_EQ(mapPixelComponentStringToEnum(kOfxImageComponentYUVA), ePixelComponentCustom);
-  EXPECT_EQ(mapChangeReasonStringToEnum("somethingElse"), eChangeUserEdit);
-  EXPECT_EQ(mapRenderSafetyStringToEnum("x"), eRenderUnsafe);
+    EXPECT_EQ(mapContextStringToEnum("OfxImageEffectContextNope"), eContextNone);
+    EXPECT_EQ(mapContextStringToEnum(""), eContextNone);
+    EXPECT_EQ(mapBitDepthStringToEnum("OfxBitDepthDouble"), eBitDepthCustom);
+    EXPECT_EQ(mapPixelComponentStringToEnum(kOfxImageComponentYUVA), ePixelComponentCustom);
+    EXPECT_EQ(mapChangeReasonStringToEnum("somethingElse"), eChangeUserEdit);
+    EXPECT_EQ(mapRenderSafetyStringToEnum("x"), eRenderUnsafe);
 }
 
 TEST(OfxEnumStrings, DepthsAndComponentsRoundTrip) {
-  for (BitDepthEnum d : {eBitDepthNone, eBitDepthUByte, eBitDepthUShort, eBitDepthHalf, eBitDepthFloat})
-    EXPECT_EQ(mapBitDepthStringToEnum(mapBitDepthEnumToString(d)), d);
-  for (PixelComponentEnum c : {ePixelComponentNone, ePixelComponentRGBA, ePixelComponentRGB, ePixelComponentAlpha})
-    EXPECT_EQ(mapPixelComponentStringToEnum(mapPixelComponentEnumToString(c)), c);
-  // The short depth string is "Short", not "UShort": hosts compare exact strings.
-  EXPECT_STREQ(mapBitDepthEnumToString(eBitDepthUShort), "OfxBitDepthShort");
-  EXPECT_STREQ(mapBitDepthEnumToString(eBitDepthUByte), "OfxBitDepthByte");
+    for (BitDepthEnum d : {eBitDepthNone, eBitDepthUByte, eBitDepthUShort, eBitDepthHalf, eBitDepthFloat})
+        EXPECT_EQ(mapBitDepthStringToEnum(mapBitDepthEnumToString(d)), d);
+    for (PixelComponentEnum c : {ePixelComponentNone, ePixelComponentRGBA, ePixelComponentRGB, ePixelComponentAlpha})
+        EXPECT_EQ(mapPixelComponentStringToEnum(mapPixelComponentEnumToString(c)), c);
+    // The short depth string is "Short", not "UShort": hosts compare exact strings.
+    EXPECT_STREQ(mapBitDepthEnumToString(eBitDepthUShort), "OfxBitDepthShort");
+    EXPECT_STREQ(mapBitDepthEnumToString(eBitDepthUByte), "OfxBitDepthByte");
 }
 
 TEST(OfxEnumStrings, OutOfRangeEnumNeverGivesNull) {
-  EXPECT_NE(mapBitDepthEnumToString(static_cast<BitDepthEnum>(99)), nullptr);
-  EXPECT_NE(mapPixelComponentEnumToString(static_cast<PixelComponentEnum>(99)), nullptr);
-  EXPECT_NE(mapMessageTypeEnumToString(static_cast<MessageTypeEnum>(99)), nullptr);
-  EXPECT_NE(mapContextEnumToString(eContextNone), nullptr);
+    EXPECT_NE(mapBitDepthEnumToString(static_cast<BitDepthEnum>(99)), nullptr);
+    EXPECT_NE(mapPixelComponentEnumToString(static_cast<PixelComponentEnum>(99)), nullptr);
+    EXPECT_NE(mapMessageTypeEnumToString(static_cast<MessageTypeEnum>(99)), nullptr);
+    EXPECT_NE(mapContextEnumToString(eContextNone), nullptr);
 }
 
 TEST(OfxEnumStrings, ReasonsSafetyAndMessages) {
-  for (InstanceChangeReason r : {eChangeUserEdit, eChangePluginEdit, eChangeTime})
-    EXPECT_EQ(mapChangeReasonStringToEnum(mapChangeReasonEnumToString(r)), r);
-  EXPECT_EQ(mapChangeReasonStringToEnum(kOfxChangePluginEdited), eChangePluginEdit);
-  for (RenderSafetyEnum s : {eRenderUnsafe, eRenderInstanceSafe, eRenderFullySafe})
-    EXPECT_EQ(mapRenderSafetyStringToEnum(mapRenderSafetyEnumToString(s)), s);
-  EXPECT_STREQ(mapMessageTypeEnumToString(eMessageQuestion), kOfxMessageQuestion);
-  EXPECT_STREQ(mapMessageTypeEnumToString(eMessageError), kOfxMessageError);
+    for (InstanceChangeReason r : {eChangeUserEdit, eChangePluginEdit, eChangeTime})
+        EXPECT_EQ(mapChangeReasonStringToEnum(mapChangeReasonEnumToString(r)), r);
+    EXPECT_EQ(mapChangeReasonStringToEnum(kOfxChangePluginEdited), eChangePluginEdit);
+    for (RenderSafetyEnum s : {eRenderUnsafe, eRenderInstanceSafe, eRenderFullySafe})
+        EXPECT_EQ(mapRenderSafetyStringToEnum(mapRenderSafetyEnumToString(s)), s);
+    EXPECT_STREQ(mapMessageTypeEnumToString(eMessageQuestion), kOfxMessageQuestion);
+    EXPECT_STREQ(mapMessageTypeEnumToString(eMessageError), kOfxMessageError);
 }
 
 TEST(OfxPixelSizes, BytesPerPixelComeFromDepthAndComponents) {
-  EXPECT_EQ(bitDepthBytes(eBitDepthFloat) * pixelComponentCount(ePixelComponentRGBA), 16);
-  EXPECT_EQ(bitDepthBytes(eBitDepthUShort) * pixelComponentCount(ePixelComponentRGB), 6);
-  EXPECT_EQ(bitDepthBytes(eBitDepthCustom), 0);
-  EXPECT_EQ(pixelComponentCount(ePixelComponentCustom), 0);
+    EXPECT_EQ(bitDepthBytes(eBitDepthFloat) * pixelComponentCount(ePixelComponentRGBA), 16);
+    EXPECT_EQ(bitDepthBytes(eBitDepthUShort) * pixelComponentCount(ePixelComponentRGB), 6);
+    EXPECT_EQ(bitDepthBytes(eBitDepthCustom), 0);
+    EXPECT_EQ(pixelComponentCount(ePixelComponentCustom), 0);
 }
 
 TEST(OfxStatusMapping, SuiteExceptionGivesItsStatus) {
-  EXPECT_EQ(Private::guarded("t", []() -> OfxStatus { throwSuiteStatusException(kOfxStatErrFormat); }),
-            kOfxStatErrFormat);
-  EXPECT_EQ(Private::guarded("t", []() -> OfxStatus { throw Exception::Suite(kOfxStatErrUnsupported); }),
-            kOfxStatErrUnsupported);
+    EXPECT_EQ(Private::guarded("t", []() -> OfxStatus { throwSuiteStatusException(kOfxStatErrFormat); }),
+              kOfxStatErrFormat);
+    EXPECT_EQ(Private::guarded("t", []() -> OfxStatus { throw Exception::Suite(kOfxStatErrUnsupported); }),
+              kOfxStatErrUnsupported);
 }
 
 TEST(OfxStatusMapping, OtherExceptionsGiveMemoryOrFailed) {
-  EXPECT_EQ(Private::guarded("t", []() -> OfxStatus { throw std::bad_alloc(); }), kOfxStatErrMemory);
-  EXPECT_EQ(Private::guarded("t", []() -> OfxStatus { throw std::runtime_error("x"); }), kOfxStatFailed);
-  EXPECT_EQ(Private::guarded("t", []() -> OfxStatus { throw 42; }), kOfxStatFailed);
-  EXPECT_EQ(Private::guarded("t", [] { return kOfxStatReplyDefault; }), kOfxStatReplyDefault);
+    EXPECT_EQ(Private::guarded("t", []() -> OfxStatus { throw std::bad_alloc(); }), kOfxStatErrMemory);
+    EXPECT_EQ(Private::guarded("t", []() -> OfxStatus { throw std::runtime_error("x"); }), kOfxStatFailed);
+    EXPECT_EQ(Private::guarded("t", []() -> OfxStatus { throw 42; }), kOfxStatFailed);
+    EXPECT_EQ(Private::guarded("t", [] { return kOfxStatReplyDefault; }), kOfxStatReplyDefault);
 }
 
 TEST(OfxStatusMapping, ExceptionTextNamesTheStatus) {
-  const Exception::Suite e(kOfxStatErrBadIndex);
-  EXPECT_EQ(e.status(), kOfxStatErrBadIndex);
-  EXPECT_NE(std::string(e.what()).find("kOfxStatErrBadIndex"), std::string::npos);
-  EXPECT_STREQ(mapStatusToString(12345), "unknown status");
+    const Exception::Suite e(kOfxStatErrBadIndex);
+    EXPECT_EQ(e.status(), kOfxStatErrBadIndex);
+    EXPECT_NE(std::string(e.what()).find("kOfxStatErrBadIndex"), std::string::npos);
+    EXPECT_STREQ(mapStatusToString(12345), "unknown status");
 }
 
 }  // namespace

@@ -24,7 +24,7 @@ int main() {
     if (className == nullptr || stopFile == nullptr)
         return 4;
     const std::wstring cls = wide(className), stop = wide(stopFile);
-    WNDCLASSW wc {};
+    WNDCLASSW wc{};
     wc.lpfnWndProc = DefWindowProcW;
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.lpszClassName = cls.c_str();

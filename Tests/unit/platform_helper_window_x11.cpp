@@ -24,7 +24,7 @@ int main() {
         return 5;
     const Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 64, 64, 0, 0, 0);
     std::string name = "helper", cls = className;
-    XClassHint hint {};
+    XClassHint hint{};
     hint.res_name = name.data();
     hint.res_class = cls.data();
     XSetClassHint(display, window, &hint);

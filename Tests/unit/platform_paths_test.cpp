@@ -29,9 +29,7 @@ std::span<const std::byte> bytesOf(const std::string& text) {
     return std::as_bytes(std::span(text.data(), text.size()));
 }
 
-bool endsWithSeparator(const std::string& path) {
-    return !path.empty() && (path.back() == '/' || path.back() == '\\');
-}
+bool endsWithSeparator(const std::string& path) { return !path.empty() && (path.back() == '/' || path.back() == '\\'); }
 
 std::string fileNameOf(const std::string& path) {
     const auto cut = path.find_last_of("\\/");
@@ -96,8 +94,9 @@ TEST_F(TempFolderOverride, RefusesALink) {
 
 TEST_F(TempFolderOverride, RefusesAFolderOthersCanEnter) {
     fs::create_directory(own_);
-    fs::permissions(own_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                              fs::perms::others_read | fs::perms::others_exec,
+    fs::permissions(own_,
+                    fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read |
+                        fs::perms::others_exec,
                     fs::perm_options::replace);
     EXPECT_EQ(tempFolder(), "");
 }
@@ -132,9 +131,7 @@ TEST(ModulePath, NamesTheTestExecutable) {
     EXPECT_EQ(name, "platform_paths_test");
 }
 
-TEST(ModulePath, EmptyForNoAddress) {
-    EXPECT_EQ(modulePath(nullptr), "");
-}
+TEST(ModulePath, EmptyForNoAddress) { EXPECT_EQ(modulePath(nullptr), ""); }
 
 TEST(ReplaceFile, ReplacesContentAndLeavesNoTemporary) {
     ScratchFolder scratch;

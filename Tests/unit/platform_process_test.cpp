@@ -101,7 +101,8 @@ TEST(ChildProcessReaping, DroppedChildIsReapedByLaterCalls) {
     EXPECT_TRUE(eventually([&] {
         other->isRunning();  // every call reaps the list
         return processState(pid) == 0;
-    })) << "state " << processState(pid);
+    })) << "state "
+        << processState(pid);
     int code = -1;
     EXPECT_TRUE(other->waitForExit(std::chrono::seconds(30), code));
 }

@@ -85,9 +85,7 @@ TEST(SharedMemorySharing, NewBlockIsZeroed) {
     EXPECT_TRUE(allZero(*block));
 }
 
-TEST(SharedMemoryRefusal, OpenOfMissingNameFails) {
-    EXPECT_FALSE(SharedMemory::open(uniqueName(), 4096));
-}
+TEST(SharedMemoryRefusal, OpenOfMissingNameFails) { EXPECT_FALSE(SharedMemory::open(uniqueName(), 4096)); }
 
 TEST(SharedMemoryRefusal, OpenLargerThanTheBlockFails) {
     const std::string name = uniqueName();

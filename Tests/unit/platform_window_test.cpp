@@ -35,10 +35,12 @@ TEST(FindWindow, FindsAWindowOfAnotherProcessByClass) {
     ASSERT_TRUE(helper) << "error " << error;
 
     std::optional<WindowId> found;
-    const bool appeared = eventually([&] {
-        found = findWindowByClass(className);
-        return found.has_value() || !helper->isRunning();
-    }, std::chrono::seconds(30), std::chrono::milliseconds(50));
+    const bool appeared = eventually(
+        [&] {
+            found = findWindowByClass(className);
+            return found.has_value() || !helper->isRunning();
+        },
+        std::chrono::seconds(30), std::chrono::milliseconds(50));
     int code = -1;
     code = -1;
     if (!found && helper->waitForExit(std::chrono::milliseconds(0), code) && code == 5)

@@ -72,8 +72,7 @@ TEST(LogLine, LocalTimeStampThenMessage) {
     local.tm_isdst = -1;
     const std::time_t t = std::mktime(&local);
     ASSERT_NE(t, static_cast<std::time_t>(-1));
-    EXPECT_EQ(formatLogLine(t, "Orvalis: Instance created."),
-              "[2024-05-01 14:03:07] Orvalis: Instance created.\n");
+    EXPECT_EQ(formatLogLine(t, "Orvalis: Instance created."), "[2024-05-01 14:03:07] Orvalis: Instance created.\n");
     EXPECT_EQ(formatLogLine(t, ""), "[2024-05-01 14:03:07] \n");
 }
 
@@ -194,8 +193,7 @@ TEST_F(ProcessLogTest, FolderNamesAreUtf8) {
     const std::u8string utf8 = folder.u8string();
     ASSERT_TRUE(log.SetupOVLoggingIn(std::string(utf8.begin(), utf8.end())));
     EXPECT_TRUE(fs::exists(folder / kLogFileName));
-    EXPECT_NE(readAll(folder / kLogFileName).find("Orvalis Plugin Log Started"),
-              std::string::npos);
+    EXPECT_NE(readAll(folder / kLogFileName).find("Orvalis Plugin Log Started"), std::string::npos);
 }
 
 // An echo that fails once, for the set-up's exception reports.
@@ -241,8 +239,7 @@ TEST_F(ProcessLogTest, LinesFromManyThreadsStayWhole) {
         for (int t = 0; t < kThreads; ++t) {
             threads.emplace_back([this, t] {
                 for (int i = 0; i < kLines; ++i) {
-                    log.line("thread " + std::to_string(t) + " line " + std::to_string(i) +
-                            std::string(64, 'a' + t));
+                    log.line("thread " + std::to_string(t) + " line " + std::to_string(i) + std::string(64, 'a' + t));
                 }
             });
         }

@@ -159,8 +159,7 @@ TEST(StatusText, Pieces) {
               "RAM:  412 MB | CPU: 12.5% | Viewer: CONNECTED [1]");
     EXPECT_EQ(formatStatusText((3ull << 20) + 5, {CpuPiece::Kind::Init, 0.0}, 0),
               "RAM:    3 MB | CPU: Init  | Viewer: DISCONNECTED");
-    EXPECT_EQ(formatStatusText(std::nullopt, {CpuPiece::Kind::Load, 7.06}, 2),
-              "CPU:  7.1% | Viewer: CONNECTED [2]");
+    EXPECT_EQ(formatStatusText(std::nullopt, {CpuPiece::Kind::Load, 7.06}, 2), "CPU:  7.1% | Viewer: CONNECTED [2]");
     EXPECT_EQ(formatStatusText(12345ull << 20, {CpuPiece::Kind::Load, 150.0}, 0),
               "RAM: 12345 MB | CPU: 150.0% | Viewer: DISCONNECTED");
     EXPECT_EQ(formatStatusText(std::nullopt, {}, 0), "Viewer: DISCONNECTED");

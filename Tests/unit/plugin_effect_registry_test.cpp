@@ -61,7 +61,7 @@ TEST(ActiveRegistry, ClaimsAndReleases) {
     play({
         {Op::Release, 0, "", 0, false, 0, ""},
         {Op::Make, 3, "clip-a", 5000, true, 3, "clip-a"},
-        {Op::Make, 2, "", 5001, true, 2, "clip-a"},  // an empty identity keeps the stored one
+        {Op::Make, 2, "", 5001, true, 2, "clip-a"},   // an empty identity keeps the stored one
         {Op::Release, 8, "", 0, false, 2, "clip-a"},  // another instance changes nothing
         {Op::Release, 2, "", 0, true, 0, ""},
     });
@@ -69,17 +69,17 @@ TEST(ActiveRegistry, ClaimsAndReleases) {
 
 TEST(ActiveRegistry, ArbitrationKeepsARecentHolderAndNeverSwapsOneSource) {
     play({
-        {Op::Arbitrate, 1, "a", 1000, true, 1, "a"},       // an empty registry is taken
-        {Op::Arbitrate, 2, "b", 1100, false, 1, "a"},      // holder rendered recently
-        {Op::Arbitrate, 1, "a", 1200, true, 1, "a"},       // the holder refreshes its claim
-        {Op::Arbitrate, 2, "b", 1439, false, 1, "a"},      // 239 ms after the refresh
-        {Op::Arbitrate, 2, "b", 1440, true, 2, "b"},       // 240 ms of silence
-        {Op::Arbitrate, 1, "a", 1500, false, 2, "b"},      // now the first one must wait
-        {Op::Arbitrate, 3, "b", 90'000, false, 2, "b"},    // the same source never takes over
+        {Op::Arbitrate, 1, "a", 1000, true, 1, "a"},     // an empty registry is taken
+        {Op::Arbitrate, 2, "b", 1100, false, 1, "a"},    // holder rendered recently
+        {Op::Arbitrate, 1, "a", 1200, true, 1, "a"},     // the holder refreshes its claim
+        {Op::Arbitrate, 2, "b", 1439, false, 1, "a"},    // 239 ms after the refresh
+        {Op::Arbitrate, 2, "b", 1440, true, 2, "b"},     // 240 ms of silence
+        {Op::Arbitrate, 1, "a", 1500, false, 2, "b"},    // now the first one must wait
+        {Op::Arbitrate, 3, "b", 90'000, false, 2, "b"},  // the same source never takes over
         {Op::Release, 2, "", 0, true, 0, ""},
-        {Op::Arbitrate, 3, "c", 90'001, true, 3, "c"},     // a released role is free at once
-        {Op::Make, 1, "a", 0, true, 1, "a"},               // a claim without a time stamp
-        {Op::Arbitrate, 2, "b", 5, true, 2, "b"},          // ... can be taken
+        {Op::Arbitrate, 3, "c", 90'001, true, 3, "c"},  // a released role is free at once
+        {Op::Make, 1, "a", 0, true, 1, "a"},            // a claim without a time stamp
+        {Op::Arbitrate, 2, "b", 5, true, 2, "b"},       // ... can be taken
     });
 }
 

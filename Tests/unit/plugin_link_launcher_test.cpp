@@ -29,9 +29,7 @@ using test_support::ScratchFolder;
 // looked up.
 class CurrentDirectory {
 public:
-    explicit CurrentDirectory(const fs::path& path) : saved_(fs::current_path()) {
-        fs::current_path(path);
-    }
+    explicit CurrentDirectory(const fs::path& path) : saved_(fs::current_path()) { fs::current_path(path); }
     ~CurrentDirectory() { fs::current_path(saved_); }
 
 private:
@@ -72,7 +70,6 @@ void expectSnapshot(const std::string& path, const std::vector<PointRecord>& rec
     }
 }
 
-
 const std::string kExe = viewerExecutableName();
 
 // The module lies three folders down, so every entry of the list has room.
@@ -91,8 +88,10 @@ TEST(LocateViewer, EarlierEntriesWin) {
     CurrentDirectory cwd(l.scratch.path());
     // Filled from the last entry to the first; each new one takes over.
     const std::vector<std::pair<fs::path, std::string>> entries = {
-        {l.a / "Viewer" / "Debug" / kExe, l.base + l.sep + ".." + l.sep + ".." + l.sep + "Viewer" + l.sep + "Debug" + l.sep + kExe},
-        {l.a / "Viewer" / "Release" / kExe, l.base + l.sep + ".." + l.sep + ".." + l.sep + "Viewer" + l.sep + "Release" + l.sep + kExe},
+        {l.a / "Viewer" / "Debug" / kExe,
+         l.base + l.sep + ".." + l.sep + ".." + l.sep + "Viewer" + l.sep + "Debug" + l.sep + kExe},
+        {l.a / "Viewer" / "Release" / kExe,
+         l.base + l.sep + ".." + l.sep + ".." + l.sep + "Viewer" + l.sep + "Release" + l.sep + kExe},
         {l.b / "Viewer" / kExe, l.base + l.sep + ".." + l.sep + "Viewer" + l.sep + kExe},
         {l.b / kExe, l.base + l.sep + ".." + l.sep + kExe},
         {l.b / "c" / kExe, l.base + l.sep + kExe},
@@ -150,9 +149,7 @@ TEST(LaunchSnapshot, CountThenRecordsAndOnlyTheNewestRemains) {
 
 class FailedLaunch : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_FALSE(findViewerWindow()) << "a viewer window is open; these tests need none";
-    }
+    void SetUp() override { ASSERT_FALSE(findViewerWindow()) << "a viewer window is open; these tests need none"; }
     void TearDown() override {
         if (const std::string left = lastLaunchSnapshot(state); !left.empty()) {
             platform::removeFile(left);

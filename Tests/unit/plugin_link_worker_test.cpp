@@ -101,16 +101,18 @@ TEST_F(SyncWorkerTest, NewestJobWinsWhileTheWorkerIsBusy) {
     std::mutex processedMutex;
     std::vector<int> processed;
     std::condition_variable processedCv;
-    ProcessingWorker worker(queue, [] { return 16ms; }, [&](RenderJob job) {
-        const int id = static_cast<TestImage*>(job.image.get())->id;
-        if (id == 1) {
-            firstStarted.open();
-            releaseFirst.wait();
-        }
-        std::lock_guard lock(processedMutex);
-        processed.push_back(id);
-        processedCv.notify_all();
-    });
+    ProcessingWorker worker(
+        queue, [] { return 16ms; },
+        [&](RenderJob job) {
+            const int id = static_cast<TestImage*>(job.image.get())->id;
+            if (id == 1) {
+                firstStarted.open();
+                releaseFirst.wait();
+            }
+            std::lock_guard lock(processedMutex);
+            processed.push_back(id);
+            processedCv.notify_all();
+        });
     worker.start();
     queue.push(makeJob(1));
     firstStarted.wait();
@@ -135,8 +137,8 @@ TEST_F(SyncWorkerTest, NewestJobWinsWhileTheWorkerIsBusy) {
 TEST_F(SyncWorkerTest, StopWakesAWaitingThreadAtOnce) {
     // Waits far longer than any test run: only the wake-up can end them.
     JobQueue queue;
-    ProcessingWorker worker(queue, [] { return std::chrono::milliseconds(std::chrono::hours(24)); },
-                            [](RenderJob) {});
+    ProcessingWorker worker(
+        queue, [] { return std::chrono::milliseconds(std::chrono::hours(24)); }, [](RenderJob) {});
     ViewerLinkWatcher watcher({[] { return WatchInputs{}; }, nullptr, nullptr, nullptr}, std::chrono::hours(24));
     worker.start();
     watcher.start();
@@ -152,11 +154,13 @@ TEST_F(SyncWorkerTest, StopLetsTheJobInHandCompleteThenEnds) {
     JobQueue queue;
     Gate started, finish;
     std::atomic<bool> completed{false};
-    ProcessingWorker worker(queue, [] { return 16ms; }, [&](RenderJob) {
-        started.open();
-        finish.wait();
-        completed.store(true);
-    });
+    ProcessingWorker worker(
+        queue, [] { return 16ms; },
+        [&](RenderJob) {
+            started.open();
+            finish.wait();
+            completed.store(true);
+        });
     worker.start();
     queue.push(makeJob(1));
     started.wait();
@@ -181,12 +185,14 @@ TEST_F(SyncWorkerTest, AThrowingJobDoesNotEndTheWorker) {
     JobQueue queue;
     std::atomic<int> calls{0};
     Gate second;
-    ProcessingWorker worker(queue, [] { return 16ms; }, [&](RenderJob) {
-        if (calls.fetch_add(1) == 0) {
-            throw std::runtime_error("bad frame");
-        }
-        second.open();
-    });
+    ProcessingWorker worker(
+        queue, [] { return 16ms; },
+        [&](RenderJob) {
+            if (calls.fetch_add(1) == 0) {
+                throw std::runtime_error("bad frame");
+            }
+            second.open();
+        });
     worker.start();
     queue.push(makeJob(1));
     while (worker.processedCount() < 1) {
@@ -258,7 +264,7 @@ TEST(WatcherDecision, Table) {
         {{true, true, true, true, false, false, false}, WatchAction::ClaimAutoConnect},
         {{true, true, true, true, false, false, true}, WatchAction::None},  // someone else feeds it
         {{true, true, true, true, true, false, true}, WatchAction::ClaimClipSwitch},
-        {{true, true, true, true, true, true, true}, WatchAction::None},    // already ours
+        {{true, true, true, true, true, true, true}, WatchAction::None},      // already ours
         {{false, true, true, true, false, false, false}, WatchAction::None},  // cube-map mode
         {{false, true, true, true, true, false, true}, WatchAction::None},
         {{true, false, true, true, true, false, false}, WatchAction::None},  // no block
@@ -280,7 +286,10 @@ TEST(ViewerLinkWatcher, CycleClaimsThenPublishes) {
             in.viewerOwned = true;
             return in;
         },
-        [&] { calls.push_back("find"); return true; },
+        [&] {
+            calls.push_back("find");
+            return true;
+        },
         [&](std::string_view id) { calls.push_back("claim:" + std::string(id)); },
         [&] { calls.push_back("publish"); },
     });
@@ -291,8 +300,15 @@ TEST(ViewerLinkWatcher, CycleClaimsThenPublishes) {
 TEST(ViewerLinkWatcher, NoWindowLookupWhileNoViewerIsAttached) {
     int finds = 0, claims = 0;
     ViewerLinkWatcher watcher({
-        [] { WatchInputs in = attachedUnowned(); in.viewerAttached = false; return in; },
-        [&] { ++finds; return true; },
+        [] {
+            WatchInputs in = attachedUnowned();
+            in.viewerAttached = false;
+            return in;
+        },
+        [&] {
+            ++finds;
+            return true;
+        },
         [&](std::string_view) { ++claims; },
         [] {},
     });

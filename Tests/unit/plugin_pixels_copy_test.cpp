@@ -14,8 +14,7 @@ namespace {
 using testing::TestImage;
 
 // A source whose every byte depends on its absolute pixel and byte index.
-TestImage patterned(int x1, int y1, int w, int h, PixelDepth depth, int pad = 0, bool topDown = false)
-{
+TestImage patterned(int x1, int y1, int w, int h, PixelDepth depth, int pad = 0, bool topDown = false) {
     TestImage img(x1, y1, w, h, depth, pad, topDown);
     const int bpp = bytesPerPixel(depth);
     for (int py = 0; py < h; ++py) {
@@ -31,8 +30,8 @@ TestImage patterned(int x1, int y1, int w, int h, PixelDepth depth, int pad = 0,
 
 // Checks dst against src over their common area and against the fill byte
 // elsewhere.
-void expectCopied(const TestImage& src, const PixelView& s, const TestImage& dst, const PixelView& d, unsigned char fill)
-{
+void expectCopied(const TestImage& src, const PixelView& s, const TestImage& dst, const PixelView& d,
+                  unsigned char fill) {
     const int bpp = bytesPerPixel(d.depth);
     for (int y = d.y1; y < d.y2; ++y) {
         for (int x = d.x1; x < d.x2; ++x) {
@@ -55,8 +54,7 @@ struct Layout {
     bool topDown;
 };
 
-TEST(PixelsCopy, EveryRowLayoutAndDepth)
-{
+TEST(PixelsCopy, EveryRowLayoutAndDepth) {
     const Layout layouts[] = {{0, false}, {0, true}, {5, false}, {64, true}, {16, false}};
     for (const PixelDepth depth : {PixelDepth::UByte, PixelDepth::UShort, PixelDepth::Float}) {
         for (const Layout& a : layouts) {
@@ -65,8 +63,8 @@ TEST(PixelsCopy, EveryRowLayoutAndDepth)
                 TestImage dst(0, 0, 33, 17, depth, b.pad, b.topDown);
                 dst.fillBytes(0xEE);
                 ASSERT_TRUE(copyPixels(src.view(), dst.mutableView()));
-                SCOPED_TRACE(::testing::Message() << "pads " << a.pad << "/" << b.pad << " topDown " << a.topDown << "/"
-                                                  << b.topDown);
+                SCOPED_TRACE(::testing::Message()
+                             << "pads " << a.pad << "/" << b.pad << " topDown " << a.topDown << "/" << b.topDown);
                 expectCopied(src, src.view(), dst, dst.view(), 0xEE);
                 EXPECT_TRUE(src.paddingIntact());
             }
@@ -74,8 +72,7 @@ TEST(PixelsCopy, EveryRowLayoutAndDepth)
     }
 }
 
-TEST(PixelsCopy, LargerSourceFillsOnlyTheDestination)
-{
+TEST(PixelsCopy, LargerSourceFillsOnlyTheDestination) {
     // The old whole-block copy of the source's bytes ran past such an
     // output; AddressSanitizer watches the exactly-sized buffer here.
     const TestImage src = patterned(-10, -10, 120, 90, PixelDepth::Float, 32);
@@ -85,8 +82,7 @@ TEST(PixelsCopy, LargerSourceFillsOnlyTheDestination)
     expectCopied(src, src.view(), dst, dst.view(), 0xEE);
 }
 
-TEST(PixelsCopy, SmallerOrShiftedSourceLeavesTheRest)
-{
+TEST(PixelsCopy, SmallerOrShiftedSourceLeavesTheRest) {
     const TestImage src = patterned(20, 10, 30, 30, PixelDepth::UShort, 0, true);
     TestImage dst(0, 0, 40, 25, PixelDepth::UShort, 6);
     dst.fillBytes(0xEE);
@@ -94,8 +90,7 @@ TEST(PixelsCopy, SmallerOrShiftedSourceLeavesTheRest)
     expectCopied(src, src.view(), dst, dst.view(), 0xEE);
 }
 
-TEST(PixelsCopy, NothingWhenTheImagesDoNotMatch)
-{
+TEST(PixelsCopy, NothingWhenTheImagesDoNotMatch) {
     const TestImage src = patterned(0, 0, 8, 8, PixelDepth::UByte);
     TestImage dst(0, 0, 8, 8, PixelDepth::UShort);
     dst.fillBytes(0xEE);

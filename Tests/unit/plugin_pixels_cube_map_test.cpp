@@ -21,8 +21,7 @@ namespace {
 using testing::TestImage;
 
 template <class T>
-constexpr PixelDepth depthOf()
-{
+constexpr PixelDepth depthOf() {
     if constexpr (std::is_same_v<T, std::uint8_t>) {
         return PixelDepth::UByte;
     } else if constexpr (std::is_same_v<T, std::uint16_t>) {
@@ -34,8 +33,7 @@ constexpr PixelDepth depthOf()
 
 // Full scale of a component: 255, 65535 or 1.
 template <class T>
-constexpr T one()
-{
+constexpr T one() {
     if constexpr (std::is_same_v<T, float>) {
         return 1.0f;
     } else {
@@ -47,8 +45,7 @@ template <class T>
 using Px = std::array<T, 4>;
 
 template <class T>
-Px<T> pixelAt(const TestImage& img, const PixelView& v, int x, int y)
-{
+Px<T> pixelAt(const TestImage& img, const PixelView& v, int x, int y) {
     const int px = x - v.x1;
     const int py = y - v.y1;
     return {img.get<T>(px, py, 0), img.get<T>(px, py, 1), img.get<T>(px, py, 2), img.get<T>(px, py, 3)};
@@ -56,13 +53,11 @@ Px<T> pixelAt(const TestImage& img, const PixelView& v, int x, int y)
 
 // --- layout -----------------------------------------------------------------
 
-TEST(PixelsCubeMapLayout, SizesAndClamping)
-{
+TEST(PixelsCubeMapLayout, SizesAndClamping) {
     const std::tuple<int, int, int, int, int, int> cases[] = {
         // steps in, N, T, W, H, D
-        {30, 30, 6, 180, 150, 29}, {8, 8, 3, 24, 24, 7},   {5, 5, 3, 15, 10, 4},
-        {1, 2, 2, 4, 2, 1},        {-7, 2, 2, 4, 2, 1},    {100, 64, 8, 512, 512, 63},
-        {50, 50, 8, 400, 350, 49},
+        {30, 30, 6, 180, 150, 29}, {8, 8, 3, 24, 24, 7},       {5, 5, 3, 15, 10, 4},      {1, 2, 2, 4, 2, 1},
+        {-7, 2, 2, 4, 2, 1},       {100, 64, 8, 512, 512, 63}, {50, 50, 8, 400, 350, 49},
     };
     for (const auto& [in, n, t, w, h, d] : cases) {
         const CubeMapLayout l = cubeMapLayout(in);
@@ -81,8 +76,7 @@ class PixelsCubeMap : public ::testing::Test {};
 using Depths = ::testing::Types<std::uint8_t, std::uint16_t, float>;
 TYPED_TEST_SUITE(PixelsCubeMap, Depths);
 
-TYPED_TEST(PixelsCubeMap, DefaultMapFillsTheBacking)
-{
+TYPED_TEST(PixelsCubeMap, DefaultMapFillsTheBacking) {
     using T = TypeParam;
     constexpr T z = 0, o = one<T>();
     TestImage out(0, 0, 200, 170, depthOf<T>());
@@ -112,8 +106,7 @@ TYPED_TEST(PixelsCubeMap, DefaultMapFillsTheBacking)
     }
 }
 
-TYPED_TEST(PixelsCubeMap, SmallMapOverBlackBackingAndSource)
-{
+TYPED_TEST(PixelsCubeMap, SmallMapOverBlackBackingAndSource) {
     using T = TypeParam;
     constexpr T z = 0, o = one<T>();
     TestImage src(0, 0, 220, 180, depthOf<T>());
@@ -143,8 +136,7 @@ TYPED_TEST(PixelsCubeMap, SmallMapOverBlackBackingAndSource)
     }
 }
 
-TYPED_TEST(PixelsCubeMap, SourceBeyondItsBoundsIsTransparent)
-{
+TYPED_TEST(PixelsCubeMap, SourceBeyondItsBoundsIsTransparent) {
     using T = TypeParam;
     constexpr T z = 0;
     TestImage src(190, 10, 5, 5, depthOf<T>());
@@ -161,8 +153,7 @@ TYPED_TEST(PixelsCubeMap, SourceBeyondItsBoundsIsTransparent)
     EXPECT_EQ(pixelAt<T>(out, r, 194, 15), (Px<T>{z, z, z, z}));
 }
 
-TYPED_TEST(PixelsCubeMap, OutOfRangeSourceValues)
-{
+TYPED_TEST(PixelsCubeMap, OutOfRangeSourceValues) {
     using T = TypeParam;
     TestImage src(0, 0, 200, 20, PixelDepth::Float);
     src.set<float>(190, 10, 2.0f, -1.0f, 0.5f, 1.5f);
@@ -183,8 +174,7 @@ TYPED_TEST(PixelsCubeMap, OutOfRangeSourceValues)
     }
 }
 
-TYPED_TEST(PixelsCubeMap, OutputAwayFromTheOrigin)
-{
+TYPED_TEST(PixelsCubeMap, OutputAwayFromTheOrigin) {
     using T = TypeParam;
     constexpr T z = 0, o = one<T>();
     TestImage src(-50, -20, 300, 200, depthOf<T>());
@@ -202,8 +192,7 @@ TYPED_TEST(PixelsCubeMap, OutputAwayFromTheOrigin)
     EXPECT_TRUE(out.paddingIntact());
 }
 
-TYPED_TEST(PixelsCubeMap, OnlyTheRenderWindowIsWritten)
-{
+TYPED_TEST(PixelsCubeMap, OnlyTheRenderWindowIsWritten) {
     using T = TypeParam;
     TestImage full(0, 0, 240, 180, depthOf<T>());
     const MutablePixelView fv = full.mutableView();
@@ -230,8 +219,7 @@ TYPED_TEST(PixelsCubeMap, OnlyTheRenderWindowIsWritten)
     EXPECT_TRUE(part.paddingIntact());
 }
 
-TYPED_TEST(PixelsCubeMap, WindowPastTheBoundsStaysInside)
-{
+TYPED_TEST(PixelsCubeMap, WindowPastTheBoundsStaysInside) {
     using T = TypeParam;
     TestImage out(5, 5, 190, 160, depthOf<T>(), 4);
     const MutablePixelView v = out.mutableView();
@@ -245,8 +233,7 @@ TYPED_TEST(PixelsCubeMap, WindowPastTheBoundsStaysInside)
     EXPECT_TRUE(out.paddingIntact());
 }
 
-TYPED_TEST(PixelsCubeMap, AbortStopsBetweenRows)
-{
+TYPED_TEST(PixelsCubeMap, AbortStopsBetweenRows) {
     using T = TypeParam;
     TestImage out(0, 0, 50, 20, depthOf<T>());
     out.fillBytes(0x77);
@@ -259,8 +246,7 @@ TYPED_TEST(PixelsCubeMap, AbortStopsBetweenRows)
     EXPECT_EQ(out.pixelBytes(49, 19)[0], 0x77);
 }
 
-TYPED_TEST(PixelsCubeMap, SourceOfAnotherDepthIsReadAtItsOwn)
-{
+TYPED_TEST(PixelsCubeMap, SourceOfAnotherDepthIsReadAtItsOwn) {
     using T = TypeParam;
     // A byte source under any output: read as bytes, never past its rows.
     TestImage src(0, 0, 190, 10, PixelDepth::UByte);
@@ -274,8 +260,7 @@ TYPED_TEST(PixelsCubeMap, SourceOfAnotherDepthIsReadAtItsOwn)
 
 // --- whole-map properties ---------------------------------------------------
 
-TEST(PixelsCubeMapColours, EveryColourExactlyOnce)
-{
+TEST(PixelsCubeMapColours, EveryColourExactlyOnce) {
     for (const int n : {8, 30, 50}) {
         const CubeMapLayout l = cubeMapLayout(n);
         std::set<std::tuple<int, int, int>> seen;
@@ -294,8 +279,7 @@ TEST(PixelsCubeMapColours, EveryColourExactlyOnce)
     }
 }
 
-TEST(PixelsCubeMapColours, LargeMapEmptySlotsShowTheSource)
-{
+TEST(PixelsCubeMapColours, LargeMapEmptySlotsShowTheSource) {
     // At 50 steps the map is 400 x 350 and its last tile row has empty slots
     // outside the backing: there the source shows.
     TestImage src(0, 0, 400, 350, PixelDepth::Float);
@@ -313,8 +297,7 @@ TEST(PixelsCubeMapColours, LargeMapEmptySlotsShowTheSource)
     EXPECT_EQ(none.a, 0.0f);
 }
 
-TEST(PixelsCubeMapColours, SameDepthSourceShowsThroughBitExact)
-{
+TEST(PixelsCubeMapColours, SameDepthSourceShowsThroughBitExact) {
     // Past the map the source goes through as bytes; in an empty slot beyond
     // the backing (50 steps) it is converted value by value. Both must give
     // back every 16-bit value unchanged.
@@ -348,8 +331,7 @@ TEST(PixelsCubeMapColours, SameDepthSourceShowsThroughBitExact)
     }
 }
 
-TEST(PixelsCubeMapColours, UnwritableOutputsAreRefused)
-{
+TEST(PixelsCubeMapColours, UnwritableOutputsAreRefused) {
     TestImage out(0, 0, 4, 4, PixelDepth::Other);
     out.fillBytes(0x77);
     EXPECT_FALSE(renderCubeMap(out.mutableView(), nullptr, RenderWindow{0, 0, 4, 4}, 30));

@@ -16,8 +16,7 @@ using testing::TestImage;
 
 // A 16-bit image whose red and green hold each pixel's own column and row,
 // so that a sample tells which pixel it came from.
-TestImage coordinateImage(int w, int h, int padBytes = 0, bool topDown = false)
-{
+TestImage coordinateImage(int w, int h, int padBytes = 0, bool topDown = false) {
     TestImage img(0, 0, w, h, PixelDepth::UShort, padBytes, topDown);
     for (int py = 0; py < h; ++py) {
         for (int px = 0; px < w; ++px) {
@@ -38,15 +37,10 @@ struct GridCase {
     int gw, gh;
 };
 
-TEST(PixelsGridSize, WorkedResults)
-{
+TEST(PixelsGridSize, WorkedResults) {
     const GridCase cases[] = {
-        {1920, 1080, 50'000, 298, 167},
-        {1920, 1080, 100'000, 421, 237},
-        {3840, 2160, 10'000, 133, 75},
-        {200, 100, 50'000, 200, 100},
-        {200, 100, 20'000, 200, 100},
-        {1, 1'000'000, 50'000, 1, 50'000},
+        {1920, 1080, 50'000, 298, 167}, {1920, 1080, 100'000, 421, 237}, {3840, 2160, 10'000, 133, 75},
+        {200, 100, 50'000, 200, 100},   {200, 100, 20'000, 200, 100},    {1, 1'000'000, 50'000, 1, 50'000},
     };
     for (const GridCase& c : cases) {
         TestImage img(0, 0, c.w, c.h, PixelDepth::UByte);
@@ -59,11 +53,11 @@ TEST(PixelsGridSize, WorkedResults)
     }
 }
 
-TEST(PixelsGridSize, DownsampleChoiceSetsTheCap)
-{
+TEST(PixelsGridSize, DownsampleChoiceSetsTheCap) {
     TestImage img(0, 0, 1920, 1080, PixelDepth::UByte);
     img.fillUnit(0.25f, 0.5f, 0.75f);
-    EXPECT_EQ(samplePoints(img.view(), false, pointCapForDownsample(0)).size(), 99'777u);  // "100%" is a count, not every pixel
+    EXPECT_EQ(samplePoints(img.view(), false, pointCapForDownsample(0)).size(),
+              99'777u);  // "100%" is a count, not every pixel
     EXPECT_EQ(samplePoints(img.view(), false, pointCapForDownsample(2)).size(), 49'766u);
     EXPECT_EQ(samplePoints(img.view(), false, pointCapForDownsample(42)).size(), 49'766u);  // unknown choice: 50,000
     EXPECT_EQ(samplePoints(img.view(), false, pointCapForDownsample(-1)).size(), 49'766u);
@@ -72,8 +66,7 @@ TEST(PixelsGridSize, DownsampleChoiceSetsTheCap)
     EXPECT_LE(samplePoints(img.view(), false, pointCapForDownsample(1)).size(), 75'000u);
 }
 
-TEST(PixelsGridSize, EmptyOrMissingImageGivesNothing)
-{
+TEST(PixelsGridSize, EmptyOrMissingImageGivesNothing) {
     EXPECT_EQ(sampleGrid(PixelView{}, 50'000).gw, 0);
     TestImage img(0, 0, 4, 4, PixelDepth::UByte);
     PixelView v = img.view();
@@ -95,8 +88,7 @@ TEST(PixelsGridSize, EmptyOrMissingImageGivesNothing)
 
 // --- which pixels a grid reads ----------------------------------------------
 
-TEST(PixelsGridPixels, NearestPixelsBottomRowFirst)
-{
+TEST(PixelsGridPixels, NearestPixelsBottomRowFirst) {
     const TestImage img = coordinateImage(1920, 1080);
     const SampleGrid grid = sampleGrid(img.view(), 50'000);
     ASSERT_EQ(grid.gw, 298);
@@ -104,8 +96,8 @@ TEST(PixelsGridPixels, NearestPixelsBottomRowFirst)
     // First sample is the bottom-left pixel; the grid steps by w / gw.
     EXPECT_EQ(columnOf(grid.samples.front()), 0);
     EXPECT_EQ(rowOf(grid.samples.front()), 0);
-    EXPECT_EQ(columnOf(grid.samples[1]), 6);  // floor(1920 / 298)
-    EXPECT_EQ(rowOf(grid.samples[298]), 6);   // floor(1080 / 167)
+    EXPECT_EQ(columnOf(grid.samples[1]), 6);         // floor(1920 / 298)
+    EXPECT_EQ(rowOf(grid.samples[298]), 6);          // floor(1080 / 167)
     EXPECT_EQ(columnOf(grid.samples.back()), 1913);  // floor(297 * 1920 / 298)
     EXPECT_EQ(rowOf(grid.samples.back()), 1073);     // floor(166 * 1080 / 167)
     // Rows and columns never decrease along the grid.
@@ -118,8 +110,7 @@ TEST(PixelsGridPixels, NearestPixelsBottomRowFirst)
     }
 }
 
-TEST(PixelsGridPixels, TallNarrowImage)
-{
+TEST(PixelsGridPixels, TallNarrowImage) {
     TestImage img(0, 0, 1, 1'000'000, PixelDepth::Float);
     for (int py = 0; py < img.height(); ++py) {
         img.set<float>(0, py, 0.0f, static_cast<float>(py), 0.0f, 1.0f);
@@ -133,8 +124,7 @@ TEST(PixelsGridPixels, TallNarrowImage)
 
 // --- pixel formats and row layouts ------------------------------------------
 
-TEST(PixelsRead, EachDepthScalesToUnit)
-{
+TEST(PixelsRead, EachDepthScalesToUnit) {
     TestImage b(0, 0, 2, 1, PixelDepth::UByte);
     b.set<std::uint8_t>(0, 0, 255, 128, 0, 9);
     b.set<std::uint8_t>(1, 0, 1, 2, 3, 0);
@@ -157,8 +147,7 @@ TEST(PixelsRead, EachDepthScalesToUnit)
     }
 }
 
-TEST(PixelsRead, FloatValuesPassUnchanged)
-{
+TEST(PixelsRead, FloatValuesPassUnchanged) {
     TestImage img(0, 0, 1, 1, PixelDepth::Float);
     img.set<float>(0, 0, -0.5f, 2.0f, 1e6f, 0.0f);
     const PointRecordList rec = samplePoints(img.view(), false, pointCapForDownsample(2));
@@ -171,10 +160,9 @@ TEST(PixelsRead, FloatValuesPassUnchanged)
     EXPECT_EQ(rec[0].b, 1e6f);
 }
 
-TEST(PixelsRead, PaddedAndTopDownRowsReadTheRightPixels)
-{
+TEST(PixelsRead, PaddedAndTopDownRowsReadTheRightPixels) {
     const TestImage plain = coordinateImage(37, 23);
-    for (const int pad : {0, 3, 64}) {      // 3: rows at an odd stride
+    for (const int pad : {0, 3, 64}) {  // 3: rows at an odd stride
         for (const bool topDown : {false, true}) {
             const TestImage img = coordinateImage(37, 23, pad, topDown);
             for (int py = 0; py < 23; ++py) {
@@ -196,8 +184,7 @@ TEST(PixelsRead, PaddedAndTopDownRowsReadTheRightPixels)
     }
 }
 
-TEST(PixelsRead, BoundsAwayFromTheOrigin)
-{
+TEST(PixelsRead, BoundsAwayFromTheOrigin) {
     TestImage img(-100, 40, 3, 2, PixelDepth::UByte);
     img.set<std::uint8_t>(0, 0, 255, 0, 0, 255);  // the bounds origin
     const SampleGrid grid = sampleGrid(img.view(), 100);
@@ -208,8 +195,7 @@ TEST(PixelsRead, BoundsAwayFromTheOrigin)
 
 // --- black-border trim ------------------------------------------------------
 
-SampleGrid gridOf(int gw, int gh, Rgb fill)
-{
+SampleGrid gridOf(int gw, int gh, Rgb fill) {
     SampleGrid g;
     g.gw = gw;
     g.gh = gh;
@@ -224,8 +210,7 @@ SampleGrid trimmed(SampleGrid grid) {
 
 bool isBlack(const Rgb& c) { return !(c.r > 0.001f || c.g > 0.001f || c.b > 0.001f); }
 
-TEST(PixelsTrim, LetterboxBarsAreDropped)
-{
+TEST(PixelsTrim, LetterboxBarsAreDropped) {
     // A 16:9 picture inside a 4:3 frame with pure black bars above and below.
     TestImage img(0, 0, 640, 480, PixelDepth::UByte);
     for (int py = 60; py < 420; ++py) {
@@ -253,8 +238,7 @@ TEST(PixelsTrim, LetterboxBarsAreDropped)
 }
 
 // Small grids with a few non-black cells: the box they span is what stays.
-TEST(PixelsTrim, Table)
-{
+TEST(PixelsTrim, Table) {
     struct Cell {
         int x, y;
         Rgb c;
@@ -296,8 +280,7 @@ TEST(PixelsTrim, Table)
     }
 }
 
-TEST(PixelsTrim, EmptyAndShortGrids)
-{
+TEST(PixelsTrim, EmptyAndShortGrids) {
     EXPECT_EQ(trimmed(SampleGrid{}).gw, 0);
     SampleGrid bad = gridOf(3, 3, Rgb{1.0f, 1.0f, 1.0f});
     bad.gw = 0;
@@ -316,8 +299,7 @@ TEST(PixelsTrim, EmptyAndShortGrids)
 
 // --- crop window ------------------------------------------------------------
 
-TEST(PixelsCrop, TheBottomLeftWindowUncappedAndUntrimmed)
-{
+TEST(PixelsCrop, TheBottomLeftWindowUncappedAndUntrimmed) {
     const TestImage small = coordinateImage(100, 80);
     EXPECT_EQ(cropSamples(small.view()).size(), 8'000u);
     EXPECT_EQ(samplePoints(small.view(), true, 10).size(), 8'000u);  // no cap
@@ -338,8 +320,7 @@ TEST(PixelsCrop, TheBottomLeftWindowUncappedAndUntrimmed)
 
 // --- point records ----------------------------------------------------------
 
-TEST(PixelsRecords, OrderLayoutAndAlignment)
-{
+TEST(PixelsRecords, OrderLayoutAndAlignment) {
     const std::vector<Rgb> samples = {{0.1f, 0.2f, 0.3f}, {0.4f, 0.5f, 0.6f}, {-1.0f, 7.0f, 0.0f}};
     const PointRecordList rec = buildPointRecords(samples);
     ASSERT_EQ(rec.size(), 3u);

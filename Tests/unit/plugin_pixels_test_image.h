@@ -18,10 +18,14 @@ inline constexpr unsigned char kSentinel = 0xCD;
 class TestImage {
 public:
     TestImage(int x1, int y1, int width, int height, PixelDepth depth, int padBytes = 0, bool topDown = false)
-        : x1_(x1), y1_(y1), width_(width), height_(height), depth_(depth), topDown_(topDown),
+        : x1_(x1),
+          y1_(y1),
+          width_(width),
+          height_(height),
+          depth_(depth),
+          topDown_(topDown),
           stride_(static_cast<std::ptrdiff_t>(width) * bytesPerPixel(depth) + padBytes),
-          storage_(static_cast<std::size_t>(stride_) * static_cast<std::size_t>(height), kSentinel)
-    {
+          storage_(static_cast<std::size_t>(stride_) * static_cast<std::size_t>(height), kSentinel) {
         // Pixel bytes start at zero; padding keeps the sentinel.
         for (int py = 0; py < height; ++py) {
             std::memset(rowAddress(py), 0, static_cast<std::size_t>(width) * bytesPerPixel(depth));
@@ -32,42 +36,36 @@ public:
     int height() const { return height_; }
     std::ptrdiff_t rowBytes() const { return topDown_ ? -stride_ : stride_; }
 
-    PixelView view() const
-    {
+    PixelView view() const {
         return PixelView{rowAddress(0), x1_, y1_, x1_ + width_, y1_ + height_, rowBytes(), depth_};
     }
-    MutablePixelView mutableView()
-    {
+    MutablePixelView mutableView() {
         return MutablePixelView{rowAddress(0), x1_, y1_, x1_ + width_, y1_ + height_, rowBytes(), depth_};
     }
 
     // Component c of pixel (px, py) from the bounds origin, in the image's
     // own type (byte, short or float).
     template <class T>
-    T get(int px, int py, int c) const
-    {
+    T get(int px, int py, int c) const {
         T v;
         std::memcpy(&v, rowAddress(py) + (static_cast<std::size_t>(px) * 4 + c) * sizeof(T), sizeof v);
         return v;
     }
     template <class T>
-    void set(int px, int py, T r, T g, T b, T a)
-    {
+    void set(int px, int py, T r, T g, T b, T a) {
         const T v[4] = {r, g, b, a};
         std::memcpy(rowAddress(py) + static_cast<std::size_t>(px) * 4 * sizeof(T), v, sizeof v);
     }
 
     // Sets a pixel from 0..1 values in whatever depth the image has.
-    void setUnit(int px, int py, float r, float g, float b, float a = 1.0f)
-    {
+    void setUnit(int px, int py, float r, float g, float b, float a = 1.0f) {
         switch (depth_) {
         case PixelDepth::UShort: set<std::uint16_t>(px, py, toU16(r), toU16(g), toU16(b), toU16(a)); break;
         case PixelDepth::Float: set<float>(px, py, r, g, b, a); break;
         default: set<std::uint8_t>(px, py, toU8(r), toU8(g), toU8(b), toU8(a)); break;
         }
     }
-    void fillUnit(float r, float g, float b, float a = 1.0f)
-    {
+    void fillUnit(float r, float g, float b, float a = 1.0f) {
         for (int py = 0; py < height_; ++py) {
             for (int px = 0; px < width_; ++px) {
                 setUnit(px, py, r, g, b, a);
@@ -76,8 +74,7 @@ public:
     }
 
     // True when every padding byte still holds the sentinel.
-    bool paddingIntact() const
-    {
+    bool paddingIntact() const {
         const std::size_t used = static_cast<std::size_t>(width_) * bytesPerPixel(depth_);
         for (int py = 0; py < height_; ++py) {
             const unsigned char* row = rowAddress(py);
@@ -91,16 +88,14 @@ public:
     }
 
     // Fills every pixel byte with b.
-    void fillBytes(unsigned char b)
-    {
+    void fillBytes(unsigned char b) {
         for (int py = 0; py < height_; ++py) {
             std::memset(rowAddress(py), b, static_cast<std::size_t>(width_) * bytesPerPixel(depth_));
         }
     }
 
     // The raw bytes of pixel (px, py).
-    const unsigned char* pixelBytes(int px, int py) const
-    {
+    const unsigned char* pixelBytes(int px, int py) const {
         return rowAddress(py) + static_cast<std::size_t>(px) * bytesPerPixel(depth_);
     }
 
@@ -108,8 +103,7 @@ private:
     static std::uint8_t toU8(float v) { return static_cast<std::uint8_t>(v * 255.0f + 0.5f); }
     static std::uint16_t toU16(float v) { return static_cast<std::uint16_t>(v * 65535.0f + 0.5f); }
 
-    unsigned char* rowAddress(int py) const
-    {
+    unsigned char* rowAddress(int py) const {
         const int memRow = topDown_ ? height_ - 1 - py : py;
         return const_cast<unsigned char*>(storage_.data()) + static_cast<std::ptrdiff_t>(memRow) * stride_;
     }

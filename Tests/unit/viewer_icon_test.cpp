@@ -76,8 +76,8 @@ constexpr Rgba kGreen{0, 255, 0, 255};
 constexpr Rgba kClear{0, 0, 0, 0};
 
 TEST(ViewerIcon, PicksTheEntryAndTurnsItsRowsAndColours) {
-    const auto three = icoFile({bmpEntry(48, kGreen, kGreen), bmpEntry(16, kRed, kRed), bmpEntry(32, kBlue, kBlue)},
-                               {48, 16, 32});
+    const auto three =
+        icoFile({bmpEntry(48, kGreen, kGreen), bmpEntry(16, kRed, kRed), bmpEntry(32, kBlue, kBlue)}, {48, 16, 32});
     const auto halves = icoFile({bmpEntry(16, kRed, kBlue)}, {16});
     const auto noAlpha = icoFile({bmpEntry(16, Rgba{10, 20, 30, 0}, Rgba{10, 20, 30, 0})}, {16});
     std::vector<std::byte> png(64);

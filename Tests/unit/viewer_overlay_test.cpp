@@ -140,9 +140,9 @@ TEST(OverlayBadge, OutlineIsARoundedRectangleDrawnCounterClockwise) {
     const float top = b.bottom + b.height;
     // Each arc runs a quarter turn: from the right edge to the top edge, the
     // top to the left, the left to the bottom, the bottom to the right.
-    const OverlayPoint ends[8] = {{right, top - r}, {right - r, top},    {b.left + r, top},    {b.left, top - r},
-                                  {b.left, b.bottom + r}, {b.left + r, b.bottom}, {right - r, b.bottom},
-                                  {right, b.bottom + r}};
+    const OverlayPoint ends[8] = {{right, top - r},      {right - r, top},       {b.left + r, top},
+                                  {b.left, top - r},     {b.left, b.bottom + r}, {b.left + r, b.bottom},
+                                  {right - r, b.bottom}, {right, b.bottom + r}};
     for (int corner = 0; corner < 4; ++corner) {
         const OverlayPoint& first = outline[static_cast<std::size_t>(corner * kCornerPoints)];
         const OverlayPoint& last = outline[static_cast<std::size_t>(corner * kCornerPoints + kCornerPoints - 1)];
@@ -190,11 +190,11 @@ TEST(LabelCoverage, DimPixelsVanishAndTheBrightestChannelBecomesAlpha) {
     LabelBitmap bitmap = makeLabelBitmap(5, 1);
     ASSERT_EQ(bitmap.bgra.size(), 20u);
     const std::uint8_t pixels[5][4] = {
-        {10, 10, 10, 0},    // at the threshold: gone
-        {3, 9, 10, 255},    // alpha from the renderer is not kept either
-        {0, 0, 11, 77},     // just above: red is the brightest
-        {200, 30, 5, 0},    // ClearType fringe: blue brightest
-        {242, 238, 235, 0}, // full coverage of the "In Gamut" colour
+        {10, 10, 10, 0},     // at the threshold: gone
+        {3, 9, 10, 255},     // alpha from the renderer is not kept either
+        {0, 0, 11, 77},      // just above: red is the brightest
+        {200, 30, 5, 0},     // ClearType fringe: blue brightest
+        {242, 238, 235, 0},  // full coverage of the "In Gamut" colour
     };
     for (int i = 0; i < 5; ++i) {
         std::copy(pixels[i], pixels[i] + 4, bitmap.bgra.begin() + 4 * i);
@@ -205,7 +205,8 @@ TEST(LabelCoverage, DimPixelsVanishAndTheBrightestChannelBecomesAlpha) {
     };
     for (int i = 0; i < 5; ++i) {
         for (int c = 0; c < 4; ++c) {
-            EXPECT_EQ(bitmap.bgra[static_cast<std::size_t>(4 * i + c)], expected[i][c]) << "pixel " << i << " byte " << c;
+            EXPECT_EQ(bitmap.bgra[static_cast<std::size_t>(4 * i + c)], expected[i][c])
+                << "pixel " << i << " byte " << c;
         }
     }
 }
@@ -348,8 +349,7 @@ TEST(FreeTypeLabelText, TintsCoverageWithTheTextColour) {
     const std::unique_ptr<LabelRasterizer> rasterizer = makeFreeTypeLabelRasterizer();
     // DejaVu Sans Bold is wider than the face the sizes were made for: the
     // label is fitted to its texture as makeLabelTexture does.
-    const LabelStyle style =
-        fitLabelStyle(*rasterizer, "Out of Gamut", labelStyle(GamutLabel::OutOfGamut, 1.0f), 164);
+    const LabelStyle style = fitLabelStyle(*rasterizer, "Out of Gamut", labelStyle(GamutLabel::OutOfGamut, 1.0f), 164);
     EXPECT_LT(style.pixelHeight, 22);
     EXPECT_GE(style.pixelHeight, 20);
     const std::optional<LabelBitmap> bitmap = renderLabel(rasterizer.get(), "Out of Gamut", style, 164, 28);

@@ -80,8 +80,9 @@ TEST(RenderCapabilities, VersionStringAndQueryGiveVersionAndPath) {
 
 TEST(RenderCapabilities, GlslMinorAlwaysHasTwoDigits) {
     const std::map<std::string, std::pair<int, int>> cases = {
-        {"1.30", {1, 30}}, {"4.6", {4, 60}}, {"4.60 NVIDIA", {4, 60}}, {"1.5", {1, 50}}, {"GLSL", {0, 0}},
-        {"4.566666666666666666", {0, 0}},  // a minor past int is no version, not an overflow
+        {"1.30", {1, 30}},        {"4.6", {4, 60}},
+        {"4.60 NVIDIA", {4, 60}}, {"1.5", {1, 50}},
+        {"GLSL", {0, 0}},         {"4.566666666666666666", {0, 0}},  // a minor past int is no version, not an overflow
     };
     for (const auto& [text, expected] : cases) {
         SCOPED_TRACE(text);
@@ -132,8 +133,8 @@ TEST(RenderCapabilities, RefusalTextNamesUnknownAndStaysBounded) {
     std::memset(full.rendererText, 'R', sizeof full.rendererText);
     std::memset(full.vendorText, 'D', sizeof full.vendorText);
     const std::string text = openGlRequiredText(full);
-    EXPECT_NE(text.find("version: " + std::string(255, 'V') + "\nGPU: " + std::string(255, 'R') + "\nVendor: " +
-                        std::string(255, 'D') + "\n\n"),
+    EXPECT_NE(text.find("version: " + std::string(255, 'V') + "\nGPU: " + std::string(255, 'R') +
+                        "\nVendor: " + std::string(255, 'D') + "\n\n"),
               std::string::npos);
     EXPECT_TRUE(text.ends_with("\n\nThe 3D Visualizer cannot run on this system."));
     EXPECT_EQ(text.size(), unknown.size() - 8 + 3 * 255 - 2 * 7);
@@ -162,8 +163,8 @@ struct FakeLookup {
     std::vector<std::string> askedFor(const std::string& base) const {
         std::vector<std::string> out;
         std::copy_if(asked.begin(), asked.end(), std::back_inserter(out), [&](const std::string& name) {
-            return name.rfind(base, 0) == 0 && (name.size() == base.size() || name.ends_with("ARB") ||
-                                                name.ends_with("EXT"));
+            return name.rfind(base, 0) == 0 &&
+                   (name.size() == base.size() || name.ends_with("ARB") || name.ends_with("EXT"));
         });
         return out;
     }
@@ -173,7 +174,7 @@ using Names = std::vector<std::string>;
 
 TEST(RenderLoader, TriesPlainThenArbThenExtAndStopsAtTheFirst) {
     FakeLookup driver;
-    driver.available = {"glGenBuffersARB", "glBindBufferEXT", "glBufferData", "glBufferDataARB",
+    driver.available = {"glGenBuffersARB",   "glBindBufferEXT", "glBufferData",  "glBufferDataARB",
                         "glCreateShaderARB", "glCreateProgram", "glLinkProgram", "glUseProgram"};
     GlCapabilities caps;
     const GlEntryTable table = loadGlFunctions(driver.lookup(), caps);
@@ -210,11 +211,14 @@ TEST(RenderLoader, InstancingNeedsADivisorAndAnInstancedDraw) {
         bool instancing;
     };
     const Case cases[] = {
-        {{"glVertexAttribDivisor", "glVertexAttribDivisorARB", "glDrawElementsInstanced",
-          "glDrawElementsInstancedARB"},
-         "glVertexAttribDivisorARB", "glDrawElementsInstancedARB", true},
+        {{"glVertexAttribDivisor", "glVertexAttribDivisorARB", "glDrawElementsInstanced", "glDrawElementsInstancedARB"},
+         "glVertexAttribDivisorARB",
+         "glDrawElementsInstancedARB",
+         true},
         {{"glVertexAttribDivisor", "glDrawElementsInstanced", "glDrawElementsInstancedEXT"},
-         "glVertexAttribDivisor", "glDrawElementsInstanced", true},
+         "glVertexAttribDivisor",
+         "glDrawElementsInstanced",
+         true},
         {{"glDrawElementsInstancedEXT"}, nullptr, "glDrawElementsInstancedEXT", false},
         {{"glVertexAttribDivisorARB"}, "glVertexAttribDivisorARB", nullptr, false},
         {{"glVertexAttribDivisorEXT", "glGenVertexArraysARB"}, nullptr, nullptr, false},
@@ -281,7 +285,7 @@ TEST(RenderShaders, PathPicksOneGenerationForAllFourTexts) {
         }
         const std::string sphereVertex = s.sphereVertex;
         EXPECT_EQ(sphereVertex.find(c.versionLine + "#extension GL_ARB_draw_instanced : enable\n"
-                                    "#extension GL_ARB_instanced_arrays : enable\n") == 0,
+                                                    "#extension GL_ARB_instanced_arrays : enable\n") == 0,
                   c.extensions);
         EXPECT_EQ(std::string(s.spriteVertex).find("#extension"), std::string::npos);
     }

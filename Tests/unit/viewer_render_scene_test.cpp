@@ -70,7 +70,8 @@ TEST(RenderMatrix, PutsCubePointsWhereTheCameraSeesThem) {
             const Vec4 got = apply(mvp, p[0], p[1], p[2]);
             const Vec4 want = expectedClip(v.yaw, v.pitch, v.zoom, v.aspect, p[0], p[1], p[2]);
             for (int i = 0; i < 4; ++i) {
-                EXPECT_NEAR(got[i], want[i], 1e-4) << "yaw " << v.yaw << " point " << p[0] << p[1] << p[2] << " row " << i;
+                EXPECT_NEAR(got[i], want[i], 1e-4)
+                    << "yaw " << v.yaw << " point " << p[0] << p[1] << p[2] << " row " << i;
             }
         }
     }
@@ -224,9 +225,9 @@ TEST(RenderUpload, OneDataUploadWhenGrowingElseOrphanAndSubData) {
 TEST(RenderSphereUniforms, ScaleLightingAndTheSecondLightsDirection) {
     auto words = [](std::int32_t enabled, float a, float d, float a2, float d2, float x, float y, float z) {
         return std::array<std::uint32_t, 8>{static_cast<std::uint32_t>(enabled), std::bit_cast<std::uint32_t>(a),
-                                            std::bit_cast<std::uint32_t>(d),    std::bit_cast<std::uint32_t>(a2),
-                                            std::bit_cast<std::uint32_t>(d2),   std::bit_cast<std::uint32_t>(x),
-                                            std::bit_cast<std::uint32_t>(y),    std::bit_cast<std::uint32_t>(z)};
+                                            std::bit_cast<std::uint32_t>(d),     std::bit_cast<std::uint32_t>(a2),
+                                            std::bit_cast<std::uint32_t>(d2),    std::bit_cast<std::uint32_t>(x),
+                                            std::bit_cast<std::uint32_t>(y),     std::bit_cast<std::uint32_t>(z)};
     };
 
     SphereUniforms u = sphereUniforms(4.0f, words(1, 0.3f, 0.4f, 0.1f, 0.2f, 0.0f, 0.0f, 2.0f));

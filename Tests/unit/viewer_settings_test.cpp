@@ -154,9 +154,9 @@ protected:
     }
     void plant(const char* name, DWORD type, const void* data, DWORD size) {
         HKEY key = nullptr;
-        ASSERT_EQ(::RegCreateKeyExA(HKEY_CURRENT_USER, location_.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key,
-                                    nullptr),
-                  ERROR_SUCCESS);
+        ASSERT_EQ(
+            ::RegCreateKeyExA(HKEY_CURRENT_USER, location_.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
         EXPECT_EQ(::RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
         ::RegCloseKey(key);
     }
@@ -275,8 +275,9 @@ TEST_F(SystemSettingsStore, MalformedLinesReadAsOffAndGoodLinesStillCount) {
     EXPECT_EQ(store->read(kGamutIndicatorValue), 1u) << "a Windows line end is still a line";
 
     // The last good line of a name wins; a bad one after it changes nothing.
-    writeText(location_, "BackgroundColor=1\nBackgroundColor=0\nGamutIndicator=0\nGamutIndicator=1\n"
-                         "GamutIndicator=one\nHighlightOutOfRange=4294967295");
+    writeText(location_,
+              "BackgroundColor=1\nBackgroundColor=0\nGamutIndicator=0\nGamutIndicator=1\n"
+              "GamutIndicator=one\nHighlightOutOfRange=4294967295");
     EXPECT_EQ(store->read(kBackgroundColorValue), 0u);
     EXPECT_EQ(store->read(kGamutIndicatorValue), 1u);
     EXPECT_EQ(store->read(kHighlightOutOfRangeValue), 4294967295u) << "a last line without its line feed";

@@ -131,8 +131,7 @@ void drawBarItem(Canvas& canvas, HMENU menu, UINT state) {
     block.put(64, menu);
     block.put(72, canvas.dc());
     block.put(88, 0);  // the item's position
-    const DarkChromeResult answer =
-        handleDarkChromeMessage(nullptr, 0x0092, 0, reinterpret_cast<LPARAM>(block.bytes));
+    const DarkChromeResult answer = handleDarkChromeMessage(nullptr, 0x0092, 0, reinterpret_cast<LPARAM>(block.bytes));
     EXPECT_TRUE(answer.handled);
 }
 

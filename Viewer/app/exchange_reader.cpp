@@ -122,7 +122,8 @@ bool readBlockStep(const BlockView& view, IntakeState& state, const std::functio
     std::array<std::uint32_t, 8> lighting{};
     lighting[0] = view.u32(off::lightingEnabled).load(std::memory_order_relaxed);
     for (std::size_t i = 1; i < lighting.size(); ++i) {
-        lighting[i] = std::bit_cast<std::uint32_t>(view.f32(off::lightingEnabled + 4 * i).load(std::memory_order_relaxed));
+        lighting[i] =
+            std::bit_cast<std::uint32_t>(view.f32(off::lightingEnabled + 4 * i).load(std::memory_order_relaxed));
     }
     if (duringCopy) {
         duringCopy();

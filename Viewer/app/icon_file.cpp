@@ -14,8 +14,7 @@ constexpr std::uint32_t kInfoHeaderBytes = 40;
 constexpr int kMaxIconSide = 256;
 
 std::uint16_t u16At(std::span<const std::byte> b, std::size_t at) {
-    return static_cast<std::uint16_t>(std::to_integer<unsigned>(b[at]) |
-                                      (std::to_integer<unsigned>(b[at + 1]) << 8));
+    return static_cast<std::uint16_t>(std::to_integer<unsigned>(b[at]) | (std::to_integer<unsigned>(b[at + 1]) << 8));
 }
 
 std::uint32_t u32At(std::span<const std::byte> b, std::size_t at) {

@@ -43,9 +43,7 @@ bool isOn(SettingsStore& store, const char* name) {
 
 }  // namespace
 
-std::unique_ptr<SettingsStore> userSettingsStore() {
-    return settingsStoreAt(platform::userSettingsLocation(kProduct));
-}
+std::unique_ptr<SettingsStore> userSettingsStore() { return settingsStoreAt(platform::userSettingsLocation(kProduct)); }
 
 std::unique_ptr<SettingsStore> settingsStoreAt(std::string location) {
     return std::make_unique<PlatformSettingsStore>(std::move(location));

@@ -66,9 +66,7 @@ void LoopWaker::close() {
     open_ = false;
 }
 
-LoopWaker::Requests LoopWaker::take() noexcept {
-    return {redraw_.exchange(false), close_.exchange(false)};
-}
+LoopWaker::Requests LoopWaker::take() noexcept { return {redraw_.exchange(false), close_.exchange(false)}; }
 
 bool LeftButton::press(Camera& camera, std::int64_t ms, std::int32_t x, std::int32_t y) noexcept {
     if (detector_.press(ms, x, y)) {

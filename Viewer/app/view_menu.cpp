@@ -30,17 +30,10 @@ CommandEffect onMenuCommand(ViewerState& state, int id, SettingsStore& store) {
         effect.handled = true;
         effect.stayOnTopChanged = true;
         return effect;
-    case kCommandGreyBackground:
-        state.greyBackground = !state.greyBackground;
-        break;
-    case kCommandHighlightOutOfRange:
-        state.highlightOutOfRange.store(!state.highlightOutOfRange.load());
-        break;
-    case kCommandGamutIndicator:
-        state.gamutIndicator.store(!state.gamutIndicator.load());
-        break;
-    default:
-        return effect;
+    case kCommandGreyBackground: state.greyBackground = !state.greyBackground; break;
+    case kCommandHighlightOutOfRange: state.highlightOutOfRange.store(!state.highlightOutOfRange.load()); break;
+    case kCommandGamutIndicator: state.gamutIndicator.store(!state.gamutIndicator.load()); break;
+    default: return effect;
     }
     saveSettings(state, store);
     effect.handled = true;
@@ -54,8 +47,6 @@ std::array<MenuPoint, 3> checkMarkPoints(int /*left*/, int top, int right, int b
     return {{{cx - 4, cy}, {cx - 1, cy + 3}, {cx + 4, cy - 3}}};
 }
 
-MenuItemSize menuItemSize(int textWidth, int textHeight) {
-    return {textWidth + 60, std::max(textHeight + 8, 24)};
-}
+MenuItemSize menuItemSize(int textWidth, int textHeight) { return {textWidth + 60, std::max(textHeight + 8, 24)}; }
 
 }  // namespace orvalis::viewer

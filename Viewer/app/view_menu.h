@@ -45,7 +45,7 @@ std::optional<bool> menuItemChecked(const ViewerState& state, int id);
 struct MenuColor {
     std::uint8_t red, green, blue;
 };
-inline constexpr MenuColor kMenuBarBackground{16, 16, 16};    // bar and the line below it
+inline constexpr MenuColor kMenuBarBackground{16, 16, 16};  // bar and the line below it
 inline constexpr MenuColor kMenuBarItemNormal{16, 16, 16};
 inline constexpr MenuColor kMenuBarItemHot{21, 74, 88};       // pointer over it
 inline constexpr MenuColor kMenuBarItemPressed{31, 84, 98};   // its menu open
@@ -56,8 +56,8 @@ inline constexpr MenuColor kMenuPopupBackground{32, 32, 32};  // popup and its n
 inline constexpr MenuColor kMenuItemSelected{21, 74, 88};     // popup item under the pointer
 inline constexpr MenuColor kMenuCheckMark{255, 255, 255};
 inline constexpr int kMenuCheckMarkPenWidth = 2;
-inline constexpr int kMenuTextLeftInset = 12;   // popup text starts this far in
-inline constexpr int kMenuTextRightInset = 30;  // room for the check mark
+inline constexpr int kMenuTextLeftInset = 12;      // popup text starts this far in
+inline constexpr int kMenuTextRightInset = 30;     // room for the check mark
 inline constexpr int kMenuBarItemExtraWidth = 30;  // added to a bar item's measured width
 
 struct MenuPoint {

@@ -25,8 +25,8 @@ constexpr std::size_t kTextCapacity = sizeof(GlCapabilities::versionText);
 // record was filled by hand without a terminator.
 std::string_view fieldText(const char (&field)[kTextCapacity]) noexcept {
     const void* end = std::memchr(field, '\0', kTextCapacity - 1);
-    std::size_t length = end != nullptr ? static_cast<std::size_t>(static_cast<const char*>(end) - field)
-                                        : kTextCapacity - 1;
+    std::size_t length =
+        end != nullptr ? static_cast<std::size_t>(static_cast<const char*>(end) - field) : kTextCapacity - 1;
     return {field, length};
 }
 
@@ -90,14 +90,10 @@ std::string formatted(const char* format, auto... args) {
 
 const char* renderPathLabel(RenderPath path) noexcept {
     switch (path) {
-        case RenderPath::Core32:
-            return "GL 3.2+ Core";
-        case RenderPath::Compat30:
-            return "GL 3.0 Compat";
-        case RenderPath::Legacy:
-            return "Legacy (>=3.0)";
-        case RenderPath::None:
-            break;
+    case RenderPath::Core32: return "GL 3.2+ Core";
+    case RenderPath::Compat30: return "GL 3.0 Compat";
+    case RenderPath::Legacy: return "Legacy (>=3.0)";
+    case RenderPath::None: break;
     }
     return "NONE (<3.0)";
 }
@@ -168,7 +164,7 @@ std::string capabilityReport(const GlCapabilities& caps) {
 std::string openGlRequiredText(const GlCapabilities& caps) {
     // Each driver string is at most 255 characters, so the text is bounded
     // (about 1,200 characters) and is composed at its full length.
-    auto shown = [](const char (&field)[kTextCapacity]) {
+    auto shown = [](const char(&field)[kTextCapacity]) {
         std::string text(fieldText(field));
         return text.empty() ? std::string("Unknown") : text;
     };

@@ -82,7 +82,8 @@ public:
 
     bool draw(std::string_view text, const LabelStyle& style, LabelBitmap& bitmap) override {
         if (bitmap.width < 1 || bitmap.height < 1 ||
-            bitmap.bgra.size() != static_cast<std::size_t>(bitmap.width) * static_cast<std::size_t>(bitmap.height) * 4) {
+            bitmap.bgra.size() !=
+                static_cast<std::size_t>(bitmap.width) * static_cast<std::size_t>(bitmap.height) * 4) {
             return false;
         }
         FT_Face face = sizedFace(style);
@@ -236,9 +237,10 @@ private:
                 if (coverage == 0) {
                     continue;
                 }
-                std::uint8_t* pixel = &bitmap.bgra[(static_cast<std::size_t>(y) * static_cast<std::size_t>(bitmap.width) +
-                                                    static_cast<std::size_t>(x)) *
-                                                   4];
+                std::uint8_t* pixel =
+                    &bitmap.bgra[(static_cast<std::size_t>(y) * static_cast<std::size_t>(bitmap.width) +
+                                  static_cast<std::size_t>(x)) *
+                                 4];
                 const auto tint = [coverage](std::uint8_t channel) {
                     return static_cast<std::uint8_t>((channel * coverage + 127) / 255);
                 };

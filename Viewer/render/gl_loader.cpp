@@ -10,13 +10,31 @@ namespace {
 
 // Base names of the entry points tried as plain, ARB, EXT, in load order.
 constexpr std::array<const char*, static_cast<std::size_t>(GlEntry::VertexAttribDivisor)> kPlainArbExt = {
-    "glGenBuffers",          "glDeleteBuffers",           "glBindBuffer",         "glBufferData",
-    "glBufferSubData",       "glCreateShader",            "glShaderSource",       "glCompileShader",
-    "glGetShaderiv",         "glGetShaderInfoLog",        "glCreateProgram",      "glAttachShader",
-    "glLinkProgram",         "glGetProgramiv",            "glGetProgramInfoLog",  "glUseProgram",
-    "glDeleteShader",        "glDeleteProgram",           "glGetUniformLocation", "glUniformMatrix4fv",
-    "glUniform1f",           "glUniform3f",               "glEnableVertexAttribArray",
-    "glVertexAttribPointer", "glBindAttribLocation",
+    "glGenBuffers",
+    "glDeleteBuffers",
+    "glBindBuffer",
+    "glBufferData",
+    "glBufferSubData",
+    "glCreateShader",
+    "glShaderSource",
+    "glCompileShader",
+    "glGetShaderiv",
+    "glGetShaderInfoLog",
+    "glCreateProgram",
+    "glAttachShader",
+    "glLinkProgram",
+    "glGetProgramiv",
+    "glGetProgramInfoLog",
+    "glUseProgram",
+    "glDeleteShader",
+    "glDeleteProgram",
+    "glGetUniformLocation",
+    "glUniformMatrix4fv",
+    "glUniform1f",
+    "glUniform3f",
+    "glEnableVertexAttribArray",
+    "glVertexAttribPointer",
+    "glBindAttribLocation",
 };
 
 }  // namespace
@@ -28,18 +46,13 @@ std::vector<std::string> glEntryNames(GlEntry entry) {
         return {base, base + "ARB", base + "EXT"};
     }
     switch (entry) {
-        case GlEntry::VertexAttribDivisor:
-            return {"glVertexAttribDivisorARB", "glVertexAttribDivisor"};
-        case GlEntry::DrawElementsInstanced:
-            return {"glDrawElementsInstancedARB", "glDrawElementsInstanced", "glDrawElementsInstancedEXT"};
-        case GlEntry::GenVertexArrays:
-            return {"glGenVertexArrays"};
-        case GlEntry::DeleteVertexArrays:
-            return {"glDeleteVertexArrays"};
-        case GlEntry::BindVertexArray:
-            return {"glBindVertexArray"};
-        default:
-            return {};
+    case GlEntry::VertexAttribDivisor: return {"glVertexAttribDivisorARB", "glVertexAttribDivisor"};
+    case GlEntry::DrawElementsInstanced:
+        return {"glDrawElementsInstancedARB", "glDrawElementsInstanced", "glDrawElementsInstancedEXT"};
+    case GlEntry::GenVertexArrays: return {"glGenVertexArrays"};
+    case GlEntry::DeleteVertexArrays: return {"glDeleteVertexArrays"};
+    case GlEntry::BindVertexArray: return {"glBindVertexArray"};
+    default: return {};
     }
 }
 
@@ -64,7 +77,8 @@ GlEntryTable loadGlFunctions(const GlLookup& lookup, GlCapabilities& caps) {
     caps.hasInstancing = caps.hasDivisor && caps.hasDrawInstanced;
 
     char line[512];
-    std::snprintf(line, sizeof line, "GL Extensions: VBO=%d, Shaders=%d, Instancing=%d (Divisor=%d, DrawInstanced=%d)\n",
+    std::snprintf(line, sizeof line,
+                  "GL Extensions: VBO=%d, Shaders=%d, Instancing=%d (Divisor=%d, DrawInstanced=%d)\n",
                   caps.hasVbo ? 1 : 0, caps.hasShaders ? 1 : 0, caps.hasInstancing ? 1 : 0, caps.hasDivisor ? 1 : 0,
                   caps.hasDrawInstanced ? 1 : 0);
     platform::debugOutput(line);

@@ -50,8 +50,8 @@ LabelBitmap makeLabelBitmap(int width, int height);
 // `text` drawn by the rasterizer into a fresh width x height bitmap, with
 // the coverage rule applied; empty when there is no rasterizer, no size,
 // or nothing could be drawn.
-std::optional<LabelBitmap> renderLabel(LabelRasterizer* rasterizer, std::string_view text,
-                                       const LabelStyle& style, int width, int height);
+std::optional<LabelBitmap> renderLabel(LabelRasterizer* rasterizer, std::string_view text, const LabelStyle& style,
+                                       int width, int height);
 
 // Uploads a covered bitmap as a new GL_TEXTURE_2D (RGBA from BGRA, linear
 // filters, clamped to the edge) and leaves no texture bound. Needs a

@@ -170,17 +170,15 @@ void MenuDrawer::draw(const MenuLayout& layout, const std::array<MenuItem, kMenu
     fillRect(layout.barRect(), kMenuBarBackground);
     const MenuRect view = layout.viewRect();
     switch (layout.viewLook()) {
-        case BarItemLook::Normal:
-            fillRect(view, kMenuBarItemNormal);
-            break;
-        case BarItemLook::Hot:
-            fillRect(view, kMenuBarItemHot);
-            frameRect(view, kMenuBarItemFrame);
-            break;
-        case BarItemLook::Pressed:
-            fillRect(view, kMenuBarItemPressed);
-            frameRect(view, kMenuBarItemFrame);
-            break;
+    case BarItemLook::Normal: fillRect(view, kMenuBarItemNormal); break;
+    case BarItemLook::Hot:
+        fillRect(view, kMenuBarItemHot);
+        frameRect(view, kMenuBarItemFrame);
+        break;
+    case BarItemLook::Pressed:
+        fillRect(view, kMenuBarItemPressed);
+        frameRect(view, kMenuBarItemFrame);
+        break;
     }
     drawText(kViewMenuText, kMenuText, view, true);
 

@@ -132,8 +132,8 @@ void buildSpriteProgram(RendererState& r) {
     const ShaderSources sources = shaderSources(r.generation);
     static constexpr const char* kAttributes[] = {"aPosition", "aColor"};
     SpriteProgram& p = r.sprite;
-    p.program = buildProgram(gl, sources.spriteVertex, sources.spriteFragment, kAttributes,
-                             "Shader program linking failed: ");
+    p.program =
+        buildProgram(gl, sources.spriteVertex, sources.spriteFragment, kAttributes, "Shader program linking failed: ");
     if (p.program != 0) {
         p.uMVP = gl.GetUniformLocation(p.program, "uMVP");
         p.uPointSize = gl.GetUniformLocation(p.program, "uPointSize");
@@ -262,8 +262,7 @@ void uploadPoints(const GlApi& gl, const std::vector<PointRecord>& points, std::
     const std::uint64_t size = static_cast<std::uint64_t>(points.size()) * sizeof(PointRecord);
     const UploadPlan plan = planUpload(size, capacity, which);
     if (plan.withData) {
-        gl.BufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(plan.allocateBytes), points.data(),
-                      GL_DYNAMIC_DRAW);
+        gl.BufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(plan.allocateBytes), points.data(), GL_DYNAMIC_DRAW);
     } else {
         gl.BufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(plan.allocateBytes), nullptr, GL_DYNAMIC_DRAW);
         gl.BufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(plan.subDataBytes), points.data());
@@ -342,8 +341,7 @@ void drawImmediate(const ViewerState& viewer) {
     glPointSize(viewer.intake.pointSize);
     glBegin(GL_POINTS);
     for (const PointRecord& p : viewer.intake.points) {
-        const bool outside =
-            p.x < kLow || p.x > kHigh || p.y < kLow || p.y > kHigh || p.z < kLow || p.z > kHigh;
+        const bool outside = p.x < kLow || p.x > kHigh || p.y < kLow || p.y > kHigh || p.z < kLow || p.z > kHigh;
         if (highlight && outside) {
             glColor3f(1.0f, 0.0f, 0.9f);
         } else {
@@ -459,15 +457,9 @@ void Renderer::drawFrame(ViewerState& viewer, int width, int height, const std::
         inputs.spriteProgram = r.sprite.program != 0;
         inputs.pointCount = viewer.intake.points.size();
         switch (chooseDrawPath(inputs)) {
-            case DrawPath::Sphere:
-                drawSpheres(r, viewer, mvp);
-                break;
-            case DrawPath::Sprite:
-                drawSprites(r, viewer, mvp);
-                break;
-            case DrawPath::Immediate:
-                drawImmediate(viewer);
-                break;
+        case DrawPath::Sphere: drawSpheres(r, viewer, mvp); break;
+        case DrawPath::Sprite: drawSprites(r, viewer, mvp); break;
+        case DrawPath::Immediate: drawImmediate(viewer); break;
         }
     }
 
@@ -480,8 +472,8 @@ void Renderer::release() {
     const GlApi& gl = r.gl;
 
     deleteLabelTextures(r.overlay);
-    for (GLuint* buffer : {&r.pointBuffer, &r.sphereVertexBuffer, &r.sphereNormalBuffer, &r.sphereIndexBuffer,
-                           &r.instanceBuffer}) {
+    for (GLuint* buffer :
+         {&r.pointBuffer, &r.sphereVertexBuffer, &r.sphereNormalBuffer, &r.sphereIndexBuffer, &r.instanceBuffer}) {
         deleteBuffer(gl, *buffer);
     }
     for (GLuint* program : {&r.sprite.program, &r.sphere.program}) {

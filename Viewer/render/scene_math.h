@@ -15,9 +15,9 @@ namespace orvalis::viewer {
 std::array<float, 16> buildMvp(float yaw, float pitch, float zoom, int width, int height) noexcept;
 
 inline constexpr int kSphereRings = 9;
-inline constexpr int kSphereRingVertices = 17;  // the last repeats the first
+inline constexpr int kSphereRingVertices = 17;                                 // the last repeats the first
 inline constexpr int kSphereVertexCount = kSphereRings * kSphereRingVertices;  // 153
-inline constexpr int kSphereIndexCount = 768;  // 256 triangles
+inline constexpr int kSphereIndexCount = 768;                                  // 256 triangles
 
 // The unit sphere: packed xyz positions and normals (the same vectors) and
 // the triangle indices.

@@ -284,37 +284,28 @@ void main() {
 
 ShaderGeneration shaderGenerationFor(RenderPath path) noexcept {
     switch (path) {
-        case RenderPath::Core32:
-            return ShaderGeneration::Glsl150;
-        case RenderPath::Compat30:
-            return ShaderGeneration::Glsl130;
-        case RenderPath::Legacy:
-        case RenderPath::None:
-            break;
+    case RenderPath::Core32: return ShaderGeneration::Glsl150;
+    case RenderPath::Compat30: return ShaderGeneration::Glsl130;
+    case RenderPath::Legacy:
+    case RenderPath::None: break;
     }
     return ShaderGeneration::Glsl120;
 }
 
 const char* shaderGenerationLine(ShaderGeneration generation) noexcept {
     switch (generation) {
-        case ShaderGeneration::Glsl150:
-            return "Selected GLSL 1.50 shaders (GL 3.2+ core)\n";
-        case ShaderGeneration::Glsl130:
-            return "Selected GLSL 1.30 shaders (GL 3.0 compat)\n";
-        case ShaderGeneration::Glsl120:
-            break;
+    case ShaderGeneration::Glsl150: return "Selected GLSL 1.50 shaders (GL 3.2+ core)\n";
+    case ShaderGeneration::Glsl130: return "Selected GLSL 1.30 shaders (GL 3.0 compat)\n";
+    case ShaderGeneration::Glsl120: break;
     }
     return "Selected GLSL 1.20 shaders (legacy fallback)\n";
 }
 
 ShaderSources shaderSources(ShaderGeneration generation) noexcept {
     switch (generation) {
-        case ShaderGeneration::Glsl150:
-            return {kSpriteVertex150, kSpriteFragment150, kSphereVertex150, kSphereFragment150};
-        case ShaderGeneration::Glsl130:
-            return {kSpriteVertex130, kSpriteFragment130, kSphereVertex130, kSphereFragment130};
-        case ShaderGeneration::Glsl120:
-            break;
+    case ShaderGeneration::Glsl150: return {kSpriteVertex150, kSpriteFragment150, kSphereVertex150, kSphereFragment150};
+    case ShaderGeneration::Glsl130: return {kSpriteVertex130, kSpriteFragment130, kSphereVertex130, kSphereFragment130};
+    case ShaderGeneration::Glsl120: break;
     }
     return {kSpriteVertex120, kSpriteFragment120, kSphereVertex120, kSphereFragment120};
 }

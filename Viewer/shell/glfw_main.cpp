@@ -32,8 +32,8 @@ constexpr int kExitNoWindow = 2;
 ViewerState viewerState;
 
 void onGlfwError(int code, const char* description) {
-    platform::debugOutput("GLFW: error " + std::to_string(code) + ": " +
-                          (description != nullptr ? description : "") + "\n");
+    platform::debugOutput("GLFW: error " + std::to_string(code) + ": " + (description != nullptr ? description : "") +
+                          "\n");
 }
 
 void refuseOldOpenGl(const GlCapabilities& caps) {

@@ -103,14 +103,10 @@ int onXError(Display* display, XErrorEvent* error) {
     return previousErrorHandler != nullptr ? previousErrorHandler(display, error) : 0;
 }
 
-ShellContext* contextOf(GLFWwindow* window) {
-    return static_cast<ShellContext*>(glfwGetWindowUserPointer(window));
-}
+ShellContext* contextOf(GLFWwindow* window) { return static_cast<ShellContext*>(glfwGetWindowUserPointer(window)); }
 
 // The scene's rows start below the menu bar.
-int sceneTop(const ShellContext& context) noexcept {
-    return context.menu != nullptr ? context.menu->barHeight() : 0;
-}
+int sceneTop(const ShellContext& context) noexcept { return context.menu != nullptr ? context.menu->barHeight() : 0; }
 
 // Where the last pointer event put the pointer; asking the server at a
 // button event would give where it has moved on to since.
@@ -224,32 +220,25 @@ void onKey(GLFWwindow* window, int key, int /*scancode*/, int action, int mods) 
     MenuLayout& menu = *context->menu;
     MenuResponse response;
     switch (key) {
-        case GLFW_KEY_ESCAPE:
-            response = menu.escape();
-            break;
-        case GLFW_KEY_UP:
-            response = menu.moveHot(-1);
-            break;
-        case GLFW_KEY_DOWN:
-            response = menu.moveHot(1);
-            break;
-        case GLFW_KEY_ENTER:
-        case GLFW_KEY_KP_ENTER:
-            if (action == GLFW_PRESS) {
-                response = menu.chooseHot();
-            }
-            break;
-        case GLFW_KEY_F10:
-        case GLFW_KEY_MENU:
-            if (action == GLFW_PRESS && (key == GLFW_KEY_MENU || (mods & GLFW_MOD_SHIFT) != 0)) {
-                double x = 0.0;
-                double y = 0.0;
-                glfwGetCursorPos(window, &x, &y);
-                response = menu.openAt(clientPixel(x), clientPixel(y));
-            }
-            break;
-        default:
-            break;
+    case GLFW_KEY_ESCAPE: response = menu.escape(); break;
+    case GLFW_KEY_UP: response = menu.moveHot(-1); break;
+    case GLFW_KEY_DOWN: response = menu.moveHot(1); break;
+    case GLFW_KEY_ENTER:
+    case GLFW_KEY_KP_ENTER:
+        if (action == GLFW_PRESS) {
+            response = menu.chooseHot();
+        }
+        break;
+    case GLFW_KEY_F10:
+    case GLFW_KEY_MENU:
+        if (action == GLFW_PRESS && (key == GLFW_KEY_MENU || (mods & GLFW_MOD_SHIFT) != 0)) {
+            double x = 0.0;
+            double y = 0.0;
+            glfwGetCursorPos(window, &x, &y);
+            response = menu.openAt(clientPixel(x), clientPixel(y));
+        }
+        break;
+    default: break;
     }
     applyMenuResponse(window, *context, response);
 }
@@ -352,8 +341,7 @@ void requestDarkTitleBar(GLFWwindow* window) {
     const Atom variant = XInternAtom(display, "_GTK_THEME_VARIANT", False);
     const Atom utf8String = XInternAtom(display, "UTF8_STRING", False);
     static constexpr unsigned char kDark[] = {'d', 'a', 'r', 'k'};
-    XChangeProperty(display, x11Window, variant, utf8String, 8, PropModeReplace, kDark,
-                    static_cast<int>(sizeof kDark));
+    XChangeProperty(display, x11Window, variant, utf8String, 8, PropModeReplace, kDark, static_cast<int>(sizeof kDark));
     XFlush(display);
 }
 
@@ -375,8 +363,8 @@ void applyOuterSize(GLFWwindow* window) {
     glfwGetWindowFrameSize(window, &left, &top, &right, &bottom);
     const int frameWidth = std::max(0, left + right);
     const int frameHeight = std::max(0, top + bottom);
-    glfwSetWindowSizeLimits(window, std::max(1, kMinWindowSize - frameWidth),
-                            std::max(1, kMinWindowSize - frameHeight), GLFW_DONT_CARE, GLFW_DONT_CARE);
+    glfwSetWindowSizeLimits(window, std::max(1, kMinWindowSize - frameWidth), std::max(1, kMinWindowSize - frameHeight),
+                            GLFW_DONT_CARE, GLFW_DONT_CARE);
     glfwSetWindowSize(window, std::max(1, kWindowWidth - frameWidth), std::max(1, kWindowHeight - frameHeight));
 }
 

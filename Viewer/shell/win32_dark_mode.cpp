@@ -13,18 +13,18 @@
 namespace orvalis::viewer::win32 {
 namespace {
 
-constexpr DWORD kFirstDarkModeBuild = 17763;       // 1809
-constexpr DWORD kPreferredAppModeBuild = 18362;    // 1903: ordinal 135 takes a mode
-constexpr DWORD kDwmAttribute20Build = 18985;      // 20H1: attribute 20, before it 19
+constexpr DWORD kFirstDarkModeBuild = 17763;     // 1809
+constexpr DWORD kPreferredAppModeBuild = 18362;  // 1903: ordinal 135 takes a mode
+constexpr DWORD kDwmAttribute20Build = 18985;    // 20H1: attribute 20, before it 19
 constexpr DWORD kDwmUseImmersiveDarkMode = 20;
 constexpr DWORD kDwmUseImmersiveDarkModeOld = 19;
 constexpr int kAppModeForceDark = 2;
 constexpr int kAppModeForceLight = 3;
 constexpr int kCompositionUseDarkModeColors = 26;
 
-constexpr UINT kUahDrawMenu = 0x0091;          // paint the menu-bar background
-constexpr UINT kUahDrawMenuItem = 0x0092;      // paint one menu-bar item
-constexpr UINT kUahMeasureMenuItem = 0x0094;   // measure one menu-bar item
+constexpr UINT kUahDrawMenu = 0x0091;         // paint the menu-bar background
+constexpr UINT kUahDrawMenuItem = 0x0092;     // paint one menu-bar item
+constexpr UINT kUahMeasureMenuItem = 0x0094;  // measure one menu-bar item
 
 // The blocks the menu-bar messages point at (64-bit layout).
 struct UahMenu {
@@ -54,12 +54,12 @@ struct CompositionAttributeData {
     SIZE_T size;
 };
 
-using RefreshColorPolicyFn = void(WINAPI*)();                   // ordinal 104
-using ShouldAppsUseDarkModeFn = BOOL(WINAPI*)();                // ordinal 132
-using AllowDarkModeForWindowFn = BOOL(WINAPI*)(HWND, BOOL);     // ordinal 133
-using AllowDarkModeForAppFn = BOOL(WINAPI*)(BOOL);              // ordinal 135 before 18362
-using SetPreferredAppModeFn = int(WINAPI*)(int);                // ordinal 135 from 18362
-using FlushMenuThemesFn = void(WINAPI*)();                      // ordinal 136
+using RefreshColorPolicyFn = void(WINAPI*)();                // ordinal 104
+using ShouldAppsUseDarkModeFn = BOOL(WINAPI*)();             // ordinal 132
+using AllowDarkModeForWindowFn = BOOL(WINAPI*)(HWND, BOOL);  // ordinal 133
+using AllowDarkModeForAppFn = BOOL(WINAPI*)(BOOL);           // ordinal 135 before 18362
+using SetPreferredAppModeFn = int(WINAPI*)(int);             // ordinal 135 from 18362
+using FlushMenuThemesFn = void(WINAPI*)();                   // ordinal 136
 using SetWindowCompositionAttributeFn = BOOL(WINAPI*)(HWND, CompositionAttributeData*);
 using RtlGetNtVersionNumbersFn = void(WINAPI*)(DWORD*, DWORD*, DWORD*);
 
@@ -87,9 +87,7 @@ struct MenuBarBrushes {
 DarkModeState gDarkMode;
 MenuBarBrushes gBrushes;
 
-COLORREF colorRef(const MenuColor& color) {
-    return RGB(color.red, color.green, color.blue);
-}
+COLORREF colorRef(const MenuColor& color) { return RGB(color.red, color.green, color.blue); }
 
 template <typename Fn>
 Fn byOrdinal(HMODULE module, WORD ordinal) {
@@ -213,8 +211,8 @@ bool initDarkMode() {
     gDarkMode.flushMenuThemes = byOrdinal<FlushMenuThemesFn>(uxtheme, 136);
     gDarkMode.setWindowCompositionAttribute = lookupExport<SetWindowCompositionAttributeFn>(
         ::GetModuleHandleW(L"user32.dll"), "SetWindowCompositionAttribute");
-    gDarkMode.supported = gDarkMode.shouldAppsUseDarkMode != nullptr &&
-                          gDarkMode.allowDarkModeForWindow != nullptr && gDarkMode.appModeEntry != nullptr;
+    gDarkMode.supported = gDarkMode.shouldAppsUseDarkMode != nullptr && gDarkMode.allowDarkModeForWindow != nullptr &&
+                          gDarkMode.appModeEntry != nullptr;
     return gDarkMode.supported;
 }
 
@@ -301,8 +299,7 @@ DarkChromeResult handleDarkChromeMessage(HWND window, UINT message, WPARAM wPara
             block->measureItem.itemWidth += kMenuBarItemExtraWidth;
         break;
     }
-    default:
-        break;
+    default: break;
     }
     return answer;
 }

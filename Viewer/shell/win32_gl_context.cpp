@@ -75,8 +75,8 @@ struct DummyWindow {
 
     void open(HINSTANCE instance) {
         registerDummyClassOnce(instance);
-        window = ::CreateWindowExA(0, kDummyClassName, "Dummy", WS_OVERLAPPEDWINDOW, 0, 0, 10, 10, nullptr,
-                                   nullptr, instance, nullptr);
+        window = ::CreateWindowExA(0, kDummyClassName, "Dummy", WS_OVERLAPPEDWINDOW, 0, 0, 10, 10, nullptr, nullptr,
+                                   instance, nullptr);
         if (window != nullptr)
             deviceContext = ::GetDC(window);
         if (deviceContext == nullptr)
@@ -88,7 +88,8 @@ struct DummyWindow {
         glContext = ::wglCreateContext(deviceContext);
         if (glContext == nullptr || !::wglMakeCurrent(deviceContext, glContext))
             return;
-        gCreateContextAttribsArb = reinterpret_cast<CreateContextAttribsArbFn>(lookupGlProc("wglCreateContextAttribsARB"));
+        gCreateContextAttribsArb =
+            reinterpret_cast<CreateContextAttribsArbFn>(lookupGlProc("wglCreateContextAttribsARB"));
         gChoosePixelFormatArb = reinterpret_cast<ChoosePixelFormatArbFn>(lookupGlProc("wglChoosePixelFormatARB"));
     }
 
@@ -109,9 +110,24 @@ int chooseMultisampledFormat(HDC deviceContext) {
     if (gChoosePixelFormatArb == nullptr)
         return 0;
     for (const int samples : {8, 4, 2}) {
-        const int attributes[] = {kWglDrawToWindow, 1, kWglSupportOpenGl, 1, kWglDoubleBuffer, 1,
-                                  kWglPixelType, kWglTypeRgba, kWglColorBits, 32, kWglDepthBits, 24,
-                                  kWglStencilBits, 8, kWglSampleBuffers, 1, kWglSamples, samples,
+        const int attributes[] = {kWglDrawToWindow,
+                                  1,
+                                  kWglSupportOpenGl,
+                                  1,
+                                  kWglDoubleBuffer,
+                                  1,
+                                  kWglPixelType,
+                                  kWglTypeRgba,
+                                  kWglColorBits,
+                                  32,
+                                  kWglDepthBits,
+                                  24,
+                                  kWglStencilBits,
+                                  8,
+                                  kWglSampleBuffers,
+                                  1,
+                                  kWglSamples,
+                                  samples,
                                   0};
         int format = 0;
         UINT count = 0;
@@ -128,8 +144,13 @@ int chooseMultisampledFormat(HDC deviceContext) {
 HGLRC createArbContext(HDC deviceContext) {
     if (gCreateContextAttribsArb == nullptr)
         return nullptr;
-    const int compatibility32[] = {kWglContextMajorVersion, 3, kWglContextMinorVersion, 2, kWglContextProfileMask,
-                                   kWglContextCompatibilityProfileBit, 0};
+    const int compatibility32[] = {kWglContextMajorVersion,
+                                   3,
+                                   kWglContextMinorVersion,
+                                   2,
+                                   kWglContextProfileMask,
+                                   kWglContextCompatibilityProfileBit,
+                                   0};
     HGLRC context = gCreateContextAttribsArb(deviceContext, nullptr, compatibility32);
     if (context != nullptr) {
         platform::debugOutput("Created OpenGL 3.2 Compatibility Profile context with MSAA\n");

@@ -10,9 +10,7 @@ namespace {
 
 constexpr char kIconResource[] = "IDI_APP_ICON";
 
-bool fileExists(const std::string& path) {
-    return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
+bool fileExists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 HICON loadIconFile(const std::string& path, int side) {
     return static_cast<HICON>(::LoadImageA(nullptr, path.c_str(), IMAGE_ICON, side, side, LR_LOADFROMFILE));

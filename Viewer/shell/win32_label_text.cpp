@@ -97,8 +97,7 @@ private:
 class GdiLabelRasterizer final : public LabelRasterizer {
 public:
     bool draw(std::string_view text, const LabelStyle& style, LabelBitmap& bitmap) override {
-        const std::size_t bytes =
-            static_cast<std::size_t>(bitmap.width) * static_cast<std::size_t>(bitmap.height) * 4;
+        const std::size_t bytes = static_cast<std::size_t>(bitmap.width) * static_cast<std::size_t>(bitmap.height) * 4;
         if (bitmap.width < 1 || bitmap.height < 1 || bitmap.bgra.size() != bytes || style.pixelHeight < 1)
             return false;
         TextContext context(style);

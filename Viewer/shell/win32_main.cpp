@@ -50,8 +50,8 @@ int run(HINSTANCE instance) {
     loadSettings(gState, *settings);
 
     FindWindowWaker waker;
-    Intake intake(gState, waker, systemIntakeClock(), Intake::Options{exchange::kBlockName,
-                                                                      Intake::defaultFallbackPath()});
+    Intake intake(gState, waker, systemIntakeClock(),
+                  Intake::Options{exchange::kBlockName, Intake::defaultFallbackPath()});
     intake.attach();  // no block yet is fine: the intake thread keeps trying
 
     MainWindow main;

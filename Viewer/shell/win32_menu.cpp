@@ -16,9 +16,7 @@ namespace {
 constexpr char kViewMenuText[] = "View";
 constexpr char kPopupMenuClass[] = "#32768";
 
-COLORREF colorRef(const MenuColor& color) {
-    return RGB(color.red, color.green, color.blue);
-}
+COLORREF colorRef(const MenuColor& color) { return RGB(color.red, color.green, color.blue); }
 
 // The record attached to the item with this command, or null.
 MenuItemRecord* recordOf(HMENU menu, UINT id) {
@@ -47,8 +45,8 @@ void updateItem(HWND window, int id, bool checked) {
 void freeRecordsOf(HMENU popup) {
     if (popup == nullptr)
         return;
-    for (const int command : {kCommandStayOnTop, kCommandGreyBackground, kCommandHighlightOutOfRange,
-                              kCommandGamutIndicator}) {
+    for (const int command :
+         {kCommandStayOnTop, kCommandGreyBackground, kCommandHighlightOutOfRange, kCommandGamutIndicator}) {
         const UINT id = static_cast<UINT>(command);
         delete recordOf(popup, id);
         // No stale pointer stays behind in a menu that outlives this call.
@@ -148,8 +146,8 @@ void measureMenuItem(HWND window, MEASUREITEMSTRUCT* measure) {
     if (deviceContext == nullptr)
         return;
     SIZE text{};
-    const BOOL measured = ::GetTextExtentPoint32A(deviceContext, record->text.c_str(),
-                                                  static_cast<int>(record->text.size()), &text);
+    const BOOL measured =
+        ::GetTextExtentPoint32A(deviceContext, record->text.c_str(), static_cast<int>(record->text.size()), &text);
     ::ReleaseDC(window, deviceContext);
     if (!measured)
         return;

@@ -25,13 +25,9 @@ constexpr DWORD kDwmCaptionColor = 35;
 constexpr DWORD kDwmTextColor = 36;
 constexpr UINT kDpiChanged = 0x02E0;  // WM_DPICHANGED
 
-MainWindow* mainOf(HWND window) {
-    return reinterpret_cast<MainWindow*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
-}
+MainWindow* mainOf(HWND window) { return reinterpret_cast<MainWindow*>(::GetWindowLongPtrA(window, GWLP_USERDATA)); }
 
-void invalidate(HWND window) {
-    ::InvalidateRect(window, nullptr, FALSE);
-}
+void invalidate(HWND window) { ::InvalidateRect(window, nullptr, FALSE); }
 
 void placeTopmost(MainWindow& main, HWND window, UINT flags) {
     if (main.inTopmostUpdate)
@@ -128,19 +124,11 @@ void onPaint(MainWindow& main, HWND window) {
 LRESULT handleMessage(MainWindow& main, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     Camera& camera = main.state->camera;
     switch (message) {
-    case WM_CREATE:
-        return onCreate(main, window);
-    case WM_DESTROY:
-        onDestroy(main, window);
-        return 0;
-    case WM_SIZE:
-        onSize(main, window);
-        return 0;
-    case WM_PAINT:
-        onPaint(main, window);
-        return 0;
-    case WM_ERASEBKGND:
-        return 1;  // the frame covers the whole client area
+    case WM_CREATE: return onCreate(main, window);
+    case WM_DESTROY: onDestroy(main, window); return 0;
+    case WM_SIZE: onSize(main, window); return 0;
+    case WM_PAINT: onPaint(main, window); return 0;
+    case WM_ERASEBKGND: return 1;  // the frame covers the whole client area
     case WM_SHOWWINDOW:
         if (wParam) {
             if (main.state->stayOnTop)
@@ -170,8 +158,7 @@ LRESULT handleMessage(MainWindow& main, HWND window, UINT message, WPARAM wParam
             invalidate(window);
         }
         return 0;
-    case WM_KEYDOWN:
-        return 0;  // no keyboard commands; system keys arrive as WM_SYSKEYDOWN
+    case WM_KEYDOWN: return 0;  // no keyboard commands; system keys arrive as WM_SYSKEYDOWN
     case WM_LBUTTONDOWN:
         pressLeft(camera, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
         ::SetCapture(window);
@@ -196,20 +183,11 @@ LRESULT handleMessage(MainWindow& main, HWND window, UINT message, WPARAM wParam
         if (main.settings != nullptr)
             handleMenuCommand(window, *main.state, *main.settings, LOWORD(wParam));
         return 0;
-    case WM_CONTEXTMENU:
-        showContextMenu(window, main.menuBar, lParam);
-        return 0;
-    case WM_INITMENUPOPUP:
-        onInitMenuPopup();
-        return 0;
-    case WM_DRAWITEM:
-        drawMenuItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
-        return TRUE;
-    case WM_MEASUREITEM:
-        measureMenuItem(window, reinterpret_cast<MEASUREITEMSTRUCT*>(lParam));
-        return TRUE;
-    default:
-        return defaultProcessing(window, message, wParam, lParam);
+    case WM_CONTEXTMENU: showContextMenu(window, main.menuBar, lParam); return 0;
+    case WM_INITMENUPOPUP: onInitMenuPopup(); return 0;
+    case WM_DRAWITEM: drawMenuItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam)); return TRUE;
+    case WM_MEASUREITEM: measureMenuItem(window, reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)); return TRUE;
+    default: return defaultProcessing(window, message, wParam, lParam);
     }
 }
 
@@ -240,9 +218,7 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     return message == WM_CREATE ? -1 : 0;
 }
 
-HWND findViewerWindow() {
-    return ::FindWindowA(kWindowClassName, nullptr);
-}
+HWND findViewerWindow() { return ::FindWindowA(kWindowClassName, nullptr); }
 
 }  // namespace
 

@@ -31,7 +31,7 @@ struct MainWindow {
     Renderer renderer;
     WglContext gl;
     WindowIcons icons;
-    bool inTopmostUpdate = false;  // our own SetWindowPos must not recurse
+    bool inTopmostUpdate = false;       // our own SetWindowPos must not recurse
     SettingsStore* settings = nullptr;  // where the View menu saves its settings
     HMENU menuBar = nullptr;            // the View menu's bar, once built
 };

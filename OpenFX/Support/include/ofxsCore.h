@@ -14,11 +14,25 @@
 namespace OFX {
 
 // The contexts an effect can be described and instantiated in.
-enum ContextEnum { eContextNone, eContextGenerator, eContextFilter, eContextTransition, eContextPaint, eContextGeneral, eContextRetimer };
+enum ContextEnum {
+    eContextNone,
+    eContextGenerator,
+    eContextFilter,
+    eContextTransition,
+    eContextPaint,
+    eContextGeneral,
+    eContextRetimer
+};
 // Pixel depths; eBitDepthCustom stands for any depth string we do not know.
 enum BitDepthEnum { eBitDepthNone, eBitDepthUByte, eBitDepthUShort, eBitDepthHalf, eBitDepthFloat, eBitDepthCustom };
 // Pixel components; ePixelComponentCustom stands for any components string we do not know.
-enum PixelComponentEnum { ePixelComponentNone, ePixelComponentRGBA, ePixelComponentRGB, ePixelComponentAlpha, ePixelComponentCustom };
+enum PixelComponentEnum {
+    ePixelComponentNone,
+    ePixelComponentRGBA,
+    ePixelComponentRGB,
+    ePixelComponentAlpha,
+    ePixelComponentCustom
+};
 // How many render calls the host may make at once.
 enum RenderSafetyEnum { eRenderUnsafe, eRenderInstanceSafe, eRenderFullySafe };
 // Why an instance changed (kOfxPropChangeReason).
@@ -29,15 +43,15 @@ enum MessageTypeEnum { eMessageFatal, eMessageError, eMessageMessage, eMessageLo
 namespace Exception {
 // A failed suite call or action; the dispatcher turns it into its status.
 class Suite : public std::exception {
- public:
-  explicit Suite(OfxStatus s);
-  // The status the action answers with.
-  OfxStatus status() const;
-  const char* what() const noexcept override;
+public:
+    explicit Suite(OfxStatus s);
+    // The status the action answers with.
+    OfxStatus status() const;
+    const char* what() const noexcept override;
 
- private:
-  OfxStatus status_;
-  std::string what_;
+private:
+    OfxStatus status_;
+    std::string what_;
 };
 }  // namespace Exception
 

@@ -8,8 +8,7 @@ namespace orvalis::platform {
 
 // Nanoseconds of a monotonic clock (QueryPerformanceCounter, CLOCK_MONOTONIC).
 inline std::int64_t steadyNanoseconds() noexcept {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
 

@@ -11,10 +11,10 @@ namespace orvalis::platform {
 
 struct OsVersion {
     enum class Source {
-        Windows,            // RtlGetVersion answered: major, minor, build set
-        WindowsNoNtdll,     // ntdll.dll could not be got
-        WindowsNoVersion,   // RtlGetVersion missing or failed
-        Linux,              // name (os-release PRETTY_NAME) and kernel set
+        Windows,           // RtlGetVersion answered: major, minor, build set
+        WindowsNoNtdll,    // ntdll.dll could not be got
+        WindowsNoVersion,  // RtlGetVersion missing or failed
+        Linux,             // name (os-release PRETTY_NAME) and kernel set
     };
     Source source = Source::WindowsNoVersion;
     std::uint32_t major = 0, minor = 0, build = 0;
