@@ -9,5 +9,6 @@ if(NOT WIN32)
   target_compile_definitions(integration_plugin_environment PRIVATE
     ORVALIS_HOST_PROGRAM="$<TARGET_FILE:orvalis-host>"
     ORVALIS_VIEWER_PROGRAM="$<TARGET_FILE:Vantorel>"
-    ORVALIS_BUNDLE_PATH="${CMAKE_BINARY_DIR}/Orvalis.ofx.bundle")
+    ORVALIS_BUNDLE_PATH="${CMAKE_BINARY_DIR}/Orvalis.ofx.bundle"
+    ORVALIS_BUILD_ROOT="${CMAKE_BINARY_DIR}")
 endif()

@@ -18,6 +18,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstring>
@@ -266,6 +267,27 @@ void pressOpenViewer(const std::map<std::string, std::string>& env, Outcome& out
     }
 }
 
+// A private /tmp, with the build folder bound back in when it lives there (a
+// checkout under /tmp), so the programs under test stay reachable.
+void mountPrivateTmp() {
+    const fs::path build = fs::weakly_canonical(ORVALIS_BUILD_ROOT);
+    const fs::path tmp = fs::weakly_canonical("/tmp");
+    const bool inside = std::mismatch(tmp.begin(), tmp.end(), build.begin(), build.end()).first == tmp.end();
+    const int keep = inside ? ::open(build.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC) : -1;
+    if (inside && keep < 0)
+        throw std::runtime_error("open " + build.string() + ": " + std::strerror(errno));
+    mountTmpfs("/tmp", "size=64m,mode=1777");
+    if (!inside)
+        return;
+    fs::create_directories(build);
+    const std::string source = "/proc/self/fd/" + std::to_string(keep);
+    const int bound = ::mount(source.c_str(), build.c_str(), nullptr, MS_BIND | MS_REC, nullptr);
+    const int error = errno;
+    ::close(keep);
+    if (bound != 0)
+        throw std::runtime_error("bind " + build.string() + ": " + std::strerror(error));
+}
+
 Outcome runInNamespace(const Case& c) {
     Outcome out;
     if (!enterNamespace(out.why)) {
@@ -276,7 +298,7 @@ Outcome runInNamespace(const Case& c) {
         if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
             throw std::runtime_error(std::string("private mounts: ") + std::strerror(errno));
         mountTmpfs("/dev/shm", ("size=" + std::to_string(c.shmMiB) + "m,mode=1777").c_str());
-        mountTmpfs("/tmp", "size=64m,mode=1777");
+        mountPrivateTmp();
         fs::create_directories(kUsable);
         std::map<std::string, std::string> env = {{"PATH", "/usr/bin:/bin"},
                                                   {"HOME", kCase + "/home"},

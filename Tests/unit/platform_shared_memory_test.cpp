@@ -156,7 +156,7 @@ TEST(SharedMemoryAcrossProcesses, AHolderWithAnotherTemporaryFolderKeepsTheBlock
     for (const char* v : variables) {
         const char* value = std::getenv(v);
         saved.emplace_back(v, value != nullptr ? value : "");
-        setEnv(v, otherTemp.path());
+        setEnv(v, otherTemp.path().string());
     }
     auto helper = startHelper("shm", scratch.file("stop"), name, 4096);
     for (const auto& [v, value] : saved) {
