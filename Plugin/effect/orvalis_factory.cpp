@@ -36,54 +36,54 @@ void echoToOfxLog(std::string_view text) { OFX::Log::print("%.*s", static_cast<i
 
 // One parameter from its table entry; the group, once defined, is the
 // parent of the entries that belong to it.
-void describeParam(OFX::ImageEffectDescriptor& desc, const ParamSpec& spec, OFX::GroupParamDescriptor*& group) {
+void describeParam(OFX::ImageEffectDescriptor& desc, const ParamDef& def, OFX::GroupParamDescriptor*& group) {
     OFX::ParamDescriptor* param = nullptr;
-    switch (spec.kind) {
+    switch (def.kind) {
     case ParamKind::Group:
-        if (OFX::GroupParamDescriptor* p = desc.defineGroupParam(spec.name)) {
+        if (OFX::GroupParamDescriptor* p = desc.defineGroupParam(def.name)) {
             p->setOpen(true);
             group = p;
             param = p;
         }
         break;
     case ParamKind::Choice:
-        if (OFX::ChoiceParamDescriptor* p = desc.defineChoiceParam(spec.name)) {
-            for (const ChoiceOption& option : spec.options) {
+        if (OFX::ChoiceParamDescriptor* p = desc.defineChoiceParam(def.name)) {
+            for (const ChoiceOption& option : def.options) {
                 p->appendOption(option.label);
             }
-            p->setDefault(static_cast<int>(spec.defaultValue));
-            p->setAnimates(spec.animates);
+            p->setDefault(static_cast<int>(def.defaultValue));
+            p->setAnimates(def.animates);
             param = p;
         }
         break;
     case ParamKind::Boolean:
-        if (OFX::BooleanParamDescriptor* p = desc.defineBooleanParam(spec.name)) {
-            p->setDefault(spec.defaultValue != 0.0);
-            p->setAnimates(spec.animates);
+        if (OFX::BooleanParamDescriptor* p = desc.defineBooleanParam(def.name)) {
+            p->setDefault(def.defaultValue != 0.0);
+            p->setAnimates(def.animates);
             param = p;
         }
         break;
-    case ParamKind::PushButton: param = desc.definePushButtonParam(spec.name); break;
+    case ParamKind::PushButton: param = desc.definePushButtonParam(def.name); break;
     case ParamKind::Int:
-        if (OFX::IntParamDescriptor* p = desc.defineIntParam(spec.name)) {
-            const int lo = static_cast<int>(spec.minimum);
-            const int hi = static_cast<int>(spec.maximum);
-            p->setDefault(static_cast<int>(spec.defaultValue));
+        if (OFX::IntParamDescriptor* p = desc.defineIntParam(def.name)) {
+            const int lo = static_cast<int>(def.minimum);
+            const int hi = static_cast<int>(def.maximum);
+            p->setDefault(static_cast<int>(def.defaultValue));
             p->setRange(lo, hi);
             p->setDisplayRange(lo, hi);
-            p->setAnimates(spec.animates);
+            p->setAnimates(def.animates);
             param = p;
         }
         break;
     case ParamKind::Double:
-        if (OFX::DoubleParamDescriptor* p = desc.defineDoubleParam(spec.name)) {
-            p->setDefault(spec.defaultValue);
-            p->setRange(spec.minimum, spec.maximum);
-            p->setDisplayRange(spec.minimum, spec.maximum);
-            if (spec.increment > 0.0) {
-                p->setIncrement(spec.increment);
+        if (OFX::DoubleParamDescriptor* p = desc.defineDoubleParam(def.name)) {
+            p->setDefault(def.defaultValue);
+            p->setRange(def.minimum, def.maximum);
+            p->setDisplayRange(def.minimum, def.maximum);
+            if (def.increment > 0.0) {
+                p->setIncrement(def.increment);
             }
-            p->setAnimates(spec.animates);
+            p->setAnimates(def.animates);
             param = p;
         }
         break;
@@ -91,9 +91,9 @@ void describeParam(OFX::ImageEffectDescriptor& desc, const ParamSpec& spec, OFX:
     if (param == nullptr) {
         return;
     }
-    param->setLabel(spec.label);
-    param->setHint(spec.hint);
-    if (spec.inMainGroup && group != nullptr) {
+    param->setLabel(def.label);
+    param->setHint(def.hint);
+    if (def.inMainGroup && group != nullptr) {
         param->setParent(*group);
     }
 }
@@ -141,8 +141,8 @@ void OrvalisPluginFactory::describeInContext(OFX::ImageEffectDescriptor& desc, O
     }
 
     OFX::GroupParamDescriptor* group = nullptr;
-    for (const ParamSpec* spec : kParameters) {
-        describeParam(desc, *spec, group);
+    for (const ParamDef* def : kParameters) {
+        describeParam(desc, *def, group);
     }
 }
 

@@ -19,7 +19,7 @@ struct ChoiceOption {
     int meaning;
 };
 
-struct ParamSpec {
+struct ParamDef {
     const char* name;
     const char* label;
     const char* hint;
@@ -49,73 +49,73 @@ inline constexpr ChoiceOption kDownsampleOptions[] = {
     {"100%", 100'000}, {"75%", 75'000}, {"50%", 50'000}, {"25%", 25'000}, {"10%", 10'000}};
 inline constexpr ChoiceOption kFrameRateOptions[] = {{"24", 24}, {"25", 25}, {"30", 30}, {"50", 50}, {"60", 60}};
 
-inline constexpr ParamSpec kPluginMode{"pluginMode",
-                                       "Mode",
-                                       "Switch between (3D Cube Visualization) and (CubeMap)",
-                                       ParamKind::Choice,
-                                       kModeVisualization,
-                                       0,
-                                       0,
-                                       0,
-                                       kModeOptions};
-inline constexpr ParamSpec kMainGroup{"mainParameters", "3D Visualization", "Main 3D visualization parameters",
-                                      ParamKind::Group};
-inline constexpr ParamSpec kCropToCubeMap{"cropToCubeMap",
-                                          "Crop to cube map",
-                                          "Crop input image to the cube map region",
-                                          ParamKind::Boolean,
-                                          0,
-                                          0,
-                                          0,
-                                          0,
-                                          {},
-                                          false,
-                                          true};
-inline constexpr ParamSpec kOpenViewer{"open3DViewer",
-                                       "Open 3D Viewer",
-                                       "Open external 3D visualization window)",
-                                       ParamKind::PushButton,
-                                       0,
-                                       0,
-                                       0,
-                                       0,
-                                       {},
-                                       false,
-                                       true};
-inline constexpr ParamSpec kCubeMapSize{
-    "cubeMapSize", "Cube Map Size", "Number of color steps per channel", ParamKind::Int, 30, 8, 30};
-inline constexpr ParamSpec kDownsample{"downsample",
-                                       "Downsample",
-                                       "Lower the number of samples to reduce processing time",
-                                       ParamKind::Choice,
-                                       2,
-                                       0,
-                                       0,
-                                       0,
-                                       kDownsampleOptions,
-                                       false,
-                                       true};
-inline constexpr ParamSpec kFrameRate{"frameRate",
-                                      "FPS",
-                                      "Select frame rate for calculation and continuous updates",
+inline constexpr ParamDef kPluginMode{"pluginMode",
+                                      "Mode",
+                                      "Switch between (3D Cube Visualization) and (CubeMap)",
                                       ParamKind::Choice,
+                                      kModeVisualization,
+                                      0,
+                                      0,
+                                      0,
+                                      kModeOptions};
+inline constexpr ParamDef kMainGroup{"mainParameters", "3D Visualization", "Main 3D visualization parameters",
+                                     ParamKind::Group};
+inline constexpr ParamDef kCropToCubeMap{"cropToCubeMap",
+                                         "Crop to cube map",
+                                         "Crop input image to the cube map region",
+                                         ParamKind::Boolean,
+                                         0,
+                                         0,
+                                         0,
+                                         0,
+                                         {},
+                                         false,
+                                         true};
+inline constexpr ParamDef kOpenViewer{"open3DViewer",
+                                      "Open 3D Viewer",
+                                      "Open external 3D visualization window)",
+                                      ParamKind::PushButton,
                                       0,
                                       0,
                                       0,
                                       0,
-                                      kFrameRateOptions,
+                                      {},
                                       false,
                                       true};
-inline constexpr ParamSpec kPointSize{
+inline constexpr ParamDef kCubeMapSize{
+    "cubeMapSize", "Cube Map Size", "Number of color steps per channel", ParamKind::Int, 30, 8, 30};
+inline constexpr ParamDef kDownsample{"downsample",
+                                      "Downsample",
+                                      "Lower the number of samples to reduce processing time",
+                                      ParamKind::Choice,
+                                      2,
+                                      0,
+                                      0,
+                                      0,
+                                      kDownsampleOptions,
+                                      false,
+                                      true};
+inline constexpr ParamDef kFrameRate{"frameRate",
+                                     "FPS",
+                                     "Select frame rate for calculation and continuous updates",
+                                     ParamKind::Choice,
+                                     0,
+                                     0,
+                                     0,
+                                     0,
+                                     kFrameRateOptions,
+                                     false,
+                                     true};
+inline constexpr ParamDef kPointSize{
     "pointSize", "Points Size", "3D sphere point size ", ParamKind::Double, 4.0, 1.0, 10.0, 0.1, {}, true, true};
 
 // Every parameter, in the order the host is told about them.
-inline constexpr const ParamSpec* kParameters[] = {&kPluginMode,  &kMainGroup,  &kCropToCubeMap, &kOpenViewer,
-                                                   &kCubeMapSize, &kDownsample, &kFrameRate,     &kPointSize};
+inline constexpr const ParamDef* kParameters[] = {&kPluginMode,  &kMainGroup,  &kCropToCubeMap, &kOpenViewer,
+                                                  &kCubeMapSize, &kDownsample, &kFrameRate,     &kPointSize};
 
 // What option `index` of a choice means; the default option's meaning for
 // an index the choice does not have.
-constexpr int optionMeaning(const ParamSpec& choice, int index) noexcept {
+constexpr int optionMeaning(const ParamDef& choice, int index) noexcept {
     if (index < 0 || static_cast<std::size_t>(index) >= choice.options.size()) {
         index = static_cast<int>(choice.defaultValue);
     }

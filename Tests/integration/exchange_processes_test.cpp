@@ -109,7 +109,7 @@ private:
     std::optional<int> exit_;
 };
 
-struct HostSpec {
+struct HostRun {
     int colour;
     const char* size = "640x360";
     const char* depth = "8";
@@ -117,7 +117,7 @@ struct HostSpec {
     int lifetimeMs = 60'000;
 };
 
-std::unique_ptr<Process> startHost(const HostSpec& h, const std::string& stopFile = {}) {
+std::unique_ptr<Process> startHost(const HostRun& h, const std::string& stopFile = {}) {
     std::vector<std::string> args{"host", bundlePath(), std::to_string(h.lifetimeMs), std::to_string(h.colour),
                                   h.size, h.depth,      std::to_string(h.downsample)};
     if (!stopFile.empty())
