@@ -105,16 +105,22 @@ Property* PropertySet::find(std::string_view name) {
     return it == props_.end() ? nullptr : &it->second;
 }
 
-template <typename T>
-OfxStatus PropertySet::setOne(const char* name, int index, T value, PropType type, bool byPlugin) {
-    if (!name)
-        return kOfxStatErrUnknown;
-    std::lock_guard lock(mutex_);
-    Property* p = find(name);
+// The checks every write makes before it touches a value; the caller holds the mutex.
+OfxStatus PropertySet::writable(const char* name, PropType type, bool byPlugin, Property*& p) {
+    p = name ? find(name) : nullptr;
     if (!p)
         return kOfxStatErrUnknown;
     if (p->type != type || (byPlugin && !pluginWritable_))
         return kOfxStatErrValue;
+    return kOfxStatOK;
+}
+
+template <typename T>
+OfxStatus PropertySet::setOne(const char* name, int index, T value, PropType type, bool byPlugin) {
+    std::lock_guard lock(mutex_);
+    Property* p = nullptr;
+    if (const OfxStatus st = writable(name, type, byPlugin, p); st != kOfxStatOK)
+        return st;
     if (index < 0)
         return kOfxStatErrBadIndex;
     auto& v = valuesOf<T>(*p);
@@ -132,14 +138,10 @@ OfxStatus PropertySet::setOne(const char* name, int index, T value, PropType typ
 
 template <typename T>
 OfxStatus PropertySet::setMany(const char* name, int count, const T* in, PropType type, bool byPlugin) {
-    if (!name)
-        return kOfxStatErrUnknown;
     std::lock_guard lock(mutex_);
-    Property* p = find(name);
-    if (!p)
-        return kOfxStatErrUnknown;
-    if (p->type != type || (byPlugin && !pluginWritable_))
-        return kOfxStatErrValue;
+    Property* p = nullptr;
+    if (const OfxStatus st = writable(name, type, byPlugin, p); st != kOfxStatOK)
+        return st;
     if (count < 0 || (count > 0 && !in))
         return kOfxStatErrBadIndex;
     auto& v = valuesOf<T>(*p);

@@ -98,6 +98,7 @@ private:
     OfxStatus setMany(const char* name, int count, const T* values, PropType type, bool byPlugin);
     template <typename T>
     OfxStatus getOne(const char* name, int index, T* value, PropType type) const;
+    OfxStatus writable(const char* name, PropType type, bool byPlugin, Property*& p);
     const Property* find(std::string_view name) const;
     Property* find(std::string_view name);
     void define(std::string_view name, Property property);

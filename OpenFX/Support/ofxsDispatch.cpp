@@ -110,13 +110,19 @@ OfxStatus destroyInstance(const void* handle) {
     return kOfxStatOK;
 }
 
-OfxStatus render(const void* handle, PropertySet in) {
-    ImageEffect* effect = instanceOf(handle);
-    RenderArguments args;
+// Render and identity calls name the frame the same way.
+template <typename Arguments>
+void readFrameArguments(PropertySet& in, Arguments& args) {
     args.time = in.getDouble(kOfxPropTime, 0, 0.0);
     args.renderScale = renderScaleOf(in);
     args.renderWindow = renderWindowOf(in);
     args.fieldToRender = in.getString(kOfxImageEffectPropFieldToRender, 0, kOfxImageFieldNone);
+}
+
+OfxStatus render(const void* handle, PropertySet in) {
+    ImageEffect* effect = instanceOf(handle);
+    RenderArguments args;
+    readFrameArguments(in, args);
     effect->render(args);
     return kOfxStatOK;
 }
@@ -124,10 +130,7 @@ OfxStatus render(const void* handle, PropertySet in) {
 OfxStatus isIdentity(const void* handle, PropertySet in, PropertySet out) {
     ImageEffect* effect = instanceOf(handle);
     IsIdentityArguments args;
-    args.time = in.getDouble(kOfxPropTime, 0, 0.0);
-    args.renderScale = renderScaleOf(in);
-    args.renderWindow = renderWindowOf(in);
-    args.fieldToRender = in.getString(kOfxImageEffectPropFieldToRender, 0, kOfxImageFieldNone);
+    readFrameArguments(in, args);
     Clip* clip = nullptr;
     double time = args.time;
     if (!effect->isIdentity(args, clip, time) || clip == nullptr)
