@@ -12,6 +12,10 @@ namespace orvalis::platform::detail {
 // text for errorCode appended when it is not 0, to debug output.
 void reportError(std::string_view backend, std::string_view what, int errorCode = 0);
 
+// A problem with the user's machine (folders, room), told on the notice
+// output once per process: repeating it on every publish would bury it.
+void noticeOnce(const std::string& text);
+
 #ifndef _WIN32
 // The Linux system texts the POSIX backend reads (each read whole, at most
 // 64 KiB); declared here so that the fuzz targets reach them.

@@ -18,8 +18,6 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
-#include <mutex>
-#include <set>
 #include <vector>
 
 namespace orvalis::platform {
@@ -64,19 +62,6 @@ bool writeAndClose(int fd, std::span<const std::span<const std::byte>> chunks) {
     const bool written = writeAll(fd, chunks);
     const bool closed = ::close(fd) == 0;
     return written && closed;
-}
-
-// Problems with the user's folders are told once per process; repeating
-// them on every publish would bury them.
-void warnOnce(const std::string& text) {
-    static std::mutex mutex;
-    static std::set<std::string> shown;
-    {
-        std::lock_guard lock(mutex);
-        if (!shown.insert(text).second)
-            return;
-    }
-    noticeOutput(text);
 }
 
 struct PrivateFolder {
@@ -143,8 +128,8 @@ std::string tempFolder() {
         if (::stat(runtime.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
             ::access(runtime.c_str(), W_OK | X_OK) == 0)
             return withTrailingSlash(runtime);
-        warnOnce("Orvalis: $XDG_RUNTIME_DIR (" + runtime +
-                 ") is not a writable folder of this user; using the temporary folder instead");
+        detail::noticeOnce("Orvalis: $XDG_RUNTIME_DIR (" + runtime +
+                           ") is not a writable folder of this user; using the temporary folder instead");
     }
 
     std::string base = envValue("TMPDIR");
@@ -163,13 +148,13 @@ std::string tempFolder() {
         std::string again;
         const PrivateFolder fallback = privateFolderIn("/tmp", again);
         if (fallback.usable) {
-            warnOnce("Orvalis: cannot use the temporary folder " + first.path + " (" + reason + "); using " +
-                     fallback.path + " instead");
+            detail::noticeOnce("Orvalis: cannot use the temporary folder " + first.path + " (" + reason + "); using " +
+                               fallback.path + " instead");
             return fallback.path + "/";
         }
     }
-    warnOnce("Orvalis: cannot use the temporary folder " + first.path + " (" + reason +
-             "); the points files are not written and the viewer may not find the plug-in");
+    detail::noticeOnce("Orvalis: cannot use the temporary folder " + first.path + " (" + reason +
+                       "); the points files are not written and the viewer may not find the plug-in");
     return {};
 }
 
@@ -250,8 +235,8 @@ bool replaceFile(std::string_view path, std::span<const std::span<const std::byt
         const int error = errno;
         ::unlink(temporary.c_str());
         if (error == ENOSPC || error == EDQUOT || error == EFBIG)
-            warnOnce("Orvalis: cannot write files in " + target.substr(0, target.find_last_of('/') + 1) + " (" +
-                     systemErrorText(error) + ")");
+            detail::noticeOnce("Orvalis: cannot write files in " + target.substr(0, target.find_last_of('/') + 1) +
+                               " (" + systemErrorText(error) + ")");
         return false;
     }
     return true;

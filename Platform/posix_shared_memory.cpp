@@ -10,6 +10,7 @@
 // the system's one shared-memory namespace, so holders agree whatever
 // temporary folder their environments name.
 #include <orvalis/platform/shared_memory.h>
+#include <orvalis/platform/process.h>
 
 #include "internal.h"
 
@@ -123,6 +124,12 @@ int createBlock(const std::string& blockName, std::size_t size) {
         error = ::posix_fallocate(fd, 0, static_cast<off_t>(size));
         if (error == EOPNOTSUPP || error == EINVAL)
             error = 0;  // the file system cannot reserve; ftruncate stands
+    }
+    if (error == ENOSPC || error == ENOMEM || error == EFBIG) {
+        // Users see a missing cloud, not the debug output: say where the room ran out.
+        detail::noticeOnce("Orvalis: no room in /dev/shm for the shared memory block " + blockName.substr(1) + " (" +
+                           std::to_string((size + (1u << 20) - 1) >> 20) + " MiB: " + systemErrorText(error) +
+                           "); clouds reach the viewer through files only");
     }
     if (error != 0) {
         detail::reportError(kBackend, "Failed to size shared memory " + blockName, error);

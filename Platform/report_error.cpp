@@ -5,6 +5,9 @@
 #include <orvalis/platform/dialog.h>
 #include <orvalis/platform/process.h>
 
+#include <mutex>
+#include <set>
+
 namespace orvalis::platform::detail {
 
 void reportError(std::string_view backend, std::string_view what, int errorCode) {
@@ -22,6 +25,17 @@ void reportError(std::string_view backend, std::string_view what, int errorCode)
     }
     line.push_back('\n');
     debugOutput(line);
+}
+
+void noticeOnce(const std::string& text) {
+    static std::mutex mutex;
+    static std::set<std::string> shown;
+    {
+        std::lock_guard lock(mutex);
+        if (!shown.insert(text).second)
+            return;
+    }
+    noticeOutput(text);
 }
 
 }  // namespace orvalis::platform::detail

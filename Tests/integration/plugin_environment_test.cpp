@@ -110,7 +110,8 @@ const std::vector<Case>& cases() {
          Block::Unchecked, "", "it is a symbolic link"},
         // No room for the block: the cloud still reaches the points files,
         // which the viewer reads while it has no block.
-        {"DevShmTooSmall", Run::Render, 16, [](auto&) {}, Block::Absent, kUsable + kOwn, ""},
+        {"DevShmTooSmall", Run::Render, 16, [](auto&) {}, Block::Absent, kUsable + kOwn,
+         "no room in /dev/shm for the shared memory block"},
         {"LogFolderCannotBeMade", Run::Render, 256,
          [](auto& env) {
              std::ofstream(kCase + "/plainfile") << "in the way";
