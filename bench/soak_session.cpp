@@ -444,6 +444,7 @@ struct MemorySample {
     double atSeconds = 0;
     long hostKiB = 0;
     long hostLiveKiB = 0;
+    long hostHeapKiB = 0;  // allocated and not freed: growth here is a leak, not the allocator
     long viewerKiB = 0;
 };
 
@@ -532,6 +533,8 @@ int run(double minutes, const std::string& bundlePath) {
         s.hostKiB = residentKiB("self").value_or(0);
         ::malloc_trim(0);
         s.hostLiveKiB = residentKiB("self").value_or(0);
+        const struct mallinfo2 heap = ::mallinfo2();
+        s.hostHeapKiB = static_cast<long>((heap.uordblks + heap.hblkhd) / 1024);
         lookAtViewer();
         s.viewerKiB = viewerLow;
         viewerLow = 0;
@@ -644,6 +647,9 @@ int run(double minutes, const std::string& bundlePath) {
     std::printf("  host after trim   %7s  %8s  %8s  (%s)\n", mib(atStart.hostLiveKiB).c_str(),
                 mib(ref.hostLiveKiB).c_str(), mib(atEnd.hostLiveKiB).c_str(),
                 percentOver(atEnd.hostLiveKiB, ref.hostLiveKiB).c_str());
+    std::printf("  host heap in use  %7s  %8s  %8s  (%s)\n", mib(atStart.hostHeapKiB).c_str(),
+                mib(ref.hostHeapKiB).c_str(), mib(atEnd.hostHeapKiB).c_str(),
+                percentOver(atEnd.hostHeapKiB, ref.hostHeapKiB).c_str());
     std::printf("  viewer            %7s  %8s  %8s  (%s)\n", mib(atStart.viewerKiB).c_str(), mib(ref.viewerKiB).c_str(),
                 mib(atEnd.viewerKiB).c_str(), percentOver(atEnd.viewerKiB, ref.viewerKiB).c_str());
 

@@ -33,6 +33,18 @@ OfxStatus guarded(F&& f) noexcept {
     }
 }
 
+// A clip's or parameter's handle and property set, looked up by name.
+template <typename Object, typename Handle>
+OfxStatus namedHandles(Object* found, Handle* handle, OfxPropertySetHandle* props) {
+    if (!found)
+        return kOfxStatErrUnknown;
+    if (handle)
+        *handle = found->handle();
+    if (props)
+        *props = found->props.handle();
+    return kOfxStatOK;
+}
+
 // ---- live effects and fetched images ------------------------------------
 
 std::mutex& registryMutex() {
@@ -379,14 +391,7 @@ OfxStatus clipGetHandle(OfxImageEffectHandle h, const char* name, OfxImageClipHa
         EffectObj* e = EffectObj::from(h);
         if (!e || !name)
             return kOfxStatErrBadHandle;
-        ClipObj* c = e->findClip(name);
-        if (!c)
-            return kOfxStatErrUnknown;
-        if (clip)
-            *clip = c->handle();
-        if (props)
-            *props = c->props.handle();
-        return kOfxStatOK;
+        return namedHandles(e->findClip(name), clip, props);
     });
 }
 
@@ -538,14 +543,7 @@ OfxStatus paramGetHandle(OfxParamSetHandle h, const char* name, OfxParamHandle* 
         ParamSetObj* set = ParamSetObj::from(h);
         if (!set || !name)
             return kOfxStatErrBadHandle;
-        ParamObj* p = set->find(name);
-        if (!p)
-            return kOfxStatErrUnknown;
-        if (param)
-            *param = p->handle();
-        if (props)
-            *props = p->props.handle();
-        return kOfxStatOK;
+        return namedHandles(set->find(name), param, props);
     });
 }
 

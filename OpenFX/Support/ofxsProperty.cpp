@@ -31,78 +31,60 @@ void checkGet(OfxStatus status) {
         throwSuiteStatusException(status);
 }
 
+// One suite entry, or the missing-feature exception a host without it earns.
+template <typename Entry>
+Entry entry(OfxPropertySetHandle handle, Entry OfxPropertySuiteV1::*member) {
+    const Entry function = suiteFor(handle).*member;
+    if (function == nullptr)
+        throwSuiteStatusException(kOfxStatErrMissingHostFeature);
+    return function;
+}
+
+template <typename Value, typename Getter>
+Value getValue(OfxPropertySetHandle handle, Getter OfxPropertySuiteV1::*member, const char* name, int index) {
+    Value value{};
+    checkGet(entry(handle, member)(handle, name, index, &value));
+    return value;
+}
+
 }  // namespace
 
 void PropertySet::setString(const char* name, const std::string& value, int index) {
-    const auto& s = suiteFor(handle_);
-    if (s.propSetString == nullptr)
-        throwSuiteStatusException(kOfxStatErrMissingHostFeature);
-    checkSet(s.propSetString(handle_, name, index, value.c_str()), name);
+    checkSet(entry(handle_, &OfxPropertySuiteV1::propSetString)(handle_, name, index, value.c_str()), name);
 }
 
 void PropertySet::setInt(const char* name, int value, int index) {
-    const auto& s = suiteFor(handle_);
-    if (s.propSetInt == nullptr)
-        throwSuiteStatusException(kOfxStatErrMissingHostFeature);
-    checkSet(s.propSetInt(handle_, name, index, value), name);
+    checkSet(entry(handle_, &OfxPropertySuiteV1::propSetInt)(handle_, name, index, value), name);
 }
 
 void PropertySet::setDouble(const char* name, double value, int index) {
-    const auto& s = suiteFor(handle_);
-    if (s.propSetDouble == nullptr)
-        throwSuiteStatusException(kOfxStatErrMissingHostFeature);
-    checkSet(s.propSetDouble(handle_, name, index, value), name);
+    checkSet(entry(handle_, &OfxPropertySuiteV1::propSetDouble)(handle_, name, index, value), name);
 }
 
 void PropertySet::setPointer(const char* name, void* value, int index) {
-    const auto& s = suiteFor(handle_);
-    if (s.propSetPointer == nullptr)
-        throwSuiteStatusException(kOfxStatErrMissingHostFeature);
-    checkSet(s.propSetPointer(handle_, name, index, value), name);
+    checkSet(entry(handle_, &OfxPropertySuiteV1::propSetPointer)(handle_, name, index, value), name);
 }
 
 std::string PropertySet::getString(const char* name, int index) const {
-    const auto& s = suiteFor(handle_);
-    if (s.propGetString == nullptr)
-        throwSuiteStatusException(kOfxStatErrMissingHostFeature);
-    char* value = nullptr;
-    checkGet(s.propGetString(handle_, name, index, &value));
+    char* value = getValue<char*>(handle_, &OfxPropertySuiteV1::propGetString, name, index);
     return value != nullptr ? std::string(value) : std::string();
 }
 
 int PropertySet::getInt(const char* name, int index) const {
-    const auto& s = suiteFor(handle_);
-    if (s.propGetInt == nullptr)
-        throwSuiteStatusException(kOfxStatErrMissingHostFeature);
-    int value = 0;
-    checkGet(s.propGetInt(handle_, name, index, &value));
-    return value;
+    return getValue<int>(handle_, &OfxPropertySuiteV1::propGetInt, name, index);
 }
 
 double PropertySet::getDouble(const char* name, int index) const {
-    const auto& s = suiteFor(handle_);
-    if (s.propGetDouble == nullptr)
-        throwSuiteStatusException(kOfxStatErrMissingHostFeature);
-    double value = 0.0;
-    checkGet(s.propGetDouble(handle_, name, index, &value));
-    return value;
+    return getValue<double>(handle_, &OfxPropertySuiteV1::propGetDouble, name, index);
 }
 
 void* PropertySet::getPointer(const char* name, int index) const {
-    const auto& s = suiteFor(handle_);
-    if (s.propGetPointer == nullptr)
-        throwSuiteStatusException(kOfxStatErrMissingHostFeature);
-    void* value = nullptr;
-    checkGet(s.propGetPointer(handle_, name, index, &value));
-    return value;
+    return getValue<void*>(handle_, &OfxPropertySuiteV1::propGetPointer, name, index);
 }
 
 int PropertySet::getDimension(const char* name) const {
-    const auto& s = suiteFor(handle_);
-    if (s.propGetDimension == nullptr)
-        throwSuiteStatusException(kOfxStatErrMissingHostFeature);
     int count = 0;
-    checkGet(s.propGetDimension(handle_, name, &count));
+    checkGet(entry(handle_, &OfxPropertySuiteV1::propGetDimension)(handle_, name, &count));
     return count;
 }
 
