@@ -57,6 +57,7 @@ constexpr int kHeight = 1080;
 constexpr auto kSteadyFrom = 8s;
 constexpr long kSteadyTicks = 150;
 constexpr double kMemoryTolerance = 0.10;  // end may exceed the reference by this much
+constexpr long kKeptHeapKiB = 8 * 1024;    // what the host may keep at the end beyond its heap once loaded
 constexpr std::uint32_t kCaps[] = {100'000, 75'000, 50'000, 25'000, 10'000};  // "downsample" options
 constexpr double kRates[] = {24, 25, 30, 50, 60};                             // "frameRate" options
 constexpr std::uint32_t kCropCount = 180 * 150;
@@ -358,6 +359,11 @@ public:
         return true;
     }
 
+    void releaseImages() {
+        sources_.clear();
+        output_.reset();
+    }
+
     void destroy() {
         if (!instance_)
             return;
@@ -448,6 +454,11 @@ struct MemorySample {
     long viewerKiB = 0;
 };
 
+long heapInUseKiB() {
+    const struct mallinfo2 heap = ::mallinfo2();
+    return static_cast<long>((heap.uordblks + heap.hblkhd) / 1024);
+}
+
 std::string mib(long kib) {
     char text[32];
     std::snprintf(text, sizeof text, "%.1f", static_cast<double>(kib) / 1024.0);
@@ -498,6 +509,10 @@ int run(double minutes, const std::string& bundlePath) {
     }
     const auto duration = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(minutes * 60.0));
     const auto referenceAt = minutes >= 2 ? Clock::duration(60s) : Clock::duration(15s);
+    // What the host and the plug-in hold with no instance and no image; the
+    // same figure at the end, with every instance gone and the images let go,
+    // shows a leak apart from how full the histories happened to be.
+    const long heapAtLoad = heapInUseKiB();
 
     Slot slots[2] = {Slot(*bundle, ofxhost::Depth::UByte), Slot(*bundle, ofxhost::Depth::UShort)};
     const Moment first = momentAt(0, 0s);
@@ -533,8 +548,7 @@ int run(double minutes, const std::string& bundlePath) {
         s.hostKiB = residentKiB("self").value_or(0);
         ::malloc_trim(0);
         s.hostLiveKiB = residentKiB("self").value_or(0);
-        const struct mallinfo2 heap = ::mallinfo2();
-        s.hostHeapKiB = static_cast<long>((heap.uordblks + heap.hblkhd) / 1024);
+        s.hostHeapKiB = heapInUseKiB();
         lookAtViewer();
         s.viewerKiB = viewerLow;
         viewerLow = 0;
@@ -560,8 +574,9 @@ int run(double minutes, const std::string& bundlePath) {
         if (steadyTicks >= kSteadyTicks) {
             // A cycle's end: the same settings and full histories every time.
             const MemorySample sample = memory(start);
-            std::printf("  %5.0f s  host %7s MiB (%7s after trim)  viewer %7s MiB\n", sample.atSeconds,
-                        mib(sample.hostKiB).c_str(), mib(sample.hostLiveKiB).c_str(), mib(sample.viewerKiB).c_str());
+            std::printf("  %5.0f s  host %7s MiB (%7s after trim, %7s heap in use)  viewer %7s MiB\n", sample.atSeconds,
+                        mib(sample.hostKiB).c_str(), mib(sample.hostLiveKiB).c_str(), mib(sample.hostHeapKiB).c_str(),
+                        mib(sample.viewerKiB).c_str());
             std::fflush(stdout);
             if (!reference && elapsed >= referenceAt)
                 reference = sample;
@@ -627,6 +642,9 @@ int run(double minutes, const std::string& bundlePath) {
         ::kill(static_cast<pid_t>(std::stol(*viewer)), SIGTERM);
     reader.stop();
     const ReaderFigures figures = reader.figures();
+    for (Slot& slot : slots)
+        slot.releaseImages();
+    const long heapAtEnd = heapInUseKiB();
 
     const MemorySample ref = reference.value_or(atStart);
     std::printf("soak_session: %.1f min, %dx%d, two instances (8-bit and 16-bit), viewer pid %s\n", seconds / 60.0,
@@ -650,6 +668,9 @@ int run(double minutes, const std::string& bundlePath) {
     std::printf("  host heap in use  %7s  %8s  %8s  (%s)\n", mib(atStart.hostHeapKiB).c_str(),
                 mib(ref.hostHeapKiB).c_str(), mib(atEnd.hostHeapKiB).c_str(),
                 percentOver(atEnd.hostHeapKiB, ref.hostHeapKiB).c_str());
+    std::printf(
+        "  host heap in use with no instance and no image: %s MiB once loaded, %s MiB at the end (%s MiB more)\n",
+        mib(heapAtLoad).c_str(), mib(heapAtEnd).c_str(), mib(heapAtEnd - heapAtLoad).c_str());
     std::printf("  viewer            %7s  %8s  %8s  (%s)\n", mib(atStart.viewerKiB).c_str(), mib(ref.viewerKiB).c_str(),
                 mib(atEnd.viewerKiB).c_str(), percentOver(atEnd.viewerKiB, ref.viewerKiB).c_str());
 
@@ -665,6 +686,8 @@ int run(double minutes, const std::string& bundlePath) {
     else if (minutes >= 2 &&
              (!withinTolerance(atEnd.hostLiveKiB, ref.hostLiveKiB) || !withinTolerance(atEnd.viewerKiB, ref.viewerKiB)))
         faults.push_back("memory grew more than 10 %");
+    if (heapAtEnd - heapAtLoad > kKeptHeapKiB)
+        faults.push_back("the host keeps " + mib(heapAtEnd - heapAtLoad) + " MiB more heap with no instance left");
     if (figures.taken == 0)
         faults.push_back("no cloud reached the reader");
     for (const auto& f : faults)

@@ -4,6 +4,7 @@
 #include "plugin_support.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <atomic>
 #include <filesystem>
 #include <fstream>
@@ -207,10 +208,13 @@ TEST(ExchangeProcesses, ChurningHostsNeverMixACloud) {
     auto memory = holdBlock();
     ASSERT_NE(memory, nullptr);
     Follower follower(BlockView(memory->data()));
-    const char* sizes[] = {"1280x720", "960x540", "640x360"};
-    const char* depths[] = {"8", "float", "16"};
+    // ORVALIS_CHURN_PAIRS gives the long run at full scale: that many pairs,
+    // all 1280x720, 8-bit and float.
+    const char* longRun = std::getenv("ORVALIS_CHURN_PAIRS");
+    const int kPairs = longRun != nullptr ? std::max(2, std::atoi(longRun)) : 8;
+    const char* sizes[] = {"1280x720", longRun ? "1280x720" : "960x540", longRun ? "1280x720" : "640x360"};
+    const char* depths[] = {"8", "float", longRun ? "8" : "16"};
     std::vector<std::unique_ptr<Process>> hosts;
-    constexpr int kPairs = 8;
     for (int pair = 0; pair < kPairs; ++pair) {
         // A pair starts once the pair before the last has stopped, so two
         // pairs overlap: one stopping while the next starts.
