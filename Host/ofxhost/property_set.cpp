@@ -279,28 +279,26 @@ OfxStatus PropertySet::dimension(const char* name, int* count) const {
     return kOfxStatOK;
 }
 
-int PropertySet::intValue(std::string_view name, int index, int fallback) const {
+template <typename T>
+T PropertySet::numberValue(std::string_view name, int index, T fallback) const {
     std::lock_guard lock(mutex_);
     const Property* p = find(name);
     if (!p || index < 0)
         return fallback;
+    // Either numeric type answers, as hosts convert between them.
     if (p->type == PropType::Int && index < static_cast<int>(p->ints.size()))
-        return p->ints[static_cast<std::size_t>(index)];
+        return static_cast<T>(p->ints[static_cast<std::size_t>(index)]);
     if (p->type == PropType::Double && index < static_cast<int>(p->doubles.size()))
-        return static_cast<int>(p->doubles[static_cast<std::size_t>(index)]);
+        return static_cast<T>(p->doubles[static_cast<std::size_t>(index)]);
     return fallback;
 }
 
+int PropertySet::intValue(std::string_view name, int index, int fallback) const {
+    return numberValue(name, index, fallback);
+}
+
 double PropertySet::doubleValue(std::string_view name, int index, double fallback) const {
-    std::lock_guard lock(mutex_);
-    const Property* p = find(name);
-    if (!p || index < 0)
-        return fallback;
-    if (p->type == PropType::Double && index < static_cast<int>(p->doubles.size()))
-        return p->doubles[static_cast<std::size_t>(index)];
-    if (p->type == PropType::Int && index < static_cast<int>(p->ints.size()))
-        return p->ints[static_cast<std::size_t>(index)];
-    return fallback;
+    return numberValue(name, index, fallback);
 }
 
 std::string PropertySet::stringValue(std::string_view name, int index, const std::string& fallback) const {

@@ -93,6 +93,8 @@ public:
 
 private:
     template <typename T>
+    T numberValue(std::string_view name, int index, T fallback) const;
+    template <typename T>
     OfxStatus setOne(const char* name, int index, T value, PropType type, bool byPlugin);
     template <typename T>
     OfxStatus setMany(const char* name, int count, const T* values, PropType type, bool byPlugin);

@@ -637,21 +637,27 @@ OfxStatus paramGetValueAtTime(OfxParamHandle h, OfxTime time, ...) {
     return s;
 }
 
-// Without animation every derivative is zero.
+// Without animation a value is constant in time: its integral over a span is
+// value * span, and its derivative is the integral's case of span 0.
+OfxStatus constantOverTime(OfxParamHandle h, double span, va_list ap) {
+    ParamObj* p = ParamObj::from(h);
+    if (!p || !p->effect || !p->effect->instance)
+        return kOfxStatErrBadHandle;
+    if (p->shape.text || p->shape.integer || p->shape.dimension == 0)
+        return kOfxStatErrBadHandle;
+    std::lock_guard lock(p->effect->valuesMutex);
+    for (int i = 0; i < p->shape.dimension; ++i) {
+        const double value = i < static_cast<int>(p->values.size()) ? p->values[static_cast<std::size_t>(i)] : 0.0;
+        if (double* out = va_arg(ap, double*))
+            *out = span == 0.0 ? 0.0 : value * span;
+    }
+    return kOfxStatOK;
+}
+
 OfxStatus paramGetDerivative(OfxParamHandle h, OfxTime time, ...) {
     va_list ap;
     va_start(ap, time);
-    const OfxStatus s = guarded([&] {
-        ParamObj* p = ParamObj::from(h);
-        if (!p || !p->effect || !p->effect->instance)
-            return kOfxStatErrBadHandle;
-        if (p->shape.text || p->shape.integer || p->shape.dimension == 0)
-            return kOfxStatErrBadHandle;
-        for (int i = 0; i < p->shape.dimension; ++i)
-            if (double* out = va_arg(ap, double*))
-                *out = 0.0;
-        return kOfxStatOK;
-    });
+    const OfxStatus s = guarded([&] { return constantOverTime(h, 0.0, ap); });
     va_end(ap);
     return s;
 }
@@ -659,19 +665,7 @@ OfxStatus paramGetDerivative(OfxParamHandle h, OfxTime time, ...) {
 OfxStatus paramGetIntegral(OfxParamHandle h, OfxTime t1, OfxTime t2, ...) {
     va_list ap;
     va_start(ap, t2);
-    const OfxStatus s = guarded([&] {
-        ParamObj* p = ParamObj::from(h);
-        if (!p || !p->effect || !p->effect->instance)
-            return kOfxStatErrBadHandle;
-        if (p->shape.text || p->shape.integer || p->shape.dimension == 0)
-            return kOfxStatErrBadHandle;
-        std::lock_guard lock(p->effect->valuesMutex);
-        for (int i = 0; i < p->shape.dimension; ++i)
-            if (double* out = va_arg(ap, double*))
-                *out =
-                    (i < static_cast<int>(p->values.size()) ? p->values[static_cast<std::size_t>(i)] : 0.0) * (t2 - t1);
-        return kOfxStatOK;
-    });
+    const OfxStatus s = guarded([&] { return constantOverTime(h, t2 - t1, ap); });
     va_end(ap);
     return s;
 }

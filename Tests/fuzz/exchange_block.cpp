@@ -8,9 +8,12 @@
 #include <cstring>
 
 #include "Shared/exchange.h"
+#include "Tests/fuzz/fuzz_support.h"
 #include "app/exchange_reader.h"
 
 namespace {
+
+using fuzz_support::check;
 
 namespace ex = orvalis::exchange;
 namespace off = orvalis::exchange::offset;
@@ -19,12 +22,6 @@ using orvalis::viewer::IntakeState;
 std::byte* block() {
     static std::byte* const base = static_cast<std::byte*>(std::calloc(1, ex::kBlockSize));
     return base;
-}
-
-void check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
 }
 
 }  // namespace

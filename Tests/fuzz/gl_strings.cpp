@@ -10,15 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "Tests/fuzz/fuzz_support.h"
 #include "render/capabilities.h"
 
 namespace {
 
-void check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
+using fuzz_support::check;
 
 bool terminated(const char (&text)[256]) { return std::memchr(text, '\0', sizeof text) != nullptr; }
 

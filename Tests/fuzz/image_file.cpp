@@ -5,18 +5,10 @@
 #include <cstdlib>
 #include <string>
 
-#include "Tests/fuzz/scratch_file.h"
+#include "Tests/fuzz/fuzz_support.h"
 #include "ofxhost/image_io.h"
 
-namespace {
-
-void check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
-
-}  // namespace
+using fuzz_support::check;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     // The reader goes by the bytes, not the name; one name covers all three.

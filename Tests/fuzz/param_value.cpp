@@ -4,16 +4,13 @@
 #include <cstdlib>
 #include <string>
 
+#include "Tests/fuzz/fuzz_support.h"
 #include "ofxParam.h"
 #include "ofxhost/cli.h"
 
 namespace {
 
-void check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
+using fuzz_support::check;
 
 ofxhost::ParamInfo param(const char* name, const char* type, std::vector<double> def, std::vector<double> min = {},
                          std::vector<double> max = {}) {

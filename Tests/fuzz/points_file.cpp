@@ -5,18 +5,10 @@
 #include <string>
 
 #include "Shared/exchange.h"
-#include "Tests/fuzz/scratch_file.h"
+#include "Tests/fuzz/fuzz_support.h"
 #include "app/exchange_reader.h"
 
-namespace {
-
-void check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
-
-}  // namespace
+using fuzz_support::check;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const std::string path = fuzz_support::scratchFolder() + "/" + orvalis::exchange::kFallbackFileName;

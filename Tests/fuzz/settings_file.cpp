@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "Tests/fuzz/scratch_file.h"
+#include "Tests/fuzz/fuzz_support.h"
 #include "app/settings.h"
 #include "orvalis/platform/settings_store.h"
 

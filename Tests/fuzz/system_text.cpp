@@ -7,16 +7,9 @@
 #include <string>
 
 #include "Platform/internal.h"
+#include "Tests/fuzz/fuzz_support.h"
 
-namespace {
-
-void check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
-
-}  // namespace
+using fuzz_support::check;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     namespace detail = orvalis::platform::detail;

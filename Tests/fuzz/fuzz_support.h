@@ -1,5 +1,5 @@
-// A private folder for the targets whose reader takes a path: on tmpfs where
-// there is one, so each input costs no disk work, and removed at exit.
+// What the fuzz targets share: a failed expectation, and a private folder for
+// the targets whose reader takes a path.
 #pragma once
 
 #include <fcntl.h>
@@ -11,6 +11,15 @@
 #include <string>
 
 namespace fuzz_support {
+
+// A broken expectation ends the run as a crash would, so the fuzzer keeps the input.
+inline void check(bool condition) {
+    if (!condition) {
+        std::abort();
+    }
+}
+
+// On tmpfs where there is one, so each input costs no disk work; removed at exit.
 
 inline const std::string& scratchFolder() {
     static const std::string folder = [] {
