@@ -37,6 +37,20 @@ bool writeAndClose(HANDLE file, std::span<const std::span<const std::byte>> chun
     return written && closed;
 }
 
+// GetTempPathW names TMP or TEMP without looking at it: a folder that is
+// missing or a plain file costs every points file, so the user hears of it.
+void checkTempFolder(const std::string& folder) {
+    std::wstring path = detail::widen(folder);
+    while (path.size() > 3 && isSeparator(path.back()))
+        path.pop_back();
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return;
+    detail::noticeOnce("Orvalis: cannot use the temporary folder " + folder +
+                       (attributes == INVALID_FILE_ATTRIBUTES ? " (it does not exist)" : " (it is not a folder)") +
+                       "; the points files are not written and the viewer may not find the plug-in");
+}
+
 }  // namespace
 
 std::string tempFolder() {
@@ -49,6 +63,7 @@ std::string tempFolder() {
             std::string folder = detail::narrow(std::wstring_view(buffer.data(), length));
             if (!folder.empty() && folder.back() != '\\' && folder.back() != '/')
                 folder.push_back('\\');
+            checkTempFolder(folder);
             return folder;
         }
         buffer.resize(length + 1);
