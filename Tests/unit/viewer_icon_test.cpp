@@ -124,49 +124,39 @@ TEST(ViewerIcon, ScalingAveragesWithoutDarkeningSoftEdges) {
     EXPECT_EQ(pixel(*image, 7, 13).a, 0);
 }
 
-TEST(ViewerIcon, RefusesFilesThatDoNotHoldWhatTheySay) {
+TEST(ViewerIcon, RefusesFilesThatDoNotHoldWhatTheySayAndTheShippedOneLoads) {
     const auto good = icoFile({bmpEntry(16, kRed, kRed)}, {16});
     ASSERT_TRUE(decodeIcon(good, 16));
-
     EXPECT_FALSE(decodeIcon({}, 16));
     EXPECT_FALSE(decodeIcon(std::span(good).first(5), 16));
-    // Cut inside the pixels.
-    EXPECT_FALSE(decodeIcon(std::span(good).first(good.size() - 16 * 4 * 8), 16));
-
-    auto bad = good;
-    put16(bad, 2, 2);  // a cursor file, not an icon
-    EXPECT_FALSE(decodeIcon(bad, 16));
-
-    bad = good;
-    put16(bad, 4, 900);  // more entries than the directory has room for
-    EXPECT_FALSE(decodeIcon(bad, 16));
-
-    bad = good;
-    put32(bad, 6 + 12, 0xfffffff0u);  // offset far past the end
-    EXPECT_FALSE(decodeIcon(bad, 16));
-
-    bad = good;
-    put32(bad, 22 + 4, 100000);  // a width the bytes cannot hold
-    EXPECT_FALSE(decodeIcon(bad, 16));
-
-    bad = good;
-    put32(bad, 22 + 8, 0xffffffe0u);  // a negative height
-    EXPECT_FALSE(decodeIcon(bad, 16));
-
+    EXPECT_FALSE(decodeIcon(std::span(good).first(good.size() - 16 * 4 * 8), 16)) << "cut inside the pixels";
     EXPECT_FALSE(decodeIcon(good, 0));
     EXPECT_FALSE(decodeIcon(good, 257));
     EXPECT_FALSE(loadIconFile("/nonexistent/orvalis/icon.ico", 16));
-}
+    const struct {
+        const char* what;
+        std::size_t at;
+        std::uint32_t value;
+    } faults[] = {
+        {"a cursor file, not an icon", 2, 2},
+        {"more entries than the directory has room for", 4, 900},
+        {"offset far past the end", 6 + 12, 0xfffffff0u},
+        {"a width the bytes cannot hold", 22 + 4, 100000},
+        {"a negative height", 22 + 8, 0xffffffe0u},
+    };
+    for (const auto& f : faults) {
+        auto bad = good;
+        (f.at < 6 ? put16 : put32)(bad, f.at, f.value);
+        EXPECT_FALSE(decodeIcon(bad, 16)) << f.what;
+    }
 
-TEST(ViewerIcon, TheShippedIconLoadsAtBothSizes) {
     for (int size : {32, 16}) {
         auto image = loadIconFile(ORVALIS_SHIPPED_ICON, size);
         ASSERT_TRUE(image) << size;
         EXPECT_EQ(image->width, size);
         bool anyOpaque = false;
-        for (std::size_t i = 3; i < image->rgba.size(); i += 4) {
+        for (std::size_t i = 3; i < image->rgba.size(); i += 4)
             anyOpaque = anyOpaque || image->rgba[i] == 255;
-        }
         EXPECT_TRUE(anyOpaque) << size;
     }
 }
