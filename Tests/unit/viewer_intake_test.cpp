@@ -50,23 +50,17 @@ public:
 };
 
 // A block as a plug-in process holds it, under a name of the test's own.
-class TestBlock {
-public:
-    TestBlock() : name_(test_support::uniqueName("OrvalisIntakeTest")) {}
+struct TestBlock {
     void create() {
-        memory_ = platform::SharedMemory::createOrOpen(name_, exchange::kBlockSize);
-        ASSERT_NE(memory_, nullptr);
+        memory = platform::SharedMemory::createOrOpen(name, exchange::kBlockSize);
+        ASSERT_NE(memory, nullptr);
     }
-    const std::string& name() const { return name_; }
-    BlockView view() const { return BlockView(memory_->data()); }
-    void publish(const std::vector<PointRecord>& records) {
-        plugin::publishToBlock(view(), records, 4.0f, ++sequence_);
-    }
+    BlockView view() const { return BlockView(memory->data()); }
+    void publish(const std::vector<PointRecord>& records) { plugin::publishToBlock(view(), records, 4.0f, ++sequence); }
 
-private:
-    std::string name_;
-    std::unique_ptr<platform::SharedMemory> memory_;
-    std::uint64_t sequence_ = 1;
+    std::string name = test_support::uniqueName("OrvalisIntakeTest");
+    std::unique_ptr<platform::SharedMemory> memory;
+    std::uint64_t sequence = 1;
 };
 
 std::size_t pointCount(ViewerState& state) {
@@ -140,7 +134,7 @@ protected:
     FakeClock clock;
     CountingWaker waker;
     ViewerState state;
-    Intake intake{state, waker, clock, {block.name(), file}};
+    Intake intake{state, waker, clock, {block.name, file}};
 };
 
 TEST_F(ViewerIntakeLoop, FallbackFileAtOnceThenEvery51MsOnlyWhenItsTimeMoves) {
@@ -246,7 +240,7 @@ TEST(ViewerIntakeThread, TakesCloudsWhileRunningStopsAndDetaches) {
     ViewerState state;
     CountingWaker waker;
     {
-        Intake intake(state, waker, systemIntakeClock(), {block.name(), ""});
+        Intake intake(state, waker, systemIntakeClock(), {block.name, ""});
         ASSERT_TRUE(intake.attach());
         ASSERT_TRUE(intake.start());
 

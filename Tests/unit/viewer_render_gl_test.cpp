@@ -43,15 +43,11 @@ struct FakeDriver {
 // ---- capabilities ---------------------------------------------------------
 
 TEST(RenderCapabilities, VersionStringAndQueryGiveVersionAndPath) {
-    struct Case {
+    const struct {
         const char* version;
-        std::int32_t queriedMajor;
-        std::int32_t queriedMinor;
-        std::int32_t major;
-        std::int32_t minor;
+        std::int32_t queriedMajor, queriedMinor, major, minor;
         RenderPath path;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"3.1.0 Mesa 23.0.4", 0, 0, 3, 1, RenderPath::Compat30},
         {"4.6.0 NVIDIA 535.54", 4, 6, 4, 6, RenderPath::Core32},
         {"3.0 Mesa 22.3.6", 4, 5, 4, 5, RenderPath::Core32},     // the query wins when its major > 0
@@ -61,15 +57,14 @@ TEST(RenderCapabilities, VersionStringAndQueryGiveVersionAndPath) {
         {"4", 4, 6, 0, 0, RenderPath::None},
         {"1.4", 0, 0, 1, 4, RenderPath::None},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.version);
         FakeDriver driver;
         driver.strings[gln::kVersion] = c.version;
         driver.integers[gln::kMajorVersion] = c.queriedMajor;
         driver.integers[gln::kMinorVersion] = c.queriedMinor;
         GlCapabilities caps;
-        caps.glMajor = 9;  // left from an earlier context
-        caps.glMinor = 9;
+        caps.glMajor = caps.glMinor = 9;  // left from an earlier context
         detectCapabilities(caps, driver.queries());
         EXPECT_EQ(caps.glMajor, c.major);
         EXPECT_EQ(caps.glMinor, c.minor);
@@ -89,8 +84,7 @@ TEST(RenderCapabilities, GlslMinorAlwaysHasTwoDigits) {
         FakeDriver driver;
         driver.strings[gln::kShadingLanguageVersion] = text;
         GlCapabilities caps;
-        caps.glslMajor = 7;
-        caps.glslMinor = 7;
+        caps.glslMajor = caps.glslMinor = 7;
         detectCapabilities(caps, driver.queries());
         EXPECT_EQ(caps.glslMajor, expected.first);
         EXPECT_EQ(caps.glslMinor, expected.second);
@@ -187,9 +181,7 @@ TEST(RenderLoader, TriesPlainThenArbThenExtAndStopsAtTheFirst) {
     EXPECT_EQ(driver.askedFor("glBindAttribLocation"),
               (Names{"glBindAttribLocation", "glBindAttribLocationARB", "glBindAttribLocationEXT"}));
     EXPECT_FALSE(table.has(GlEntry::BufferSubData));
-    EXPECT_TRUE(caps.hasVbo);
-    EXPECT_TRUE(caps.hasShaders);
-    EXPECT_FALSE(caps.hasInstancing);
+    EXPECT_TRUE(caps.hasVbo && caps.hasShaders && !caps.hasInstancing);
 
     // Vertex arrays are asked for by their plain names only.
     EXPECT_EQ(driver.askedFor("glGenVertexArrays"), (Names{"glGenVertexArrays"}));
@@ -198,8 +190,7 @@ TEST(RenderLoader, TriesPlainThenArbThenExtAndStopsAtTheFirst) {
     // One of the four shader names missing clears the flag.
     driver.available.erase("glUseProgram");
     loadGlFunctions(driver.lookup(), caps);
-    EXPECT_FALSE(caps.hasShaders);
-    EXPECT_TRUE(caps.hasVbo);
+    EXPECT_TRUE(caps.hasVbo && !caps.hasShaders);
 }
 
 TEST(RenderLoader, InstancingNeedsADivisorAndAnInstancedDraw) {
