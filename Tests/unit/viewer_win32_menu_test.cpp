@@ -68,12 +68,8 @@ constexpr Rgb kWhite = 0xFFFFFF;
 constexpr Rgb kBarFrame = 0x3F3F46;
 
 void drawItem(Canvas& canvas, MenuItemRecord& record, UINT state) {
-    DRAWITEMSTRUCT draw{};
-    draw.CtlType = ODT_MENU;
-    draw.itemState = state;
-    draw.hDC = canvas.dc();
-    draw.rcItem = RECT{0, 0, 200, 24};
-    draw.itemData = reinterpret_cast<ULONG_PTR>(&record);
+    DRAWITEMSTRUCT draw{
+        ODT_MENU, 0, 0, 0, state, nullptr, canvas.dc(), {0, 0, 200, 24}, reinterpret_cast<ULONG_PTR>(&record)};
     drawMenuItem(&draw);
 }
 
@@ -104,25 +100,17 @@ TEST(Win32MenuItem, DrawsBackgroundBoldTextAndCheckMark) {
     EXPECT_GT(canvas.count(kGreyText, 12, 0, 170, 24), 0) << "a disabled record is grey";
 }
 
-// The block of message 0x0092, built at the offsets the system uses.
-struct BarItemBlock {
-    alignas(8) unsigned char bytes[160] = {};
-    template <typename T>
-    void put(std::size_t offset, const T& value) {
-        std::memcpy(bytes + offset, &value, sizeof value);
-    }
-};
-
+// Message 0x0092 with its block built at the offsets the system uses.
 void drawBarItem(Canvas& canvas, HMENU menu, UINT state) {
-    BarItemBlock block;
-    block.put(0, static_cast<UINT>(ODT_MENU));
-    block.put(16, state);
-    block.put(40, RECT{10, 2, 60, 20});
-    block.put(64, menu);
-    block.put(72, canvas.dc());
-    block.put(88, 0);  // the item's position
-    const DarkChromeResult answer = handleDarkChromeMessage(nullptr, 0x0092, 0, reinterpret_cast<LPARAM>(block.bytes));
-    EXPECT_TRUE(answer.handled);
+    alignas(8) unsigned char block[160] = {};
+    const auto put = [&](std::size_t offset, const auto& value) { std::memcpy(block + offset, &value, sizeof value); };
+    put(0, static_cast<UINT>(ODT_MENU));
+    put(16, state);
+    put(40, RECT{10, 2, 60, 20});
+    put(64, menu);
+    put(72, canvas.dc());
+    put(88, 0);  // the item's position
+    EXPECT_TRUE(handleDarkChromeMessage(nullptr, 0x0092, 0, reinterpret_cast<LPARAM>(block)).handled);
 }
 
 TEST(Win32DarkMenuBar, ItemsArePaintedInTheirStateColours) {
