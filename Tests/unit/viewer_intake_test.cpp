@@ -1,6 +1,5 @@
-// The intake loop: rate adaptation, the pause, the timing of re-attach and
-// file checks, the plug-in watch and the wake-up, driven by a clock the test
-// moves; then the real thread against a block published into while it runs.
+// The intake loop's rules on a clock the test drives, then the real thread
+// against a block published into while it runs.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -105,8 +104,7 @@ TEST(ViewerIconPath, ThreeFoldersUpThenResources) {
 
 class ViewerIntakeLoop : public ::testing::Test {
 protected:
-    // The fallback file with these records, its count and last-write time
-    // (seconds from a fixed point) chosen, so equal times can be made.
+    // The fallback file with a chosen count and last-write time (seconds on from base).
     void writeFallback(const std::vector<PointRecord>& records, int second, std::uint32_t count) {
         std::vector<std::byte> bytes(4 + records.size() * 32);
         std::memcpy(bytes.data(), &count, 4);

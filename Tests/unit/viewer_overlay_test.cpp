@@ -1,6 +1,5 @@
-// The gamut badge without a GL context: the interface scale, the badge's
-// geometry, the label sizes and rebuild rule, the coverage rule, and the
-// platform's text renderer drawing a real label.
+// The gamut badge without a GL context: scale, geometry, label sizes and
+// rebuild rule, coverage, and the platform's text renderer drawing a label.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -106,8 +105,7 @@ TEST(OverlayBadge, OutlineIsARoundedRectangleDrawnCounterClockwiseAndTheDotARing
     const BadgeGeometry b = badgeGeometry(1280, 720, labelDisplaySize(GamutLabel::OutOfGamut, 1.0f));
     const auto outline = badgeOutline(b);
     const float r = b.cornerRadius, right = b.left + b.width, top = b.bottom + b.height;
-    // Each arc runs a quarter turn: from the right edge to the top edge, the
-    // top to the left, the left to the bottom, the bottom to the right.
+    // Each arc runs a quarter turn, counter-clockwise from the right edge.
     const OverlayPoint ends[8] = {{right, top - r},      {right - r, top},       {b.left + r, top},
                                   {b.left, top - r},     {b.left, b.bottom + r}, {b.left + r, b.bottom},
                                   {right - r, b.bottom}, {right, b.bottom + r}};
@@ -134,8 +132,7 @@ TEST(OverlayBadge, OutlineIsARoundedRectangleDrawnCounterClockwiseAndTheDotARing
     EXPECT_NEAR(fan.back().x, outline.front().x, 1e-3f);
     EXPECT_NEAR(fan.back().y, outline.front().y, 1e-3f);
 
-    // The rim starts at angle 0, a quarter of the way round is straight up,
-    // and it closes on its first point.
+    // The rim starts at angle 0, is straight up a quarter of the way round and closes.
     const std::vector<OverlayPoint> rim = discRim({100.0f, 50.0f}, 6.5f, kDotSegments);
     ASSERT_EQ(rim.size(), static_cast<std::size_t>(kDotSegments) + 1);
     for (const auto& [i, x, y] : {std::tuple{0, 106.5f, 50.0f}, {6, 100.0f, 56.5f}, {kDotSegments, 106.5f, 50.0f}}) {
@@ -197,8 +194,7 @@ TEST(LabelTexture, AsksForTwiceTheDisplaySizeInTheLabelColourAndFitsWideText) {
     ASSERT_TRUE(drawn.has_value());
     EXPECT_EQ(drawn->bgra[3], 128) << "the coverage rule ran";
 
-    // Nothing drawn, or no rasterizer: no texture, but the badge still gets
-    // its label size.
+    // Nothing drawn, or no rasterizer: no texture, yet the badge keeps its label size.
     FakeRasterizer failing;
     LabelSize size;
     EXPECT_EQ(makeLabelTexture(&failing, GamutLabel::OutOfGamut, interfaceScale(1440), size), 0u);
@@ -266,8 +262,7 @@ TEST(PlatformLabelText, DrawsInGamutLeftAlignedAndVerticallyCentred) {
         const std::optional<LabelBitmap> bitmap = renderLabel(
             rasterizer.get(), "In Gamut", labelStyle(GamutLabel::InGamut, scale), texels.width, texels.height);
         ASSERT_TRUE(bitmap.has_value());
-        // Real text: many pixels, starting near the left edge ("I" has no
-        // overhang), inside the bitmap at the top and bottom.
+        // Real text from near the left edge ("I" has no overhang), inside top and bottom.
         const Ink ink = inkOf(*bitmap);
         EXPECT_GT(ink.count, 60 * scale * scale);
         EXPECT_LE(ink.left, 4 * scale);
@@ -282,8 +277,7 @@ TEST(PlatformLabelText, DrawsInGamutLeftAlignedAndVerticallyCentred) {
 
 TEST(FreeTypeLabelText, TintsCoverageWithTheTextColourAndClipsWithoutWrapping) {
     const std::unique_ptr<LabelRasterizer> rasterizer = makeFreeTypeLabelRasterizer();
-    // DejaVu Sans Bold is wider than the face the sizes were made for: the
-    // label is fitted to its texture as makeLabelTexture does.
+    // DejaVu Sans Bold is wider than the face the sizes were made for: fit it first.
     const LabelStyle style = labelStyle(GamutLabel::OutOfGamut, 1.0f);
     const LabelStyle fitted = fitLabelStyle(*rasterizer, "Out of Gamut", style, 164);
     EXPECT_LT(fitted.pixelHeight, 22);
@@ -293,8 +287,7 @@ TEST(FreeTypeLabelText, TintsCoverageWithTheTextColourAndClipsWithoutWrapping) {
     int solid = 0;
     for (std::size_t i = 0; i < bitmap->bgra.size(); i += 4) {
         const std::uint8_t* p = &bitmap->bgra[i];
-        // Red is the brightest channel of (255, 205, 205), so it is alpha;
-        // green and blue keep their share of it.
+        // Red, the brightest of (255, 205, 205), is alpha; green and blue keep their share.
         if (p[3] != 0) {
             EXPECT_EQ(p[3], p[2]);
             EXPECT_EQ(p[0], p[1]);
@@ -305,8 +298,7 @@ TEST(FreeTypeLabelText, TintsCoverageWithTheTextColourAndClipsWithoutWrapping) {
     EXPECT_GT(solid, 100) << "glyph interiors are fully covered";
     EXPECT_LT(inkOf(*bitmap).right, 164 - 1) << "the whole label fits its bitmap";
 
-    // A narrow bitmap is the wide one's left part, nothing more: a glyph
-    // pixel beyond its last column did not land at the start of the next row.
+    // A narrow bitmap is the wide one's left part: no glyph pixel wraps to the next row.
     const std::optional<LabelBitmap> wide = renderLabel(rasterizer.get(), "Out of Gamut", style, 164, 28);
     const std::optional<LabelBitmap> narrow = renderLabel(rasterizer.get(), "Out of Gamut", style, 30, 28);
     ASSERT_TRUE(wide && narrow);

@@ -1,6 +1,5 @@
-// What the renderer makes of a driver, without one: version parsing and the
-// render path, the refusal text, the entry-point name fallbacks and the
-// shader generation a path gets.
+// What the renderer makes of a driver, without one: versions and the render
+// path, the refusal text, entry-point name fallbacks, shader generations.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -22,8 +21,7 @@ namespace {
 using namespace orvalis::viewer;
 namespace gln = glname;
 
-// A driver that answers glGetString and glGetIntegerv from tables; a name
-// it lacks gives null (strings) or leaves the value at 0 (integers).
+// glGetString and glGetIntegerv from tables; a missing name gives null or 0.
 struct FakeDriver {
     std::map<std::uint32_t, std::string> strings;
     std::map<std::uint32_t, std::int32_t> integers;
@@ -135,8 +133,8 @@ TEST(RenderCapabilities, RefusalTextNamesUnknownAndStaysBounded) {
 
 // ---- entry points ---------------------------------------------------------
 
-// A driver that has exactly the names in `available`; records every name
-// asked and hands out a distinct fake pointer per name.
+// Has exactly the names in `available`, with a distinct fake pointer each;
+// records every name asked.
 struct FakeLookup {
     std::set<std::string> available;
     std::vector<std::string> asked;
@@ -255,8 +253,7 @@ TEST(RenderShaders, PathPicksOneGenerationForAllFourTexts) {
             const std::string source = text;
             EXPECT_EQ(source.rfind(c.versionLine, 0), 0u);
             EXPECT_EQ(source.find("#version", 1), std::string::npos);
-            // 1.30 and 1.50 have neither attribute, varying nor gl_FragColor;
-            // 1.20 has no in or out declarations.
+            // 1.30 and 1.50 lack attribute, varying, gl_FragColor; 1.20 lacks in, out.
             for (const char* word : {"attribute ", "varying ", "gl_FragColor", "\nin ", "\nout "}) {
                 const bool newer = word[0] == '\n';
                 EXPECT_FALSE(newer != modern && source.find(word) != std::string::npos) << word;

@@ -1,6 +1,5 @@
 // The frame's plain parts: the camera matrix against rotations worked out
-// here, the sphere mesh, the draw-path choice, the upload rule and the
-// sphere shader's values.
+// here, the sphere mesh, the draw path, the upload rule, the sphere uniforms.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -87,8 +86,7 @@ TEST(RenderSphereMesh, ClosedRingsUnitNormalsAndValidIndicesTurningOneWay) {
     ASSERT_EQ(mesh.normals.size(), 153u * 3);
     ASSERT_EQ(mesh.indices.size(), 768u);
     auto vertex = [&](const std::vector<float>& v, int i) { return V3{v[i * 3], v[i * 3 + 1], v[i * 3 + 2]}; };
-    // Rings of 17 climb from the south pole to the north pole and close on
-    // their first vertex; normals are the unit positions.
+    // Rings of 17 climb from pole to pole and close; normals are the unit positions.
     for (int i = 0; i < 153; ++i) {
         const V3 p = vertex(mesh.positions, i);
         EXPECT_NEAR(p[2], std::sin((i / 17 * 0.125 - 0.5) * 3.14159265358979), 1e-6) << i;
@@ -100,9 +98,8 @@ TEST(RenderSphereMesh, ClosedRingsUnitNormalsAndValidIndicesTurningOneWay) {
                 EXPECT_NEAR(first[k], p[k], 1e-6) << "ring " << i / 17;
         }
     }
-    // The first band starts (0, 17, 1), (17, 18, 1); every triangle that is
-    // not degenerate (the poles' collapse to lines) turns the same way seen
-    // from outside.
+    // Every triangle not collapsed to a line (at the poles) turns the same way
+    // seen from outside.
     EXPECT_EQ((std::vector<std::uint16_t>(mesh.indices.begin(), mesh.indices.begin() + 6)),
               (std::vector<std::uint16_t>{0, 17, 1, 17, 18, 1}));
     int outward = 0, inward = 0;
@@ -156,9 +153,8 @@ TEST(RenderDrawPath, BestPathTheRendererCanDraw) {
 TEST(RenderUpload, OneDataUploadWhenGrowingElseOrphanAndSubData) {
     for (UploadBuffer which : {UploadBuffer::Point, UploadBuffer::Instance}) {
         const bool point = which == UploadBuffer::Point;
-        // Smaller clouds: the point buffer keeps its storage size, the
-        // instance buffer is re-specified at the cloud's size; the recorded
-        // capacity never shrinks.
+        // Smaller clouds: the point buffer keeps its storage, the instance
+        // buffer is re-specified; the recorded capacity never shrinks.
         const struct {
             std::uint64_t points;
             bool withData;

@@ -1,4 +1,4 @@
-// The settings rule, the View menu's commands and item geometry, and the
+// The settings rule, the View menu's commands and check mark, and the
 // system's settings store, never at the user's own key or file.
 #include <gtest/gtest.h>
 
@@ -257,8 +257,7 @@ TEST_F(SystemSettingsStore, UnreadableOrUnwritableFileIsOffAndNeverHangs) {
     EXPECT_FALSE(settingsStoreAt(blocked + "/Orvalis/settings.ini")->writeAll(1, 0, 0));
 }
 
-// Sets an environment variable (or unsets it, for null) until the end of
-// the scope.
+// Sets (or, for null, unsets) an environment variable until the scope ends.
 struct ScopedEnv {
     ScopedEnv(const char* name, const char* value) : name(name), old(std::getenv(name) ? std::getenv(name) : "") {
         value != nullptr ? ::setenv(name, value, 1) : ::unsetenv(name);
