@@ -11,9 +11,8 @@
 namespace orvalis::viewer {
 namespace {
 
-struct Rgba {
-    std::uint8_t r, g, b, a;
-};
+// Colours as 0xAARRGGBB: how a 32-bit BMP pixel reads as a little-endian word.
+using Argb = std::uint32_t;
 
 void put16(std::vector<std::byte>& out, std::size_t at, std::uint32_t v) {
     out[at] = std::byte(v & 0xff);
@@ -26,7 +25,7 @@ void put32(std::vector<std::byte>& out, std::size_t at, std::uint32_t v) {
 
 // A 32-bit BMP entry of side × side: the top half of the picture in `top`,
 // the bottom half in `bottom`; the mask marks the left column transparent.
-std::vector<std::byte> bmpEntry(int side, Rgba top, Rgba bottom, int bitCount = 32) {
+std::vector<std::byte> bmpEntry(int side, Argb top, Argb bottom, int bitCount = 32) {
     const std::size_t maskRow = static_cast<std::size_t>((side + 31) / 32) * 4;
     std::vector<std::byte> out(40 + static_cast<std::size_t>(side) * side * 4 + maskRow * side);
     put32(out, 0, 40);
@@ -35,14 +34,8 @@ std::vector<std::byte> bmpEntry(int side, Rgba top, Rgba bottom, int bitCount = 
     put16(out, 12, 1);
     put16(out, 14, static_cast<std::uint32_t>(bitCount));
     for (int row = 0; row < side; ++row) {  // rows stored bottom-up
-        const Rgba c = row < side / 2 ? bottom : top;
-        for (int x = 0; x < side; ++x) {
-            const std::size_t p = 40 + (static_cast<std::size_t>(row) * side + x) * 4;
-            out[p] = std::byte(c.b);
-            out[p + 1] = std::byte(c.g);
-            out[p + 2] = std::byte(c.r);
-            out[p + 3] = std::byte(c.a);
-        }
+        for (int x = 0; x < side; ++x)
+            put32(out, 40 + (static_cast<std::size_t>(row) * side + x) * 4, row < side / 2 ? bottom : top);
         out[40 + static_cast<std::size_t>(side) * side * 4 + row * maskRow] = std::byte(0x80);
     }
     return out;
@@ -54,7 +47,7 @@ std::vector<std::byte> icoFile(const std::vector<std::vector<std::byte>>& entrie
     put16(out, 4, static_cast<std::uint32_t>(entries.size()));
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const std::size_t at = 6 + 16 * i;
-        out[at] = std::byte(sides[i] == 256 ? 0 : sides[i]);
+        out[at] = std::byte(sides[i]);
         out[at + 1] = out[at];
         put16(out, at + 4, 1);
         put16(out, at + 6, 32);
@@ -65,21 +58,19 @@ std::vector<std::byte> icoFile(const std::vector<std::vector<std::byte>>& entrie
     return out;
 }
 
-Rgba pixel(const IconImage& image, int x, int y) {
+// The decoded pixel (bytes R, G, B, A) as 0xAARRGGBB.
+Argb pixel(const IconImage& image, int x, int y) {
     const std::uint8_t* p = &image.rgba[(static_cast<std::size_t>(y) * image.width + x) * 4];
-    return {p[0], p[1], p[2], p[3]};
+    return Argb{p[3]} << 24 | Argb{p[0]} << 16 | Argb{p[1]} << 8 | p[2];
 }
 
-constexpr Rgba kRed{255, 0, 0, 255};
-constexpr Rgba kBlue{0, 0, 255, 255};
-constexpr Rgba kGreen{0, 255, 0, 255};
-constexpr Rgba kClear{0, 0, 0, 0};
+constexpr Argb kRed = 0xFFFF0000, kGreen = 0xFF00FF00, kBlue = 0xFF0000FF;
 
 TEST(ViewerIcon, PicksTheEntryAndTurnsItsRowsAndColours) {
     const auto three =
         icoFile({bmpEntry(48, kGreen, kGreen), bmpEntry(16, kRed, kRed), bmpEntry(32, kBlue, kBlue)}, {48, 16, 32});
     const auto halves = icoFile({bmpEntry(16, kRed, kBlue)}, {16});
-    const auto noAlpha = icoFile({bmpEntry(16, Rgba{10, 20, 30, 0}, Rgba{10, 20, 30, 0})}, {16});
+    const auto noAlpha = icoFile({bmpEntry(16, 0x000A141E, 0x000A141E)}, {16});
     std::vector<std::byte> png(64);
     const unsigned char magic[] = {0x89, 'P', 'N', 'G'};
     std::memcpy(png.data(), magic, sizeof magic);
@@ -88,15 +79,15 @@ TEST(ViewerIcon, PicksTheEntryAndTurnsItsRowsAndColours) {
         const char* what;
         const std::vector<std::byte>& file;
         int size, x, y;
-        Rgba want;  // a transparent want is checked for its alpha only
+        Argb want;  // a transparent want is checked for its alpha only
     } cases[] = {
         {"the exact size", three, 32, 10, 10, kBlue},
         {"the next larger entry, not the largest", three, 24, 10, 10, kBlue},
         {"nothing larger: the largest", three, 64, 30, 30, kGreen},
         {"the top row first", halves, 16, 8, 0, kRed},
         {"the bottom row last", halves, 16, 8, 15, kBlue},
-        {"no alpha: the mask makes the left column clear", noAlpha, 16, 0, 5, kClear},
-        {"no alpha: opaque where the mask is clear", noAlpha, 16, 1, 5, Rgba{10, 20, 30, 255}},
+        {"no alpha: the mask makes the left column clear", noAlpha, 16, 0, 5, 0},
+        {"no alpha: opaque where the mask is clear", noAlpha, 16, 1, 5, 0xFF0A141E},
         {"PNG and 24-bit entries passed over", unusable, 32, 5, 5, kRed},
     };
     for (const auto& c : cases) {
@@ -104,69 +95,56 @@ TEST(ViewerIcon, PicksTheEntryAndTurnsItsRowsAndColours) {
         const auto image = decodeIcon(c.file, c.size);
         ASSERT_TRUE(image);
         EXPECT_EQ(image->width, c.size);
-        const Rgba got = pixel(*image, c.x, c.y);
-        EXPECT_EQ(got.a, c.want.a);
-        EXPECT_TRUE(c.want.a == 0 || (got.r == c.want.r && got.g == c.want.g && got.b == c.want.b));
+        const Argb got = pixel(*image, c.x, c.y);
+        EXPECT_EQ(c.want == 0 ? got >> 24 : got, c.want);
     }
 }
 
 TEST(ViewerIcon, ScalingAveragesWithoutDarkeningSoftEdges) {
     // 32 to 15 pixels: output row 7 covers two half-transparent red rows and
     // one clear row. Averaged as they are, the red would fall to 170.
-    const auto file = icoFile({bmpEntry(32, Rgba{255, 0, 0, 128}, kClear)}, {32});
-    auto image = decodeIcon(file, 15);
+    auto image = decodeIcon(icoFile({bmpEntry(32, 0x80FF0000, 0)}, {32}), 15);
     ASSERT_TRUE(image);
     ASSERT_EQ(image->rgba.size(), 15u * 15u * 4u);
-    const Rgba edge = pixel(*image, 7, 7);
-    EXPECT_EQ(edge.r, 255);
-    EXPECT_NEAR(edge.a, 85, 1);
-    EXPECT_EQ(pixel(*image, 7, 2).a, 128);
-    EXPECT_EQ(pixel(*image, 7, 13).a, 0);
+    EXPECT_EQ((pixel(*image, 7, 7) >> 16) & 0xFF, 255u);
+    EXPECT_NEAR(pixel(*image, 7, 7) >> 24, 85, 1);
+    EXPECT_EQ(pixel(*image, 7, 2) >> 24, 128u);
+    EXPECT_EQ(pixel(*image, 7, 13) >> 24, 0u);
 }
 
-TEST(ViewerIcon, RefusesFilesThatDoNotHoldWhatTheySay) {
+TEST(ViewerIcon, RefusesFilesThatDoNotHoldWhatTheySayAndTheShippedOneLoads) {
     const auto good = icoFile({bmpEntry(16, kRed, kRed)}, {16});
     ASSERT_TRUE(decodeIcon(good, 16));
-
     EXPECT_FALSE(decodeIcon({}, 16));
     EXPECT_FALSE(decodeIcon(std::span(good).first(5), 16));
-    // Cut inside the pixels.
-    EXPECT_FALSE(decodeIcon(std::span(good).first(good.size() - 16 * 4 * 8), 16));
-
-    auto bad = good;
-    put16(bad, 2, 2);  // a cursor file, not an icon
-    EXPECT_FALSE(decodeIcon(bad, 16));
-
-    bad = good;
-    put16(bad, 4, 900);  // more entries than the directory has room for
-    EXPECT_FALSE(decodeIcon(bad, 16));
-
-    bad = good;
-    put32(bad, 6 + 12, 0xfffffff0u);  // offset far past the end
-    EXPECT_FALSE(decodeIcon(bad, 16));
-
-    bad = good;
-    put32(bad, 22 + 4, 100000);  // a width the bytes cannot hold
-    EXPECT_FALSE(decodeIcon(bad, 16));
-
-    bad = good;
-    put32(bad, 22 + 8, 0xffffffe0u);  // a negative height
-    EXPECT_FALSE(decodeIcon(bad, 16));
-
+    EXPECT_FALSE(decodeIcon(std::span(good).first(good.size() - 16 * 4 * 8), 16)) << "cut inside the pixels";
     EXPECT_FALSE(decodeIcon(good, 0));
     EXPECT_FALSE(decodeIcon(good, 257));
     EXPECT_FALSE(loadIconFile("/nonexistent/orvalis/icon.ico", 16));
-}
+    const struct {
+        const char* what;
+        std::size_t at;
+        std::uint32_t value;
+    } faults[] = {
+        {"a cursor file, not an icon", 2, 2},
+        {"more entries than the directory has room for", 4, 900},
+        {"offset far past the end", 6 + 12, 0xfffffff0u},
+        {"a width the bytes cannot hold", 22 + 4, 100000},
+        {"a negative height", 22 + 8, 0xffffffe0u},
+    };
+    for (const auto& f : faults) {
+        auto bad = good;
+        (f.at < 6 ? put16 : put32)(bad, f.at, f.value);
+        EXPECT_FALSE(decodeIcon(bad, 16)) << f.what;
+    }
 
-TEST(ViewerIcon, TheShippedIconLoadsAtBothSizes) {
     for (int size : {32, 16}) {
         auto image = loadIconFile(ORVALIS_SHIPPED_ICON, size);
         ASSERT_TRUE(image) << size;
         EXPECT_EQ(image->width, size);
         bool anyOpaque = false;
-        for (std::size_t i = 3; i < image->rgba.size(); i += 4) {
+        for (std::size_t i = 3; i < image->rgba.size(); i += 4)
             anyOpaque = anyOpaque || image->rgba[i] == 255;
-        }
         EXPECT_TRUE(anyOpaque) << size;
     }
 }

@@ -1,6 +1,5 @@
-// The intake loop: rate adaptation, the pause, the timing of re-attach and
-// file checks, the plug-in watch and the wake-up, driven by a clock the test
-// moves; then the real thread against a block published into while it runs.
+// The intake loop's rules on a clock the test drives, then the real thread
+// against a block published into while it runs.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -50,23 +49,17 @@ public:
 };
 
 // A block as a plug-in process holds it, under a name of the test's own.
-class TestBlock {
-public:
-    TestBlock() : name_(test_support::uniqueName("OrvalisIntakeTest")) {}
+struct TestBlock {
     void create() {
-        memory_ = platform::SharedMemory::createOrOpen(name_, exchange::kBlockSize);
-        ASSERT_NE(memory_, nullptr);
+        memory = platform::SharedMemory::createOrOpen(name, exchange::kBlockSize);
+        ASSERT_NE(memory, nullptr);
     }
-    const std::string& name() const { return name_; }
-    BlockView view() const { return BlockView(memory_->data()); }
-    void publish(const std::vector<PointRecord>& records) {
-        plugin::publishToBlock(view(), records, 4.0f, ++sequence_);
-    }
+    BlockView view() const { return BlockView(memory->data()); }
+    void publish(const std::vector<PointRecord>& records) { plugin::publishToBlock(view(), records, 4.0f, ++sequence); }
 
-private:
-    std::string name_;
-    std::unique_ptr<platform::SharedMemory> memory_;
-    std::uint64_t sequence_ = 1;
+    std::string name = test_support::uniqueName("OrvalisIntakeTest");
+    std::unique_ptr<platform::SharedMemory> memory;
+    std::uint64_t sequence = 1;
 };
 
 std::size_t pointCount(ViewerState& state) {
@@ -74,36 +67,26 @@ std::size_t pointCount(ViewerState& state) {
     return state.intake.points.size();
 }
 
-// ---- plain rules ------------------------------------------------------------
-
-TEST(ViewerPollRate, SlowPollsLowerItFastPollsRaiseIt) {
-    int slowPolls = 0;
-    int rate = 120;
-    for (int poll = 1; poll <= 10; ++poll) {
-        rate = adaptPollRate(rate, slowPolls, 21 * kMs);
+TEST(ViewerPollRate, ElevenSlowPollsLowerItAFastOneRaisesItAndThePauseFollows) {
+    const struct {
+        int rate, slowBefore;
+        std::int64_t pollNs;
+        int wantRate, wantSlow;
+    } polls[] = {
+        {120, 9, 21 * kMs, 120, 10},                          // the tenth slow poll
+        {120, 10, 30 * kMs, 110, 0},                          // the eleventh
+        {110, 7, 5 * kMs, 110, 7},                            // 5 ms is not fast, and leaves the count
+        {110, 7, 21 * kMs - 1, 110, 7},                       // under 21 ms is not slow
+        {110, 7, 5 * kMs - 1, 115, 0},                        // a fast poll resets the count
+        {35, 10, 21 * kMs, 25, 0},                            // lowered while above 30: the floor is 25
+        {30, 10, 21 * kMs, 30, 11},     {118, 0, 0, 120, 0},  // never past 120
+    };
+    for (const auto& p : polls) {
+        int slowPolls = p.slowBefore;
+        EXPECT_EQ(adaptPollRate(p.rate, slowPolls, p.pollNs), p.wantRate) << p.rate << " " << p.pollNs;
+        EXPECT_EQ(slowPolls, p.wantSlow) << p.rate << " " << p.pollNs;
     }
-    EXPECT_EQ(rate, 120);
-    rate = adaptPollRate(rate, slowPolls, 30 * kMs);
-    EXPECT_EQ(rate, 110) << "the eleventh slow poll";
-    EXPECT_EQ(slowPolls, 0);
-
-    slowPolls = 7;
-    EXPECT_EQ(adaptPollRate(110, slowPolls, 5 * kMs), 110) << "5 ms is not fast";
-    EXPECT_EQ(adaptPollRate(110, slowPolls, 21 * kMs - 1), 110) << "under 21 ms is not slow";
-    EXPECT_EQ(slowPolls, 7) << "middling polls leave the count";
-    EXPECT_EQ(adaptPollRate(110, slowPolls, 5 * kMs - 1), 115);
-    EXPECT_EQ(slowPolls, 0) << "a fast poll resets the count";
-
-    slowPolls = 10;
-    EXPECT_EQ(adaptPollRate(35, slowPolls, 21 * kMs), 25) << "lowered while above 30: the floor is 25";
-    slowPolls = 10;
-    EXPECT_EQ(adaptPollRate(30, slowPolls, 21 * kMs), 30);
-    EXPECT_EQ(adaptPollRate(118, slowPolls, 0), 120) << "never past 120";
-}
-
-TEST(ViewerPollRate, PauseIsThePeriodOrHalfAfterNewData) {
-    EXPECT_EQ(pollPauseMs(120, true), 4);
-    EXPECT_EQ(pollPauseMs(120, false), 8);
+    EXPECT_EQ(pollPauseMs(120, true), 4) << "half the period after new data";
     EXPECT_EQ(pollPauseMs(25, false), 40);
     EXPECT_EQ(pollPauseMs(0, false), 1000) << "rate clamped to 1";
     EXPECT_EQ(pollPauseMs(100'000, true), 2) << "rate clamped to 240";
@@ -121,21 +104,25 @@ TEST(ViewerIconPath, ThreeFoldersUpThenResources) {
 
 class ViewerIntakeLoop : public ::testing::Test {
 protected:
-    Intake::Options options() const { return {block.name(), file}; }
-
-    // The fallback file with these records and the given last-write time
-    // (seconds from a fixed point), so equal times can be made on purpose.
+    // The fallback file with a chosen count and last-write time (seconds on from base).
     void writeFallback(const std::vector<PointRecord>& records, int second, std::uint32_t count) {
         std::vector<std::byte> bytes(4 + records.size() * 32);
         std::memcpy(bytes.data(), &count, 4);
-        if (!records.empty()) {
+        if (!records.empty())
             std::memcpy(bytes.data() + 4, records.data(), records.size() * 32);
-        }
         writeBytes(file, bytes.data(), bytes.size());
         std::filesystem::last_write_time(fsPath(file), base + std::chrono::seconds(second));
     }
-    void writeFallback(const std::vector<PointRecord>& records, int second) {
-        writeFallback(records, second, static_cast<std::uint32_t>(records.size()));
+    void writeFallback(std::size_t records, int second) {
+        writeFallback(distinctRecords(records), second, static_cast<std::uint32_t>(records));
+    }
+    bool pollAt(std::int64_t ms) {
+        clock.now = ms * kMs;
+        return intake.pollOnce();
+    }
+    void attachBlock() {
+        block.create();
+        ASSERT_TRUE(intake.attach());
     }
 
     test_support::ScratchFolder folder{"orvalis-intake"};
@@ -145,103 +132,75 @@ protected:
     FakeClock clock;
     CountingWaker waker;
     ViewerState state;
+    Intake intake{state, waker, clock, {block.name, file}};
 };
 
-TEST_F(ViewerIntakeLoop, FallbackFileAtOnceThenEvery51Ms) {
-    Intake intake(state, waker, clock, options());
-    clock.now = 7 * kMs;
-    writeFallback(distinctRecords(3), 1);
-    EXPECT_TRUE(intake.pollOnce()) << "the first check happens at once";
+TEST_F(ViewerIntakeLoop, FallbackFileAtOnceThenEvery51MsOnlyWhenItsTimeMoves) {
+    writeFallback(3, 1);
+    EXPECT_TRUE(pollAt(7)) << "the first check happens at once";
     EXPECT_EQ(pointCount(state), 3u);
-
-    writeFallback(distinctRecords(5), 2);
-    clock.now += 50 * kMs;
-    EXPECT_FALSE(intake.pollOnce());
-    clock.now += 1 * kMs;
-    EXPECT_TRUE(intake.pollOnce());
+    writeFallback(5, 2);
+    EXPECT_FALSE(pollAt(57));
+    EXPECT_TRUE(pollAt(58));
     EXPECT_EQ(pointCount(state), 5u);
 
     // A file that cannot be read is not tried again until it changes, and a
     // rewrite that keeps the last-write time is not noticed.
     writeFallback(distinctRecords(4), 3, 6);
-    clock.now += 51 * kMs;
-    EXPECT_FALSE(intake.pollOnce()) << "one record short";
-    writeFallback(distinctRecords(6), 3);
-    clock.now += 51 * kMs;
-    EXPECT_FALSE(intake.pollOnce()) << "same last-write time";
-    EXPECT_EQ(pointCount(state), 5u);
-    writeFallback(distinctRecords(6), 4);
-    clock.now += 51 * kMs;
-    EXPECT_TRUE(intake.pollOnce());
+    EXPECT_FALSE(pollAt(109)) << "one record short";
+    writeFallback(6, 3);
+    EXPECT_FALSE(pollAt(160)) << "same last-write time";
+    writeFallback(6, 4);
+    EXPECT_TRUE(pollAt(211));
     EXPECT_EQ(pointCount(state), 6u);
     EXPECT_EQ(state.intake.pointSize, 1.0f);
 }
 
 TEST_F(ViewerIntakeLoop, BlockMadeWhileRunningIsAttachedAndTheFileIgnoredFromThen) {
-    Intake intake(state, waker, clock, options());
     EXPECT_FALSE(intake.attach()) << "start-up finds no block";
-    writeFallback(distinctRecords(2), 1);
-    clock.now = 1000 * kMs;
-    intake.pollOnce();  // the thread's first poll starts the count and reads the file
+    writeFallback(2, 1);
+    pollAt(1000);  // the thread's first poll starts the count and reads the file
     ASSERT_EQ(pointCount(state), 2u);
     block.create();
-    clock.now = 1499 * kMs;
-    intake.pollOnce();
+    pollAt(1499);
     EXPECT_FALSE(intake.attached()) << "counted from the first poll, not from start-up";
 
     block.view().u32(off::viewerAttached).store(0);
     block.publish(distinctRecords(9));
-    clock.now = 1500 * kMs;
-    EXPECT_TRUE(intake.pollOnce()) << "attached and read in the same poll";
+    EXPECT_TRUE(pollAt(1500)) << "attached and read in the same poll";
     EXPECT_EQ(block.view().u32(off::viewerAttached).load(), 1u);
     EXPECT_EQ(pointCount(state), 9u);
-
-    writeFallback(distinctRecords(4), 2);
-    for (int poll = 0; poll < 3; ++poll) {
-        clock.now += 100 * kMs;
-        EXPECT_FALSE(intake.pollOnce());
-    }
-    EXPECT_EQ(pointCount(state), 9u) << "the file is not looked at while attached";
+    writeFallback(4, 2);
+    for (int ms : {1600, 1700, 1800})
+        EXPECT_FALSE(pollAt(ms)) << "the file is not looked at while attached";
 }
 
-TEST_F(ViewerIntakeLoop, ReattachAttemptsAre500MsApart) {
-    Intake intake(state, waker, clock, options());
-    intake.pollOnce();
-    clock.now = 500 * kMs;
-    intake.pollOnce();  // an attempt that finds nothing
+TEST_F(ViewerIntakeLoop, ReattachTriesAre500MsApart) {
+    pollAt(0);
+    pollAt(500);  // a try that finds nothing
     block.create();
-    clock.now = 999 * kMs;
-    intake.pollOnce();
-    EXPECT_FALSE(intake.attached()) << "499 ms after the last attempt";
-    clock.now = 1000 * kMs;
-    intake.pollOnce();
+    pollAt(999);
+    EXPECT_FALSE(intake.attached()) << "499 ms after the last try";
+    pollAt(1000);
     EXPECT_TRUE(intake.attached());
 }
 
 TEST_F(ViewerIntakeLoop, ClosesOnlyAfterPluginsWereSeenAndGone) {
-    block.create();
-    Intake intake(state, waker, clock, options());
-    ASSERT_TRUE(intake.attach());
-    intake.turn();
+    attachBlock();
     intake.turn();
     EXPECT_EQ(waker.closes, 0) << "a block with no plug-in from the start keeps the viewer open";
-
-    block.view().u32(off::pluginCount).store(2);
-    intake.turn();
-    block.view().u32(off::pluginCount).store(1);
-    intake.turn();
-    EXPECT_EQ(waker.closes, 0);
-    block.view().u32(off::pluginCount).store(0);
+    for (std::uint32_t plugins : {2u, 1u, 0u}) {
+        block.view().u32(off::pluginCount).store(plugins);
+        intake.turn();
+    }
+    EXPECT_EQ(waker.closes, 1);
     waker.window = false;
-    intake.turn();
     intake.turn();
     EXPECT_EQ(waker.closes, 2) << "asked on every turn while the count stays 0";
 }
 
-TEST_F(ViewerIntakeLoop, WakesOnNewDataAndAfterAQuietPeriod) {
-    block.create();
-    Intake intake(state, waker, clock, options());
-    ASSERT_TRUE(intake.attach());
+TEST_F(ViewerIntakeLoop, WakesOnNewDataAndAfterAQuietPeriodAndAdaptsTheRate) {
+    attachBlock();
     clock.now = 1000 * kMs;
     block.publish(distinctRecords(10));
     EXPECT_EQ(intake.turn(), 4) << "half the 8 ms period after new data";
@@ -252,11 +211,9 @@ TEST_F(ViewerIntakeLoop, WakesOnNewDataAndAfterAQuietPeriod) {
     // Nothing new: no wake-up until the time since the last one exceeds the
     // period in whole milliseconds.
     EXPECT_EQ(intake.turn(), 8);
-    EXPECT_FALSE(state.redrawRequested.load()) << "4 ms since the wake-up";
     clock.now = 1008 * kMs + 999'999;
     intake.turn();
     EXPECT_FALSE(state.redrawRequested.load()) << "8.999 ms is 8 whole ms, not more than 8";
-    EXPECT_EQ(waker.redraws, 1);
     clock.now = 1009 * kMs;
     intake.turn();
     EXPECT_TRUE(state.redrawRequested.load());
@@ -264,17 +221,11 @@ TEST_F(ViewerIntakeLoop, WakesOnNewDataAndAfterAQuietPeriod) {
 
     clock.now = 1020 * kMs;
     waker.window = false;
-    intake.turn();
+    state.pollRateHz = 25;
+    EXPECT_EQ(intake.turn(), 33) << "a fast poll raises 25 to 30 before the pause";
     EXPECT_EQ(waker.redraws, 2) << "answering the request";
     EXPECT_FALSE(state.redrawRequested.load()) << "cleared even with no window";
     EXPECT_EQ(state.lastRedrawTime.load(), 1020 * kMs);
-}
-
-TEST_F(ViewerIntakeLoop, TurnAdaptsTheRateItPausesBy) {
-    Intake intake(state, waker, clock, options());
-    state.pollRateHz = 25;
-    EXPECT_EQ(intake.turn(), 33) << "a fast poll raises 25 to 30 before the pause";
-    EXPECT_EQ(state.pollRateHz.load(), 30);
 }
 
 // ---- the thread -----------------------------------------------------------------
@@ -287,7 +238,7 @@ TEST(ViewerIntakeThread, TakesCloudsWhileRunningStopsAndDetaches) {
     ViewerState state;
     CountingWaker waker;
     {
-        Intake intake(state, waker, systemIntakeClock(), {block.name(), ""});
+        Intake intake(state, waker, systemIntakeClock(), {block.name, ""});
         ASSERT_TRUE(intake.attach());
         ASSERT_TRUE(intake.start());
 

@@ -2,6 +2,7 @@
 // owner-drawn popup items and the menu-bar messages of the dark chrome.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -13,14 +14,8 @@ namespace {
 
 using namespace orvalis::viewer::win32;
 
-struct Rgb {
-    int r, g, b;
-    bool operator==(const Rgb&) const = default;
-};
-
-std::ostream& operator<<(std::ostream& out, const Rgb& c) {
-    return out << "(" << c.r << ", " << c.g << ", " << c.b << ")";
-}
+// Colours as 0xRRGGBB, the way a 32-bit DIB holds them.
+using Rgb = std::uint32_t;
 
 // A top-down 32-bit bitmap selected into a memory device context.
 class Canvas {
@@ -28,15 +23,10 @@ public:
     Canvas(int width, int height) : width_(width), height_(height) {
         dc_ = ::CreateCompatibleDC(nullptr);
         BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -height;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
+        info.bmiHeader = {sizeof info.bmiHeader, width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
         bitmap_ = ::CreateDIBSection(dc_, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr, 0);
         old_ = ::SelectObject(dc_, bitmap_);
-        fill(Rgb{1, 2, 3});
+        fill(kUntouched);
     }
     ~Canvas() {
         ::SelectObject(dc_, old_);
@@ -47,13 +37,11 @@ public:
     HDC dc() const { return dc_; }
     void fill(Rgb c) {
         ::GdiFlush();
-        for (int i = 0; i < width_ * height_; ++i)
-            bits_[i] = static_cast<std::uint32_t>((c.r << 16) | (c.g << 8) | c.b);
+        std::fill(bits_, bits_ + width_ * height_, c);
     }
     Rgb at(int x, int y) const {
         ::GdiFlush();
-        const std::uint32_t p = bits_[y * width_ + x];
-        return {static_cast<int>((p >> 16) & 0xFF), static_cast<int>((p >> 8) & 0xFF), static_cast<int>(p & 0xFF)};
+        return bits_[y * width_ + x] & 0xFFFFFF;
     }
     int count(Rgb c, int left, int top, int right, int bottom) const {
         int n = 0;
@@ -62,6 +50,7 @@ public:
                 n += at(x, y) == c ? 1 : 0;
         return n;
     }
+    static constexpr Rgb kUntouched = 0x010203;
 
 private:
     int width_, height_;
@@ -71,19 +60,16 @@ private:
     std::uint32_t* bits_ = nullptr;
 };
 
-constexpr Rgb kPopup{32, 32, 32};
-constexpr Rgb kSelected{21, 74, 88};
-constexpr Rgb kText{241, 241, 241};
-constexpr Rgb kGreyText{128, 128, 128};
-constexpr Rgb kWhite{255, 255, 255};
+constexpr Rgb kPopup = 0x202020;
+constexpr Rgb kSelected = 0x154A58;
+constexpr Rgb kText = 0xF1F1F1;
+constexpr Rgb kGreyText = 0x808080;
+constexpr Rgb kWhite = 0xFFFFFF;
+constexpr Rgb kBarFrame = 0x3F3F46;
 
 void drawItem(Canvas& canvas, MenuItemRecord& record, UINT state) {
-    DRAWITEMSTRUCT draw{};
-    draw.CtlType = ODT_MENU;
-    draw.itemState = state;
-    draw.hDC = canvas.dc();
-    draw.rcItem = RECT{0, 0, 200, 24};
-    draw.itemData = reinterpret_cast<ULONG_PTR>(&record);
+    DRAWITEMSTRUCT draw{
+        ODT_MENU, 0, 0, 0, state, nullptr, canvas.dc(), {0, 0, 200, 24}, reinterpret_cast<ULONG_PTR>(&record)};
     drawMenuItem(&draw);
 }
 
@@ -101,38 +87,30 @@ TEST(Win32MenuItem, DrawsBackgroundBoldTextAndCheckMark) {
     EXPECT_EQ(canvas.at(184, 13), kWhite);
     EXPECT_EQ(canvas.at(175, 12), kPopup) << "nothing between the text and the mark";
 
-    canvas.fill(Rgb{1, 2, 3});
+    canvas.fill(Canvas::kUntouched);
     record.checked = false;
     drawItem(canvas, record, ODS_SELECTED);
     EXPECT_EQ(canvas.at(1, 1), kSelected);
     EXPECT_EQ(canvas.count(kWhite, 170, 0, 200, 24), 0) << "no check mark";
 
-    canvas.fill(Rgb{1, 2, 3});
+    canvas.fill(Canvas::kUntouched);
     record.enabled = false;
     drawItem(canvas, record, 0);
     EXPECT_EQ(canvas.count(kText, 0, 0, 200, 24), 0);
     EXPECT_GT(canvas.count(kGreyText, 12, 0, 170, 24), 0) << "a disabled record is grey";
 }
 
-// The block of message 0x0092, built at the offsets the system uses.
-struct BarItemBlock {
-    alignas(8) unsigned char bytes[160] = {};
-    template <typename T>
-    void put(std::size_t offset, const T& value) {
-        std::memcpy(bytes + offset, &value, sizeof value);
-    }
-};
-
+// Message 0x0092 with its block built at the offsets the system uses.
 void drawBarItem(Canvas& canvas, HMENU menu, UINT state) {
-    BarItemBlock block;
-    block.put(0, static_cast<UINT>(ODT_MENU));
-    block.put(16, state);
-    block.put(40, RECT{10, 2, 60, 20});
-    block.put(64, menu);
-    block.put(72, canvas.dc());
-    block.put(88, 0);  // the item's position
-    const DarkChromeResult answer = handleDarkChromeMessage(nullptr, 0x0092, 0, reinterpret_cast<LPARAM>(block.bytes));
-    EXPECT_TRUE(answer.handled);
+    alignas(8) unsigned char block[160] = {};
+    const auto put = [&](std::size_t offset, const auto& value) { std::memcpy(block + offset, &value, sizeof value); };
+    put(0, static_cast<UINT>(ODT_MENU));
+    put(16, state);
+    put(40, RECT{10, 2, 60, 20});
+    put(64, menu);
+    put(72, canvas.dc());
+    put(88, 0);  // the item's position
+    EXPECT_TRUE(handleDarkChromeMessage(nullptr, 0x0092, 0, reinterpret_cast<LPARAM>(block)).handled);
 }
 
 TEST(Win32DarkMenuBar, ItemsArePaintedInTheirStateColours) {
@@ -144,19 +122,19 @@ TEST(Win32DarkMenuBar, ItemsArePaintedInTheirStateColours) {
     createMenuBarBrushes();
 
     drawBarItem(canvas, menu, 0);
-    EXPECT_EQ(canvas.at(10, 2), (Rgb{16, 16, 16})) << "normal: no frame";
-    EXPECT_EQ(canvas.at(12, 4), (Rgb{16, 16, 16}));
-    EXPECT_EQ(canvas.at(9, 2), (Rgb{1, 2, 3})) << "only the item rectangle";
+    EXPECT_EQ(canvas.at(10, 2), Rgb{0x101010}) << "normal: no frame";
+    EXPECT_EQ(canvas.at(12, 4), Rgb{0x101010});
+    EXPECT_EQ(canvas.at(9, 2), Canvas::kUntouched) << "only the item rectangle";
     EXPECT_GT(canvas.count(kText, 10, 2, 60, 20), 0) << "the item's text";
 
     drawBarItem(canvas, menu, ODS_HOTLIGHT);
-    EXPECT_EQ(canvas.at(10, 2), (Rgb{63, 63, 70})) << "hot: framed";
-    EXPECT_EQ(canvas.at(59, 19), (Rgb{63, 63, 70}));
+    EXPECT_EQ(canvas.at(10, 2), kBarFrame) << "hot: framed";
+    EXPECT_EQ(canvas.at(59, 19), kBarFrame);
     EXPECT_EQ(canvas.at(12, 4), kSelected);
 
     drawBarItem(canvas, menu, ODS_SELECTED | ODS_HOTLIGHT);
-    EXPECT_EQ(canvas.at(12, 4), (Rgb{31, 84, 98})) << "pressed wins over hot";
-    EXPECT_EQ(canvas.at(10, 2), (Rgb{63, 63, 70}));
+    EXPECT_EQ(canvas.at(12, 4), Rgb{0x1F5462}) << "pressed wins over hot";
+    EXPECT_EQ(canvas.at(10, 2), kBarFrame);
 
     drawBarItem(canvas, menu, ODS_GRAYED);
     EXPECT_EQ(canvas.count(kText, 10, 2, 60, 20), 0);
@@ -164,9 +142,9 @@ TEST(Win32DarkMenuBar, ItemsArePaintedInTheirStateColours) {
 
     // Without brushes nothing is filled, and nothing breaks.
     deleteMenuBarBrushes();
-    canvas.fill(Rgb{1, 2, 3});
+    canvas.fill(Canvas::kUntouched);
     drawBarItem(canvas, menu, ODS_HOTLIGHT);
-    EXPECT_EQ(canvas.at(12, 4), (Rgb{1, 2, 3}));
+    EXPECT_EQ(canvas.at(12, 4), Canvas::kUntouched);
     ::DestroyMenu(menu);
 }
 
