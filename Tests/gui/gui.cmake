@@ -7,13 +7,8 @@
 set(_gui ${CMAKE_CURRENT_LIST_DIR})
 
 # The stand-in plug-in process: the real block through the real writer.
-if(WIN32)
-  add_executable(gui_publisher ${_gui}/gui_publisher.cpp ${_gui}/gui_publisher_win32.cpp)
-  target_link_libraries(gui_publisher PRIVATE OrvalisCore user32)
-else()
-  add_executable(gui_publisher ${_gui}/gui_publisher.cpp ${_gui}/gui_publisher_posix.cpp)
-  target_link_libraries(gui_publisher PRIVATE OrvalisCore)
-endif()
+add_executable(gui_publisher ${_gui}/gui_publisher.cpp)
+target_link_libraries(gui_publisher PRIVATE OrvalisCore $<$<BOOL:${WIN32}>:user32>)
 orvalis_warnings(gui_publisher)
 
 set(_gui_lock "shared_block;viewer_window")
@@ -35,7 +30,7 @@ if(NOT WIN32)
   endif()
 
   orvalis_add_test(NAME gui_viewer
-    SOURCES ${_gui}/viewer_scene_test.cpp ${_gui}/viewer_intake_test.cpp ${_gui}/viewer_menu_test.cpp
+    SOURCES ${_gui}/viewer_intake_test.cpp ${_gui}/viewer_menu_test.cpp
     LIBS gui_driver OrvalisShared
     DEPENDS_ON ${_gui_depends}
     LABELS gui

@@ -9,17 +9,16 @@
 namespace gui_test {
 namespace {
 
-TEST(ViewerLauncher, ReportsTheOpenGlMessageForTheRealViewer) {
-    const Programs p = programs();
-    ASSERT_TRUE(fs::exists(p.viewer)) << "no viewer at " << p.viewer;
-    test_support::ScratchFolder scratch("orvalis-gui-launch");
-    usePrivateFolders(scratch);  // the viewer inherits them
+using ViewerLauncher = ViewerTest;
+
+TEST_F(ViewerLauncher, ReportsTheOpenGlMessageForTheRealViewer) {
+    usePrivateFolders(scratch_);  // the viewer inherits them
     ::setenv("MESA_GL_VERSION_OVERRIDE", "2.1", 1);
 
     test_support::RecordingNotifier notifier;
     orvalis::plugin::LaunchState launches;
     // A long watch: a slow start must not pass for a viewer that runs.
-    orvalis::plugin::launchViewer(launches, p.viewer, notifier, std::chrono::seconds(60));
+    orvalis::plugin::launchViewer(launches, programs_.viewer, notifier, std::chrono::seconds(60));
     ::unsetenv("MESA_GL_VERSION_OVERRIDE");
 
     ASSERT_EQ(notifier.messages.size(), 1u);
