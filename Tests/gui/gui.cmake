@@ -38,14 +38,6 @@ if(NOT WIN32)
     TIMEOUT 600)
   target_compile_definitions(gui_viewer PRIVATE ${_gui_defaults})
 
-  orvalis_add_test(NAME gui_launcher
-    SOURCES ${_gui}/viewer_launcher_test.cpp
-    LIBS gui_driver OrvalisCore
-    DEPENDS_ON ${_gui_depends}
-    LABELS gui
-    RESOURCE_LOCK ${_gui_lock})
-  target_compile_definitions(gui_launcher PRIVATE ${_gui_defaults})
-
   file(RELATIVE_PATH _gui_bundle_rel ${CMAKE_RUNTIME_OUTPUT_DIRECTORY} ${CMAKE_BINARY_DIR}/Orvalis.ofx.bundle)
   orvalis_add_test(NAME gui_end_to_end
     SOURCES ${_gui}/viewer_end_to_end_test.cpp
@@ -62,7 +54,7 @@ if(NOT WIN32)
   # sanitizer build the viewer's leak check is off: GLFW unloads the GL and
   # X libraries it opened, and what they keep can no longer be named. The
   # viewer's own code is leak-checked by its unit tests.
-  set_tests_properties(gui_viewer gui_launcher gui_end_to_end PROPERTIES
+  set_tests_properties(gui_viewer gui_end_to_end PROPERTIES
     RUN_SERIAL TRUE
     ENVIRONMENT "ASAN_OPTIONS=detect_leaks=0:abort_on_error=1")
 else()

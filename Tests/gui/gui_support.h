@@ -45,12 +45,8 @@ inline std::string envOr(const char* name, const char* fallback) {
 
 // The programs named by the environment, else the ones this build made.
 inline Programs programs() {
-#if defined(GUI_DEFAULT_VIEWER) && defined(GUI_DEFAULT_PUBLISHER)
     return {envOr("ORVALIS_GUI_WINE", ""), envOr("ORVALIS_GUI_VIEWER", GUI_DEFAULT_VIEWER),
             envOr("ORVALIS_GUI_PUBLISHER", GUI_DEFAULT_PUBLISHER)};
-#else
-    return {envOr("ORVALIS_GUI_WINE", ""), envOr("ORVALIS_GUI_VIEWER", ""), envOr("ORVALIS_GUI_PUBLISHER", "")};
-#endif
 }
 
 // Deadlines only bound a hang; Wine starts slowly.
@@ -58,35 +54,6 @@ inline std::chrono::milliseconds patience() { return programs().underWine() ? 90
 
 inline bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds pause = 20ms) {
     return test_support::eventually(condition, patience(), pause);
-}
-
-// The scene's part of a Linux viewer's client area: the rows below the menu
-// bar the viewer draws (colour (16, 16, 16) where no item is, at least as
-// high as a Windows bar); empty until the bar shows. The bar goes to `bar`
-// when asked for.
-inline std::optional<Rect> sceneBelowMenuBar(XDisplay& display, std::uint64_t window, Rect* bar = nullptr) {
-    const auto area = display.areaOf(window);
-    const auto top = area ? display.grab(Rect{area->x, area->y, area->w, std::min(area->h, 80)}) : std::nullopt;
-    if (!top)
-        return std::nullopt;
-    auto dark = [](Rgb c) { return std::abs(c.r - 16) <= 3 && std::abs(c.g - 16) <= 3 && std::abs(c.b - 16) <= 3; };
-    int rows = 0;
-    while (rows < top->height && dark(top->at(top->width - 3, rows)) && dark(top->at(top->width / 2, rows)))
-        ++rows;
-    if (rows < 20)
-        return std::nullopt;
-    if (bar)
-        *bar = Rect{area->x, area->y, area->w, rows};
-    return Rect{area->x, area->y + rows, area->w, area->h - rows};
-}
-
-// Points the programs this process starts (the plug-in's viewer) at private
-// temporary, config and state folders in the scratch folder.
-inline void usePrivateFolders(const test_support::ScratchFolder& scratch) {
-    fs::permissions(scratch.path(), fs::perms::owner_all, fs::perm_options::replace);
-    ::setenv("XDG_RUNTIME_DIR", scratch.str().c_str(), 1);
-    ::setenv("XDG_CONFIG_HOME", scratch.file("config").c_str(), 1);
-    ::setenv("XDG_STATE_HOME", scratch.file("state").c_str(), 1);
 }
 
 // One test scene: the X connection, a scratch folder for the programs'
@@ -167,21 +134,33 @@ protected:
     // The scene's part of the viewer's client area once the viewer shows
     // it, with the menu bar in menuBar_. Wine draws the frame itself: only
     // Wine knows where the client area lies, and Windows keeps the menu bar
-    // above it.
+    // above it. A Linux viewer draws its bar at the top of the client area:
+    // rows of colour (16, 16, 16) where no item is, at least as high as a
+    // Windows bar.
     std::optional<Rect> sceneArea() {
         const std::uint64_t window = findViewerWindow();
-        if (window == 0 || !programs_.underWine())
-            return window ? sceneBelowMenuBar(*display_, window, &menuBar_) : std::nullopt;
-        if (!publisher_)
-            startPublisher();
-        std::istringstream in(publisher_ ? publisher_->ask("clientrect", patience()).value_or("") : "");
-        std::string ok;
-        Rect r;
-        int bar = 0;
-        if (!(in >> ok >> r.x >> r.y >> r.w >> r.h >> bar) || ok != "ok" || r.w <= 0 || r.h <= 0)
+        if (window != 0 && programs_.underWine()) {
+            if (!publisher_)
+                startPublisher();
+            std::istringstream in(publisher_ ? publisher_->ask("clientrect", patience()).value_or("") : "");
+            std::string ok;
+            Rect r;
+            int bar = 0;
+            if (!(in >> ok >> r.x >> r.y >> r.w >> r.h >> bar) || ok != "ok" || r.w <= 0 || r.h <= 0)
+                return std::nullopt;
+            menuBar_ = Rect{r.x, r.y - bar, r.w, bar};
+            return r;
+        }
+        const auto area = window ? display_->areaOf(window) : std::nullopt;
+        const auto top = area ? display_->grab(Rect{area->x, area->y, area->w, std::min(area->h, 80)}) : std::nullopt;
+        auto dark = [](Rgb c) { return std::abs(c.r - 16) <= 3 && std::abs(c.g - 16) <= 3 && std::abs(c.b - 16) <= 3; };
+        int rows = 0;
+        while (top && rows < top->height && dark(top->at(top->width - 3, rows)) && dark(top->at(top->width / 2, rows)))
+            ++rows;
+        if (rows < 20)
             return std::nullopt;
-        menuBar_ = Rect{r.x, r.y - bar, r.w, bar};
-        return r;
+        menuBar_ = Rect{area->x, area->y, area->w, rows};
+        return Rect{area->x, area->y + rows, area->w, area->h - rows};
     }
 
     // Waits until the viewer's window shows its scene; false when it did

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <algorithm>
+#include <utility>
 #include <cstdint>
 #include <cmath>
 #include <vector>
@@ -93,6 +94,20 @@ int countAround(const Image& image, Pixel at, int radius, Test test) {
         }
     }
     return count;
+}
+
+inline bool near(Rgb a, Rgb b, int tolerance) {
+    return std::abs(a.r - b.r) <= tolerance && std::abs(a.g - b.g) <= tolerance && std::abs(a.b - b.b) <= tolerance;
+}
+
+// The background colour in the picture's corners and edge middles.
+inline bool backgroundIs(const Image& image, Rgb background) {
+    const int w = image.width, h = image.height;
+    for (const auto& [x, y] : {std::pair{3, 3}, {w - 4, 3}, {3, h - 4}, {w - 4, h - 4}, {w / 2, 3}, {w / 2, h - 4}}) {
+        if (!near(image.at(x, y), background, 3))
+            return false;
+    }
+    return true;
 }
 
 // A lit sphere of point size 20 near p: its hue, scaled by the lighting (0.4 to 1.03).

@@ -10,7 +10,11 @@ namespace {
 using ViewerEndToEnd = ViewerTest;
 
 TEST_F(ViewerEndToEnd, OpenViewerShowsTheFrameAndClosesWithTheInstance) {
-    usePrivateFolders(scratch_);  // the plug-in and the viewer it starts share them
+    // Private temporary, config and state folders, which the plug-in and
+    // the viewer it starts share.
+    ::setenv("XDG_RUNTIME_DIR", scratch_.str().c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", scratch_.file("config").c_str(), 1);
+    ::setenv("XDG_STATE_HOME", scratch_.file("state").c_str(), 1);
     auto instance = plugin_test::newInstance();
     ASSERT_NE(instance, nullptr);
     ASSERT_EQ(instance->setValue("pluginMode", {0}), kOfxStatOK);

@@ -4,7 +4,8 @@
 // read from the test's own store (a scratch settings file on Linux, the
 // test prefix's registry under Wine), and the above-others state as the
 // window system keeps it.
-#include <map>
+#include <iterator>
+#include <set>
 
 #include "gui_support.h"
 
@@ -27,19 +28,9 @@ constexpr Rgb kSelectedItem{21, 74, 88};
 // Menu items in menu order.
 enum Item { kStayOnTop = 0, kGreyBackground = 1, kHighlight = 2, kIndicator = 3 };
 
-bool near(Rgb a, Rgb b, int tolerance) {
-    return std::abs(a.r - b.r) <= tolerance && std::abs(a.g - b.g) <= tolerance && std::abs(a.b - b.b) <= tolerance;
-}
-
 // A highlighted sphere is magenta and lit at 85 % or more.
 bool magentaAt(const Image& image, Pixel p) {
     return countAround(image, p, 2, [](Rgb c) { return isShadeOf(c, kMagenta, 0.82, 1.1); }) >= 13;
-}
-
-bool backgroundIs(const Image& image, Rgb background) {
-    const int w = image.width, h = image.height;
-    return near(image.at(3, h - 4), background, 3) && near(image.at(w - 4, h - 4), background, 3) &&
-           near(image.at(3, 3), background, 3) && near(image.at(w / 2, h - 4), background, 3);
 }
 
 // The badge for a scene of at most 720 rows (interface scale 1): 22 high,
@@ -84,8 +75,6 @@ bool noBadge(const Image& image, Rgb background) {
     return true;
 }
 
-using Settings = std::map<std::string, std::string>;
-
 class ViewerMenu : public ViewerTest {
 protected:
     void SetUp() override {
@@ -106,28 +95,24 @@ protected:
         ViewerTest::TearDown();
     }
 
-    // The stored values by name (missing ones absent): "Name=value" words
-    // from the publisher under Wine, lines of the settings file on Linux.
-    Settings storedSettings() {
+    // The stored values as sorted "Name=value" words: from the publisher
+    // under Wine, lines of the settings file on Linux.
+    std::string storedSettings() {
         std::stringstream text;
         if (programs_.underWine())
             text << tell("settings");
         else
             text << std::ifstream(scratch_.file("config/Orvalis/settings.ini")).rdbuf();
-        Settings values;
-        std::string entry;
-        while (text >> entry) {
-            const auto eq = entry.find('=');
-            if (eq != std::string::npos)
-                values[entry.substr(0, eq)] = entry.substr(eq + 1);
-        }
+        std::set<std::string> words{std::istream_iterator<std::string>(text), {}};
+        std::string values;
+        for (const std::string& word : words)
+            values += word.find('=') != std::string::npos ? word + " " : "";
         return values;
     }
 
-    static Settings settings(int grey, int highlight, int indicator) {
-        return {{"BackgroundColor", std::to_string(grey)},
-                {"HighlightOutOfRange", std::to_string(highlight)},
-                {"GamutIndicator", std::to_string(indicator)}};
+    static std::string settings(int grey, int highlight, int indicator) {
+        return "BackgroundColor=" + std::to_string(grey) + " GamutIndicator=" + std::to_string(indicator) +
+               " HighlightOutOfRange=" + std::to_string(highlight) + " ";
     }
 
     // Whether the window is kept above others, as the window system has it:
@@ -213,7 +198,6 @@ protected:
             }
             return withText == 4;
         });
-        EXPECT_TRUE(shown) << "no popup with light item text";
         return shown ? popup : std::nullopt;
     }
 
@@ -247,15 +231,16 @@ protected:
     }
 
     // Opens the popup from "View", the first item on the menu bar.
-    std::optional<Rect> openFromBar() {
+    void openFromBar() {
         click(menuBar_.x + 12, menuBar_.y + menuBar_.h / 2);
-        return waitForPopup();
+        popup_ = waitForPopup();
+        ASSERT_TRUE(popup_) << "no popup with light item text after a click on View";
     }
 
     // Points at the item, waits for it to show selected, and clicks it; the
     // popup must close.
-    void choose(const Rect& popup, int index) {
-        const Rect item = itemRect(popup, index);
+    void choose(int index) {
+        const Rect item = itemRect(*popup_, index);
         display_->moveTo(item.x + 30, item.y + item.h / 2);
         const bool selected = waitFor([&] {
             const auto image = display_->grab({item.x + 2, item.y + item.h / 2, 4, 1});
@@ -269,17 +254,16 @@ protected:
     }
 
     // A right click in the scene: the popup opens with its corner at the pointer.
-    std::optional<Rect> openAtPointer(int clientX, int clientY) {
+    void openAtPointer(int clientX, int clientY) {
         const int x = rootX(clientX), y = rootY(clientY);
         click(x, y, 3);
-        auto popup = waitForPopup();
-        if (popup) {
-            EXPECT_LE(std::abs(popup->x - x), 4) << "popup left " << popup->x << ", pointer " << x;
-            EXPECT_LE(std::abs(popup->y - y), 4) << "popup top " << popup->y << ", pointer " << y;
-        }
-        return popup;
+        popup_ = waitForPopup();
+        ASSERT_TRUE(popup_) << "no popup with light item text after a right click";
+        EXPECT_LE(std::abs(popup_->x - x), 4) << "popup left " << popup_->x << ", pointer " << x;
+        EXPECT_LE(std::abs(popup_->y - y), 4) << "popup top " << popup_->y << ", pointer " << y;
     }
 
+    std::optional<Rect> popup_;  // the last popup opened
     std::optional<Image> popupImage_;
 };
 
@@ -300,27 +284,24 @@ TEST_F(ViewerMenu, ChoicesChangeThePictureAndTheStoreAndComeBackAtTheNextStart) 
 
     // Each choice from the bar or the scene's context menu changes the
     // picture and stores all three values.
-    auto popup = openFromBar();
-    ASSERT_TRUE(popup);
+    ASSERT_NO_FATAL_FAILURE(openFromBar());
     EXPECT_TRUE(checkMarksAre("1000"));
-    choose(*popup, kGreyBackground);
+    choose(kGreyBackground);
     EXPECT_TRUE(waitForPicture([&](const Image& image) {
         return backgroundIs(image, kGrey) && sphereAt(image, where(kOutside), kOutsideColour);
     })) << "grey background";
     EXPECT_EQ(storedSettings(), settings(1, 0, 0));
 
-    popup = openAtPointer(40, area_.h - 160);
-    ASSERT_TRUE(popup);
+    ASSERT_NO_FATAL_FAILURE(openAtPointer(40, area_.h - 160));
     EXPECT_TRUE(checkMarksAre("1100"));
-    choose(*popup, kHighlight);
+    choose(kHighlight);
     EXPECT_TRUE(waitForPicture([&](const Image& image) {
         return magentaAt(image, where(kOutside)) && sphereAt(image, where(kInside), kInsideColour);
     })) << "the out-of-cube point in magenta";
     EXPECT_EQ(storedSettings(), settings(1, 1, 0));
 
-    popup = openAtPointer(60, area_.h - 140);
-    ASSERT_TRUE(popup);
-    choose(*popup, kIndicator);
+    ASSERT_NO_FATAL_FAILURE(openAtPointer(60, area_.h - 140));
+    choose(kIndicator);
     EXPECT_TRUE(waitForPicture([&](const Image& image) { return badgeShows(image, true, kGrey); }))
         << "Out of Gamut badge";
     EXPECT_EQ(storedSettings(), settings(1, 1, 1));
@@ -331,12 +312,10 @@ TEST_F(ViewerMenu, ChoicesChangeThePictureAndTheStoreAndComeBackAtTheNextStart) 
     // "Stay on top" off: the window system follows, the store is left alone
     // (the next start is above the others again). The drawn menu closes on
     // Escape, Windows' own on a click elsewhere.
-    popup = openFromBar();
-    ASSERT_TRUE(popup);
-    choose(*popup, kStayOnTop);
+    ASSERT_NO_FATAL_FAILURE(openFromBar());
+    choose(kStayOnTop);
     EXPECT_TRUE(waitForAbove(false)) << "still above the others";
-    popup = openFromBar();
-    ASSERT_TRUE(popup);
+    ASSERT_NO_FATAL_FAILURE(openFromBar());
     EXPECT_TRUE(checkMarksAre("0111"));
     if (programs_.underWine())
         click(rootX(area_.w - 60), rootY(area_.h - 40));
@@ -354,8 +333,7 @@ TEST_F(ViewerMenu, ChoicesChangeThePictureAndTheStoreAndComeBackAtTheNextStart) 
     EXPECT_TRUE(waitForPicture([&](const Image& image) { return backgroundIs(image, kGrey) && noBadge(image, kGrey); }))
         << "no points: no badge";
     EXPECT_TRUE(waitForAbove(true)) << "not above the others at the next start";
-    popup = openFromBar();
-    ASSERT_TRUE(popup);
+    ASSERT_NO_FATAL_FAILURE(openFromBar());
     EXPECT_TRUE(checkMarksAre("1111"));
     click(rootX(area_.w - 60), rootY(area_.h - 40));  // elsewhere
     EXPECT_TRUE(waitForNoPopup()) << "a click elsewhere leaves the popup open";
@@ -371,16 +349,14 @@ TEST_F(ViewerMenu, ChoicesChangeThePictureAndTheStoreAndComeBackAtTheNextStart) 
     // The highlight off: the point's own colour; the indicator off: no
     // badge with points either.
     tell(outsideCloud);
-    popup = openFromBar();
-    ASSERT_TRUE(popup);
-    choose(*popup, kHighlight);
+    ASSERT_NO_FATAL_FAILURE(openFromBar());
+    choose(kHighlight);
     EXPECT_TRUE(waitForPicture([&](const Image& image) {
         return sphereAt(image, where(kOutside), kOutsideColour) && badgeShows(image, true, kGrey);
     })) << "highlight off";
     EXPECT_EQ(storedSettings(), settings(1, 0, 1));
-    popup = openAtPointer(40, area_.h - 160);
-    ASSERT_TRUE(popup);
-    choose(*popup, kIndicator);
+    ASSERT_NO_FATAL_FAILURE(openAtPointer(40, area_.h - 160));
+    choose(kIndicator);
     EXPECT_TRUE(waitForPicture([&](const Image& image) {
         return sphereAt(image, where(kOutside), kOutsideColour) && noBadge(image, kGrey);
     })) << "indicator off";

