@@ -4,7 +4,6 @@
 // stdin, one answer line on stdout ("ok ..." or "error ..."):
 //   attach                          create or open the block, count in, own the viewer
 //   publish <size> [x y z r g b]... a cloud through the writer (no points: an empty cloud)
-//   attached                        viewerAttached
 //   release                         count out and unmap (pluginCount back down)
 //   tempfolder                      this process's temporary folder as a host path
 //   quit                            (also the end of the input)
@@ -158,8 +157,6 @@ std::string handle(Publisher& pub, const std::string& line, bool& quit) {
         plugin::setOwner(*v, kInstance, pub.processId);
         return pub.block.created() ? "ok created" : "ok opened";
     }
-    if (command == "attached")
-        return "ok " + std::to_string(v->u32(off::viewerAttached).load());
     if (command == "release") {
         plugin::clearOwnerIf(*v, kInstance, pub.processId);
         pub.block.detach();

@@ -247,9 +247,7 @@ protected:
             return image && near(image->at(1, 0), kSelectedItem, 3);
         });
         EXPECT_TRUE(selected) << "item " << index << " does not show selected under the pointer";
-        display_->press(1);
-        display_->release(1);
-        display_->sync();
+        click(item.x + 30, item.y + item.h / 2);
         EXPECT_TRUE(waitForNoPopup()) << "the popup stays open after choosing item " << index;
     }
 
