@@ -8,8 +8,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <map>
 #include <thread>
 
 extern char** environ;
@@ -33,20 +33,14 @@ std::unique_ptr<ChildProcess> ChildProcess::start(const std::vector<std::string>
     if (!stderrPath.empty())
         posix_spawn_file_actions_addopen(&actions, 2, stderrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
 
-    // This process's environment with the given entries set over it.
-    std::map<std::string, std::string> values;
-    auto put = [&](const std::string& entry) {
-        const auto eq = entry.find('=');
-        if (eq != std::string::npos)
-            values[entry.substr(0, eq)] = entry.substr(eq + 1);
-    };
-    for (char** e = environ; *e != nullptr; ++e)
-        put(*e);
-    for (const std::string& entry : environment)
-        put(entry);
-    std::vector<std::string> argv = arguments, env;
-    for (const auto& [name, value] : values)
-        env.push_back(name + "=" + value);
+    // The given entries, then this process's environment less what they set.
+    std::vector<std::string> argv = arguments, env = environment;
+    for (char** e = environ; *e != nullptr; ++e) {
+        const std::string entry = *e, name = entry.substr(0, entry.find('=') + 1);
+        if (std::none_of(environment.begin(), environment.end(),
+                         [&](const std::string& x) { return x.rfind(name, 0) == 0; }))
+            env.push_back(entry);
+    }
     std::vector<char*> argvPointers, envPointers;
     for (std::string& s : argv)
         argvPointers.push_back(s.data());

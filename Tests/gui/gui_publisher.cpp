@@ -5,7 +5,8 @@
 //   attach                          create or open the block, count in, own the viewer
 //   publish <size> [x y z r g b]... a cloud through the writer (no points: an empty cloud)
 //   release                         count out and unmap (pluginCount back down)
-//   tempfolder                      this process's temporary folder as a host path
+//   files <x y z half n r g b>      n points around (x, y, z) written as the plug-in
+//                                   writes its files (removed at the end)
 //   quit                            (also the end of the input)
 // and under Wine, where only Win32 knows the viewer's window and store:
 //   clientrect                      the client area and menu bar height in screen pixels
@@ -15,12 +16,14 @@
 //   clear-settings                  remove every stored setting
 #include <atomic>
 #include <cstdio>
+#include <filesystem>
 #include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "link/exchange_writer.h"
+#include "scene_geometry.h"
 #include "orvalis/platform/paths.h"
 #include "orvalis/platform/process.h"
 
@@ -91,21 +94,6 @@ std::string readSettings() {
     return answer;
 }
 
-// Under Wine the Unix path of a Windows path (Wine's own export).
-std::string hostPath(const std::string& path) {
-    using ToUnix = char*(CDECL*)(const wchar_t*);
-    auto toUnix = reinterpret_cast<ToUnix>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-    std::wstring wide(static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, nullptr, 0)), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, wide.data(), static_cast<int>(wide.size()));
-    char* unixPath = toUnix ? toUnix(wide.c_str()) : nullptr;
-    if (unixPath == nullptr)
-        return path;
-    std::string result = unixPath;
-    HeapFree(GetProcessHeap(), 0, unixPath);
-    return result;
-}
-
 std::optional<std::string> windowCommand(const std::string& command, std::istringstream& in) {
     if (command == "clientrect")
         return clientRect();
@@ -127,7 +115,6 @@ std::optional<std::string> windowCommand(const std::string& command, std::istrin
     return std::nullopt;
 }
 #else
-std::string hostPath(const std::string& path) { return path; }
 std::optional<std::string> windowCommand(const std::string&, std::istringstream&) { return std::nullopt; }
 #endif
 
@@ -135,6 +122,7 @@ struct Publisher {
     plugin::BlockAttachment block;
     std::atomic<std::uint64_t> counter{1};
     std::uint32_t processId = platform::currentProcessId();
+    bool wroteFiles = false;
 };
 
 std::string handle(Publisher& pub, const std::string& line, bool& quit) {
@@ -144,8 +132,21 @@ std::string handle(Publisher& pub, const std::string& line, bool& quit) {
     quit = command == "quit";
     if (quit)
         return "ok";
-    if (command == "tempfolder")
-        return "ok " + hostPath(platform::tempFolder());
+    if (command == "files") {
+        gui_test::Vec3 centre;
+        gui_test::Colour colour;
+        double half = 0;
+        std::size_t n = 0;
+        if (!(in >> centre.x >> centre.y >> centre.z >> half >> n >> colour.r >> colour.g >> colour.b))
+            return "error bad blob";
+        std::vector<exchange::PointRecord> records;
+        for (const gui_test::CloudPoint& p : gui_test::blobFarToNear(centre, half, n, colour)) {
+            records.push_back({float(p.position.x), float(p.position.y), float(p.position.z), float(p.colour.r),
+                               float(p.colour.g), float(p.colour.b)});
+        }
+        pub.wroteFiles = plugin::writePointsFiles(platform::tempFolder(), records, 1.0f).fallback;
+        return pub.wroteFiles ? "ok" : "error cannot write the files";
+    }
     if (auto answer = windowCommand(command, in))
         return *answer;
     if (command == "attach" && !pub.block.attached())
@@ -197,5 +198,12 @@ int main() {
     if (const auto v = pub.block.view())
         plugin::clearOwnerIf(*v, kInstance, pub.processId);
     pub.block.detach();
+    if (pub.wroteFiles) {
+        const std::filesystem::path folder = platform::tempFolder();
+        const std::string points = (folder / exchange::kPointsFileName).string();
+        for (const std::string& path :
+             {points, plugin::configFilePath(points), (folder / exchange::kFallbackFileName).string()})
+            std::filesystem::remove(path);
+    }
     return 0;
 }

@@ -57,8 +57,7 @@ inline bool waitFor(const std::function<bool()>& condition, std::chrono::millise
 }
 
 // One test scene: the X connection, a scratch folder for the programs'
-// temporary, state and config folders, and the programs it started (ended
-// in tear-down).
+// private folders, and the programs it started (ended in tear-down).
 class ViewerTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -77,8 +76,6 @@ protected:
             publisher_->waitForExit(30s);
         viewer_.reset();
         publisher_.reset();
-        if (!fallbackFile_.empty())
-            fs::remove(fallbackFile_);
         // The next test must not find this viewer's window.
         if (display_)
             waitFor([&] { return !findViewerWindow(); });
@@ -131,12 +128,10 @@ protected:
         return programs_.underWine() ? display_->findByTitle("Vantorel") : display_->findByClass("OrvalisViewer");
     }
 
-    // The scene's part of the viewer's client area once the viewer shows
-    // it, with the menu bar in menuBar_. Wine draws the frame itself: only
-    // Wine knows where the client area lies, and Windows keeps the menu bar
-    // above it. A Linux viewer draws its bar at the top of the client area:
-    // rows of colour (16, 16, 16) where no item is, at least as high as a
-    // Windows bar.
+    // The scene's part of the client area once it shows, the menu bar in
+    // menuBar_. Only Wine knows where its client area lies (Windows keeps
+    // the bar above it); a Linux viewer draws its bar in the client area's
+    // top rows, (16, 16, 16) where no item is, at least as high as Windows'.
     std::optional<Rect> sceneArea() {
         const std::uint64_t window = findViewerWindow();
         if (window != 0 && programs_.underWine()) {
@@ -194,29 +189,6 @@ protected:
     int rootX(double clientX) const { return area_.x + static_cast<int>(clientX); }
     int rootY(double clientY) const { return area_.y + static_cast<int>(clientY); }
 
-    // Replaces the fallback file the viewer reads while it has no block at
-    // once (written beside it, then renamed): the count word, then the records.
-    void writeFallback(const std::vector<CloudPoint>& points) {
-        std::string folder = programs_.underWine() ? tell("tempfolder") : scratch_.str();
-        if (!folder.empty() && folder.back() != '/')
-            folder += '/';
-        fallbackFile_ = folder + orvalis::exchange::kFallbackFileName;
-        std::vector<orvalis::exchange::PointRecord> records;
-        for (const CloudPoint& p : points) {
-            records.push_back({static_cast<float>(p.position.x), static_cast<float>(p.position.y),
-                               static_cast<float>(p.position.z), static_cast<float>(p.colour.r),
-                               static_cast<float>(p.colour.g), static_cast<float>(p.colour.b)});
-        }
-        const auto count = static_cast<std::uint32_t>(records.size());
-        std::ofstream out(fallbackFile_ + ".part", std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(&count), sizeof count);
-        out.write(reinterpret_cast<const char*>(records.data()),
-                  static_cast<std::streamsize>(records.size() * sizeof(records[0])));
-        out.close();
-        ASSERT_TRUE(out.good()) << "cannot write " << fallbackFile_ << ".part";
-        fs::rename(fallbackFile_ + ".part", fallbackFile_);
-    }
-
     // " x y z r g b ..." for the publisher's commands.
     static std::string cloudText(const std::vector<CloudPoint>& points) {
         std::ostringstream text;
@@ -245,7 +217,6 @@ protected:
     std::unique_ptr<ChildProcess> viewer_;
     Rect area_;     // the scene, in root coordinates
     Rect menuBar_;  // the menu bar: inside the client area on Linux, above it under Wine
-    std::string fallbackFile_;
     mutable int savedImages_ = 0;
 };
 

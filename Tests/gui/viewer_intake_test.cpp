@@ -25,11 +25,14 @@ using ViewerIntake = ViewerTest;
 TEST_F(ViewerIntake, FileThenTheBlockWhereTheCameraPutsItUntilThePlugInsGo) {
     ASSERT_TRUE(openViewer()) << "no viewer window; viewer stderr:\n" << viewerErrors();
 
-    // Over 1,000,000 points, more than the block holds, in a small blob:
-    // drawn as sprites of one pixel (the file's point size), unlit, so the
-    // blob's middle takes their full colour (a lit sphere never passes 0.7
-    // of it under the viewer's own lighting).
-    writeFallback(blobFarToNear(kFileCloud, 0.02, 1'000'001, kFileColour));
+    // A plug-in with no block writes its files: over 1,000,000 points, more
+    // than the block holds, in a small blob, drawn as sprites of one pixel
+    // (the file's point size), unlit, so the blob's middle takes their full
+    // colour (a lit sphere never passes 0.7 of it under the viewer's lighting).
+    std::ostringstream blob;
+    blob << "files " << kFileCloud.x << ' ' << kFileCloud.y << ' ' << kFileCloud.z << " 0.02 1000001 " << kFileColour.r
+         << ' ' << kFileColour.g << ' ' << kFileColour.b;
+    tell(blob.str());
     ASSERT_TRUE(waitForPicture([&](const Image& image) {
         return cornersAt(image, {}) && countAround(image, where(kFileCloud), 1, [](Rgb c) {
                                            return isShadeOf(c, kFileColour, 0.85, 1.05, 16.0);

@@ -1,9 +1,6 @@
 // The View menu, the stored settings and the gamut badge in the real
-// viewer: clicks on the menu bar and in the scene through the X test
-// extension, the picture read back from the X server, the stored values
-// read from the test's own store (a scratch settings file on Linux, the
-// test prefix's registry under Wine), and the above-others state as the
-// window system keeps it.
+// viewer, driven by clicks through the X test extension and checked in the
+// picture, the test's own store and the window system's above-others state.
 #include <iterator>
 #include <set>
 
@@ -133,12 +130,9 @@ protected:
         return waitFor([&] { return above() == wanted; });
     }
 
-    // The open popup's dark inside in root coordinates, found in the
-    // client area and room to its right and below (Wine's popups are
-    // windows of their own): rows and columns that are mostly popup
-    // background or the selected item's colour, so that stray pixels of the
-    // scene (a corner's anti-aliased edge) cannot make one. Four items of at
-    // least 24 rows.
+    // The open popup's dark inside in root coordinates, with room to the
+    // scene's right and below (Wine's popups are windows of their own): rows
+    // and columns mostly of popup colours, which stray scene pixels cannot make.
     std::optional<Rect> findPopup() {
         const Rect search{area_.x, area_.y, area_.w + 320, area_.h + 200};
         popupImage_ = display_->grab(search);
@@ -172,8 +166,7 @@ protected:
         return {popup.x + margin, popup.y + margin + index * itemHeight, popup.w - 2 * margin, itemHeight};
     }
 
-    // Light pixels of the last popup picture (taken at the scene's top left)
-    // within root rectangle r.
+    // Light pixels of the last popup picture within root rectangle r.
     int lightPixels(const Rect& r, int minimum) const {
         int count = 0;
         for (int y = r.y; y < r.y + r.h; ++y) {
@@ -205,22 +198,20 @@ protected:
         return waitFor([&] { return !findPopup(); });
     }
 
-    // Waits until the open popup shows these check marks: white strokes
-    // about 13 pixels left of each item's right edge, in its middle rows.
-    bool checkMarksAre(const std::string& expected) {
+    // The open popup's check marks ("1" for a white stroke about 13 pixels
+    // left of an item's right edge) once they are as expected, or at the deadline.
+    std::string checkMarks(const std::string& expected) {
         std::string seen;
-        if (waitFor([&] {
-                const auto popup = findPopup();
-                seen.clear();
-                for (int i = 0; popup && i < 4; ++i) {
-                    const Rect item = itemRect(*popup, i);
-                    seen += lightPixels({item.x + item.w - 22, item.y + item.h / 2 - 6, 16, 12}, 230) >= 6 ? '1' : '0';
-                }
-                return seen == expected;
-            }))
-            return true;
-        ADD_FAILURE() << "check marks seen: " << seen;
-        return false;
+        waitFor([&] {
+            const auto popup = findPopup();
+            seen.clear();
+            for (int i = 0; popup && i < 4; ++i) {
+                const Rect item = itemRect(*popup, i);
+                seen += lightPixels({item.x + item.w - 22, item.y + item.h / 2 - 6, 16, 12}, 230) >= 6 ? '1' : '0';
+            }
+            return seen == expected;
+        });
+        return seen;
     }
 
     void click(int x, int y, unsigned button = 1) {
@@ -237,8 +228,7 @@ protected:
         ASSERT_TRUE(popup_) << "no popup with light item text after a click on View";
     }
 
-    // Points at the item, waits for it to show selected, and clicks it; the
-    // popup must close.
+    // Points at the item, waits for it to show selected, and clicks it.
     void choose(int index) {
         const Rect item = itemRect(*popup_, index);
         display_->moveTo(item.x + 30, item.y + item.h / 2);
@@ -283,7 +273,7 @@ TEST_F(ViewerMenu, ChoicesChangeThePictureAndTheStoreAndComeBackAtTheNextStart) 
     // Each choice from the bar or the scene's context menu changes the
     // picture and stores all three values.
     ASSERT_NO_FATAL_FAILURE(openFromBar());
-    EXPECT_TRUE(checkMarksAre("1000"));
+    EXPECT_EQ(checkMarks("1000"), "1000");
     choose(kGreyBackground);
     EXPECT_TRUE(waitForPicture([&](const Image& image) {
         return backgroundIs(image, kGrey) && sphereAt(image, where(kOutside), kOutsideColour);
@@ -291,7 +281,7 @@ TEST_F(ViewerMenu, ChoicesChangeThePictureAndTheStoreAndComeBackAtTheNextStart) 
     EXPECT_EQ(storedSettings(), settings(1, 0, 0));
 
     ASSERT_NO_FATAL_FAILURE(openAtPointer(40, area_.h - 160));
-    EXPECT_TRUE(checkMarksAre("1100"));
+    EXPECT_EQ(checkMarks("1100"), "1100");
     choose(kHighlight);
     EXPECT_TRUE(waitForPicture([&](const Image& image) {
         return magentaAt(image, where(kOutside)) && sphereAt(image, where(kInside), kInsideColour);
@@ -314,7 +304,7 @@ TEST_F(ViewerMenu, ChoicesChangeThePictureAndTheStoreAndComeBackAtTheNextStart) 
     choose(kStayOnTop);
     EXPECT_TRUE(waitForAbove(false)) << "still above the others";
     ASSERT_NO_FATAL_FAILURE(openFromBar());
-    EXPECT_TRUE(checkMarksAre("0111"));
+    EXPECT_EQ(checkMarks("0111"), "0111");
     if (programs_.underWine())
         click(rootX(area_.w - 60), rootY(area_.h - 40));
     else
@@ -332,7 +322,7 @@ TEST_F(ViewerMenu, ChoicesChangeThePictureAndTheStoreAndComeBackAtTheNextStart) 
         << "no points: no badge";
     EXPECT_TRUE(waitForAbove(true)) << "not above the others at the next start";
     ASSERT_NO_FATAL_FAILURE(openFromBar());
-    EXPECT_TRUE(checkMarksAre("1111"));
+    EXPECT_EQ(checkMarks("1111"), "1111");
     click(rootX(area_.w - 60), rootY(area_.h - 40));  // elsewhere
     EXPECT_TRUE(waitForNoPopup()) << "a click elsewhere leaves the popup open";
 

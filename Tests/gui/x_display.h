@@ -39,11 +39,9 @@ struct Image {
 class XDisplay {
 public:
     // Null when there is no display or it lacks the test extension. With
-    // `keepWmState` the connection also stands in for a window manager in
-    // one respect (Xvfb has none, and without one no above-others state is
-    // kept): it announces _NET_WM_STATE and _NET_WM_STATE_ABOVE on the root
-    // window until it closes, and hasWmState first applies the state
-    // requests clients have sent to the root since.
+    // `keepWmState` it stands in for the window manager Xvfb lacks in one
+    // respect: it announces _NET_WM_STATE(_ABOVE) until it closes, and
+    // hasWmState first applies the state requests clients sent since.
     static std::unique_ptr<XDisplay> open(bool keepWmState = false);
     ~XDisplay();
     XDisplay(const XDisplay&) = delete;
@@ -58,9 +56,7 @@ public:
     // What the server shows in this part of the screen; empty on failure.
     std::optional<Image> grab(const Rect& area);
 
-    // Pointer moves, presses and releases, and a key (named by its keysym,
-    // "Escape") pressed and released, as the X test extension makes them;
-    // each call is flushed to the server.
+    // Pointer and key events (a key by its keysym, "Escape"), each flushed.
     void moveTo(int rootX, int rootY);
     void press(unsigned button);
     void release(unsigned button);
