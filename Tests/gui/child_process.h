@@ -13,10 +13,9 @@ namespace gui_test {
 
 class ChildProcess {
 public:
-    // Starts argv[0] with "NAME=value" entries set over this process's
-    // environment; with `pipes` its stdin and stdout are pipes to us, and
-    // its stderr goes to stderrPath unless that is empty. Null when it
-    // cannot be started.
+    // Starts argv[0] with "NAME=value" entries set over our environment; with
+    // `pipes` its stdin and stdout come to us, its stderr to any stderrPath.
+    // Null when it cannot be started.
     static std::unique_ptr<ChildProcess> start(const std::vector<std::string>& argv,
                                                const std::vector<std::string>& environment, bool pipes,
                                                const std::string& stderrPath);

@@ -23,47 +23,18 @@ namespace {
 // counted.
 int ignoreErrors(::Display*, XErrorEvent*) { return 0; }
 
-bool viewable(::Display* d, ::Window w) {
-    XWindowAttributes a{};
-    return XGetWindowAttributes(d, w, &a) != 0 && a.map_state == IsViewable;
-}
-
-std::string windowClass(::Display* d, ::Window w) {
-    XClassHint hint{};
-    if (XGetClassHint(d, w, &hint) == 0)
-        return {};
-    std::string result = hint.res_class ? hint.res_class : "";
-    if (hint.res_name)
-        XFree(hint.res_name);
-    if (hint.res_class)
-        XFree(hint.res_class);
-    return result;
-}
-
-std::string windowTitle(::Display* d, ::Window w) {
-    char* name = nullptr;
-    if (XFetchName(d, w, &name) == 0 || name == nullptr)
-        return {};
-    std::string title = name;
-    XFree(name);
-    return title;
-}
-
-// Depth-first over the window tree: without a window manager the top-level
-// windows are the root's children, with one they sit a level or two deeper.
-::Window findWindow(::Display* d, ::Window under, int depth, const std::function<bool(::Window)>& match) {
-    ::Window rootReturn = 0, parent = 0;
+// The topmost viewable top-level window that matches: with no window
+// manager (Xvfb) those are the root's children.
+::Window findWindow(::Display* d, ::Window root, const std::function<bool(::Window)>& match) {
+    ::Window rootReturn = 0, parent = 0, found = 0;
     ::Window* children = nullptr;
     unsigned count = 0;
-    if (XQueryTree(d, under, &rootReturn, &parent, &children, &count) == 0)
+    if (XQueryTree(d, root, &rootReturn, &parent, &children, &count) == 0)
         return 0;
-    ::Window found = 0;
-    for (unsigned i = count; i-- > 0 && found == 0;) {  // topmost first
-        if (viewable(d, children[i]) && match(children[i]))
+    for (unsigned i = count; i-- > 0 && found == 0;) {
+        XWindowAttributes a{};
+        if (XGetWindowAttributes(d, children[i], &a) != 0 && a.map_state == IsViewable && match(children[i]))
             found = children[i];
-    }
-    for (unsigned i = count; i-- > 0 && found == 0 && depth < 3;) {
-        found = findWindow(d, children[i], depth + 1, match);
     }
     if (children)
         XFree(children);
@@ -144,13 +115,22 @@ XDisplay::~XDisplay() {
 }
 
 std::uint64_t XDisplay::findByClass(std::string_view className) {
-    ::Display* d = display_;
-    return findWindow(d, root_, 0, [&](::Window w) { return windowClass(d, w) == className; });
+    return findWindow(display_, root_, [&](::Window w) {
+        XClassHint hint{};
+        const bool found = XGetClassHint(display_, w, &hint) != 0 && hint.res_class && className == hint.res_class;
+        XFree(hint.res_name);
+        XFree(hint.res_class);
+        return found;
+    });
 }
 
 std::uint64_t XDisplay::findByTitle(std::string_view title) {
-    ::Display* d = display_;
-    return findWindow(d, root_, 0, [&](::Window w) { return windowTitle(d, w) == title; });
+    return findWindow(display_, root_, [&](::Window w) {
+        char* name = nullptr;
+        const bool found = XFetchName(display_, w, &name) != 0 && name != nullptr && title == name;
+        XFree(name);
+        return found;
+    });
 }
 
 std::optional<Rect> XDisplay::areaOf(std::uint64_t window) {
