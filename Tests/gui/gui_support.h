@@ -31,26 +31,21 @@ namespace gui_test {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-// Which programs the tests drive. ORVALIS_GUI_WINE names Wine's loader: the
-// viewer and the publisher are then Windows programs run under it.
+// Which programs the tests drive: those the environment names, else the
+// ones this build made. ORVALIS_GUI_WINE names Wine's loader: the viewer
+// and the publisher are then Windows programs run under it.
 struct Programs {
-    std::string wine, viewer, publisher;
+    static std::string env(const char* name, const char* fallback) {
+        const char* value = std::getenv(name);
+        return value != nullptr && *value != '\0' ? value : fallback;
+    }
+    std::string wine = env("ORVALIS_GUI_WINE", ""), viewer = env("ORVALIS_GUI_VIEWER", GUI_DEFAULT_VIEWER),
+                publisher = env("ORVALIS_GUI_PUBLISHER", GUI_DEFAULT_PUBLISHER);
     bool underWine() const { return !wine.empty(); }
 };
 
-inline std::string envOr(const char* name, const char* fallback) {
-    const char* value = std::getenv(name);
-    return value != nullptr && *value != '\0' ? value : fallback;
-}
-
-// The programs named by the environment, else the ones this build made.
-inline Programs programs() {
-    return {envOr("ORVALIS_GUI_WINE", ""), envOr("ORVALIS_GUI_VIEWER", GUI_DEFAULT_VIEWER),
-            envOr("ORVALIS_GUI_PUBLISHER", GUI_DEFAULT_PUBLISHER)};
-}
-
 // Deadlines only bound a hang; Wine starts slowly.
-inline std::chrono::milliseconds patience() { return programs().underWine() ? 90s : 30s; }
+inline std::chrono::milliseconds patience() { return Programs().underWine() ? 90s : 30s; }
 
 inline bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds pause = 20ms) {
     return test_support::eventually(condition, patience(), pause);
@@ -210,7 +205,7 @@ protected:
         std::fprintf(stderr, "last picture saved as %s\n", name.c_str());
     }
 
-    Programs programs_ = programs();
+    Programs programs_;
     std::unique_ptr<XDisplay> display_;
     test_support::ScratchFolder scratch_{"orvalis-gui"};
     std::unique_ptr<ChildProcess> publisher_;
