@@ -8,89 +8,66 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <cstring>
-#include <map>
 #include <thread>
 
 extern char** environ;
 
 namespace gui_test {
 
-namespace {
-
 using Clock = std::chrono::steady_clock;
 
-// This process's environment with the given entries set over it.
-std::vector<std::string> mergedEnvironment(const std::vector<std::string>& extra) {
-    std::map<std::string, std::string> values;
-    auto put = [&](const std::string& entry) {
-        const auto eq = entry.find('=');
-        if (eq != std::string::npos)
-            values[entry.substr(0, eq)] = entry.substr(eq + 1);
-    };
-    for (char** e = environ; *e != nullptr; ++e)
-        put(*e);
-    for (const std::string& entry : extra)
-        put(entry);
-    std::vector<std::string> result;
-    for (const auto& [name, value] : values)
-        result.push_back(name + "=" + value);
-    return result;
-}
-
-std::vector<char*> pointers(std::vector<std::string>& strings) {
-    std::vector<char*> result;
-    for (std::string& s : strings)
-        result.push_back(s.data());
-    result.push_back(nullptr);
-    return result;
-}
-
-}  // namespace
-
-std::unique_ptr<ChildProcess> ChildProcess::start(const Options& options) {
-    if (options.argv.empty())
-        return nullptr;
+std::unique_ptr<ChildProcess> ChildProcess::start(const std::vector<std::string>& arguments,
+                                                  const std::vector<std::string>& environment, bool pipes,
+                                                  const std::string& stderrPath) {
     int toChild[2] = {-1, -1}, fromChild[2] = {-1, -1};
-    if (options.pipes && (::pipe2(toChild, O_CLOEXEC) != 0 || ::pipe2(fromChild, O_CLOEXEC) != 0))
+    if (arguments.empty() || (pipes && (::pipe2(toChild, O_CLOEXEC) != 0 || ::pipe2(fromChild, O_CLOEXEC) != 0)))
         return nullptr;
-
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    if (options.pipes) {
+    if (pipes) {
         posix_spawn_file_actions_adddup2(&actions, toChild[0], 0);
         posix_spawn_file_actions_adddup2(&actions, fromChild[1], 1);
     }
-    if (!options.stderrPath.empty()) {
-        posix_spawn_file_actions_addopen(&actions, 2, options.stderrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (!stderrPath.empty())
+        posix_spawn_file_actions_addopen(&actions, 2, stderrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+
+    // The given entries, then this process's environment less what they set.
+    std::vector<std::string> argv = arguments, env = environment;
+    for (char** e = environ; *e != nullptr; ++e) {
+        const std::string entry = *e, name = entry.substr(0, entry.find('=') + 1);
+        if (std::none_of(environment.begin(), environment.end(),
+                         [&](const std::string& x) { return x.rfind(name, 0) == 0; }))
+            env.push_back(entry);
     }
-    std::vector<std::string> argv = options.argv;
-    std::vector<std::string> env = mergedEnvironment(options.environment);
-    std::vector<char*> argvPointers = pointers(argv), envPointers = pointers(env);
+    std::vector<char*> argvPointers, envPointers;
+    for (std::string& s : argv)
+        argvPointers.push_back(s.data());
+    for (std::string& s : env)
+        envPointers.push_back(s.data());
+    argvPointers.push_back(nullptr);
+    envPointers.push_back(nullptr);
+
     pid_t pid = -1;
     const int rc = posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, argvPointers.data(), envPointers.data());
     posix_spawn_file_actions_destroy(&actions);
-    if (options.pipes) {
-        ::close(toChild[0]);
-        ::close(fromChild[1]);
+    for (int fd : {toChild[0], fromChild[1], rc != 0 ? toChild[1] : -1, rc != 0 ? fromChild[0] : -1}) {
+        if (fd >= 0)
+            ::close(fd);
     }
-    if (rc != 0) {
-        if (options.pipes) {
-            ::close(toChild[1]);
-            ::close(fromChild[0]);
-        }
+    if (rc != 0)
         return nullptr;
-    }
     std::unique_ptr<ChildProcess> child(new ChildProcess());
     child->pid_ = pid;
-    child->in_ = options.pipes ? toChild[1] : -1;
-    child->out_ = options.pipes ? fromChild[0] : -1;
+    child->in_ = toChild[1];
+    child->out_ = fromChild[0];
     return child;
 }
 
 ChildProcess::~ChildProcess() {
-    closeInput();
+    if (in_ >= 0)
+        ::close(in_);
     if (running()) {
         ::kill(pid_, SIGKILL);
         waitForExit(std::chrono::seconds(30));
@@ -99,65 +76,26 @@ ChildProcess::~ChildProcess() {
         ::close(out_);
 }
 
-bool ChildProcess::writeLine(const std::string& line) {
-    if (in_ < 0)
-        return false;
-    const std::string data = line + "\n";
-    std::size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(in_, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-std::optional<std::string> ChildProcess::readLine(std::chrono::milliseconds deadline) {
+std::optional<std::string> ChildProcess::ask(const std::string& command, std::chrono::milliseconds deadline) {
+    const std::string data = command + "\n";
+    if (in_ < 0 || ::write(in_, data.data(), data.size()) != static_cast<ssize_t>(data.size()))
+        return std::nullopt;
     const auto until = Clock::now() + deadline;
-    while (true) {
-        const auto end = buffered_.find('\n');
-        if (end != std::string::npos) {
-            std::string line = buffered_.substr(0, end);
-            buffered_.erase(0, end + 1);
-            if (!line.empty() && line.back() == '\r')
-                line.pop_back();  // Windows text mode
-            return line;
-        }
-        if (out_ < 0)
-            return std::nullopt;
+    std::size_t end = 0;
+    while ((end = buffered_.find('\n')) == std::string::npos) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
-        if (left <= 0)
-            return std::nullopt;
         pollfd p{out_, POLLIN, 0};
-        const int ready = ::poll(&p, 1, static_cast<int>(left));
-        if (ready < 0 && errno == EINTR)
-            continue;
-        if (ready <= 0)
-            return std::nullopt;
         char chunk[4096];
-        const ssize_t n = ::read(out_, chunk, sizeof chunk);
-        if (n < 0 && errno == EINTR)
-            continue;
+        const ssize_t n = left > 0 && ::poll(&p, 1, static_cast<int>(left)) > 0 ? ::read(out_, chunk, sizeof chunk) : 0;
         if (n <= 0)
             return std::nullopt;
         buffered_.append(chunk, static_cast<std::size_t>(n));
     }
-}
-
-std::optional<std::string> ChildProcess::ask(const std::string& command, std::chrono::milliseconds deadline) {
-    if (!writeLine(command))
-        return std::nullopt;
-    return readLine(deadline);
-}
-
-void ChildProcess::closeInput() {
-    if (in_ >= 0) {
-        ::close(in_);
-        in_ = -1;
-    }
+    std::string line = buffered_.substr(0, end);
+    buffered_.erase(0, end + 1);
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();  // Windows text mode
+    return line;
 }
 
 std::optional<int> ChildProcess::waitForExit(std::chrono::milliseconds deadline) {
@@ -165,19 +103,14 @@ std::optional<int> ChildProcess::waitForExit(std::chrono::milliseconds deadline)
     while (!exitCode_) {
         int status = 0;
         const pid_t r = ::waitpid(pid_, &status, WNOHANG);
-        if (r == pid_) {
+        if (r == pid_)
             exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            break;
-        }
-        if (r < 0 && errno != EINTR)
+        else if ((r < 0 && errno != EINTR) || Clock::now() > until)
             return std::nullopt;
-        if (Clock::now() > until)
-            return std::nullopt;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return exitCode_;
 }
-
-bool ChildProcess::running() { return !waitForExit(std::chrono::milliseconds(0)); }
 
 }  // namespace gui_test

@@ -7,13 +7,8 @@
 set(_gui ${CMAKE_CURRENT_LIST_DIR})
 
 # The stand-in plug-in process: the real block through the real writer.
-if(WIN32)
-  add_executable(gui_publisher ${_gui}/gui_publisher.cpp ${_gui}/gui_publisher_win32.cpp)
-  target_link_libraries(gui_publisher PRIVATE OrvalisCore user32)
-else()
-  add_executable(gui_publisher ${_gui}/gui_publisher.cpp ${_gui}/gui_publisher_posix.cpp)
-  target_link_libraries(gui_publisher PRIVATE OrvalisCore)
-endif()
+add_executable(gui_publisher ${_gui}/gui_publisher.cpp)
+target_link_libraries(gui_publisher PRIVATE OrvalisCore $<$<BOOL:${WIN32}>:user32>)
 orvalis_warnings(gui_publisher)
 
 set(_gui_lock "shared_block;viewer_window")
@@ -35,21 +30,13 @@ if(NOT WIN32)
   endif()
 
   orvalis_add_test(NAME gui_viewer
-    SOURCES ${_gui}/viewer_scene_test.cpp ${_gui}/viewer_intake_test.cpp ${_gui}/viewer_menu_test.cpp
+    SOURCES ${_gui}/viewer_intake_test.cpp ${_gui}/viewer_menu_test.cpp
     LIBS gui_driver OrvalisShared
     DEPENDS_ON ${_gui_depends}
     LABELS gui
     RESOURCE_LOCK ${_gui_lock}
     TIMEOUT 600)
   target_compile_definitions(gui_viewer PRIVATE ${_gui_defaults})
-
-  orvalis_add_test(NAME gui_launcher
-    SOURCES ${_gui}/viewer_launcher_test.cpp
-    LIBS gui_driver OrvalisCore
-    DEPENDS_ON ${_gui_depends}
-    LABELS gui
-    RESOURCE_LOCK ${_gui_lock})
-  target_compile_definitions(gui_launcher PRIVATE ${_gui_defaults})
 
   file(RELATIVE_PATH _gui_bundle_rel ${CMAKE_RUNTIME_OUTPUT_DIRECTORY} ${CMAKE_BINARY_DIR}/Orvalis.ofx.bundle)
   orvalis_add_test(NAME gui_end_to_end
@@ -67,7 +54,7 @@ if(NOT WIN32)
   # sanitizer build the viewer's leak check is off: GLFW unloads the GL and
   # X libraries it opened, and what they keep can no longer be named. The
   # viewer's own code is leak-checked by its unit tests.
-  set_tests_properties(gui_viewer gui_launcher gui_end_to_end PROPERTIES
+  set_tests_properties(gui_viewer gui_end_to_end PROPERTIES
     RUN_SERIAL TRUE
     ENVIRONMENT "ASAN_OPTIONS=detect_leaks=0:abort_on_error=1")
 else()

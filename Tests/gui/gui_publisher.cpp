@@ -4,148 +4,178 @@
 // stdin, one answer line on stdout ("ok ..." or "error ..."):
 //   attach                          create or open the block, count in, own the viewer
 //   publish <size> [x y z r g b]... a cloud through the writer (no points: an empty cloud)
-//   stale <size> [x y z r g b]...   the same with a sequence below the block's last one
-//   corrupt-buffer [x y z r g b]... the points in both buffers, activeBuffer 7
-//   corrupt-count [x y z r g b]...  the points in the inactive buffer, its count 1,000,001
-//   attached                        viewerAttached
 //   release                         count out and unmap (pluginCount back down)
-//   tempfolder                      this process's temporary folder as a host path
-//   clientrect                      the viewer window's client area in screen pixels (Windows)
-//   dismiss <title>                 close the window with this title, answer its text (Windows)
-//   viewitem                        the View item of the viewer's menu bar in screen pixels (Windows)
-//   topmost                         1 when the viewer window is topmost, else 0 (Windows)
-//   settings                        the stored settings: Name=value ..., or none (Windows)
-//   clear-settings                  remove every stored setting (Windows)
+//   files <x y z half n r g b>      n points around (x, y, z) written as the plug-in
+//                                   writes its files (removed at the end)
 //   quit                            (also the end of the input)
+// and under Wine, where only Win32 knows the viewer's window and store:
+//   clientrect                      the client area and menu bar height in screen pixels
+//   dismiss <title>                 close the window with this title, answer its text
+//   topmost                         1 when the viewer window is topmost, else 0
+//   settings                        the stored settings: Name=value ..., or none
+//   clear-settings                  remove every stored setting
 #include <atomic>
 #include <cstdio>
-#include <cstring>
+#include <filesystem>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "gui_publisher_window.h"
 #include "link/exchange_writer.h"
+#include "scene_geometry.h"
 #include "orvalis/platform/paths.h"
 #include "orvalis/platform/process.h"
+
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#endif
 
 namespace {
 
 using namespace orvalis;
-using exchange::PointRecord;
 namespace off = exchange::offset;
 
 constexpr std::uint64_t kInstance = 1;
+
+#ifdef _WIN32
+constexpr const char* kSettingsKey = "Software\\Orvalis";
+
+HWND viewerWindow() { return FindWindowW(L"OrvalisViewer", nullptr); }
+
+std::string clientRect() {
+    HWND window = viewerWindow();
+    RECT client{};
+    POINT origin{0, 0};
+    if (window == nullptr || !IsWindowVisible(window) || !GetClientRect(window, &client) ||
+        !ClientToScreen(window, &origin))
+        return "none";
+    // Another process's menu cannot be asked where its items lie: the bar
+    // takes the rows right above the client area.
+    const int bar = GetMenu(window) != nullptr ? GetSystemMetrics(SM_CYMENU) : 0;
+    return "ok " + std::to_string(origin.x) + " " + std::to_string(origin.y) + " " + std::to_string(client.right) +
+           " " + std::to_string(client.bottom) + " " + std::to_string(bar);
+}
+
+// Closes a message box through its default button and answers its text
+// (kept in the static control 0xFFFF) with line breaks as "|".
+std::string dismiss(const std::string& title) {
+    HWND box = FindWindowA(nullptr, title.c_str());
+    if (box == nullptr)
+        return "none";
+    char text[4096] = {};
+    GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+    std::string answer = text;
+    for (char& c : answer)
+        c = c == '\n' ? '|' : c == '\r' ? ' ' : c;
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+    return "ok " + answer;
+}
+
+// "Name=value" for each REG_DWORD of the viewer's key, "Name=?" for a value
+// of another type or size.
+std::string readSettings() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return "ok none";
+    std::string answer = "ok";
+    for (const char* name : {"BackgroundColor", "HighlightOutOfRange", "GamutIndicator"}) {
+        DWORD type = 0, value = 0, size = sizeof value;
+        const LSTATUS status = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
+        if (status == ERROR_FILE_NOT_FOUND)
+            continue;
+        answer += std::string(" ") + name + "=";
+        answer += status == ERROR_SUCCESS && type == REG_DWORD && size == sizeof value ? std::to_string(value) : "?";
+    }
+    RegCloseKey(key);
+    return answer;
+}
+
+std::optional<std::string> windowCommand(const std::string& command, std::istringstream& in) {
+    if (command == "clientrect")
+        return clientRect();
+    if (command == "topmost") {
+        HWND window = viewerWindow();
+        return window == nullptr ? "none" : (GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOPMOST) ? "ok 1" : "ok 0";
+    }
+    if (command == "settings")
+        return readSettings();
+    if (command == "clear-settings") {
+        const LSTATUS status = RegDeleteKeyA(HKEY_CURRENT_USER, kSettingsKey);
+        return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND ? "ok" : "error cannot delete the key";
+    }
+    if (command == "dismiss") {
+        std::string title;
+        std::getline(in >> std::ws, title);
+        return dismiss(title);
+    }
+    return std::nullopt;
+}
+#else
+std::optional<std::string> windowCommand(const std::string&, std::istringstream&) { return std::nullopt; }
+#endif
 
 struct Publisher {
     plugin::BlockAttachment block;
     std::atomic<std::uint64_t> counter{1};
     std::uint32_t processId = platform::currentProcessId();
-
-    std::optional<exchange::BlockView> view() const { return block.view(); }
-
-    std::uint64_t previousSequence(const exchange::BlockView& v) const {
-        return v.u64(off::sequence).load(std::memory_order_acquire);
-    }
+    bool wroteFiles = false;
 };
-
-bool readPoints(std::istringstream& in, std::vector<PointRecord>& points) {
-    PointRecord p;
-    while (in >> p.x >> p.y >> p.z >> p.r >> p.g >> p.b)
-        points.push_back(p);
-    return in.eof();
-}
-
-// Writes header words and records the way a publish does (sequence 0 while
-// the words change, the new number last), but with values a reader must refuse.
-void writeMalformed(const exchange::BlockView& v, std::uint64_t sequence, const std::vector<PointRecord>& points,
-                    bool badBuffer) {
-    v.u64(off::sequence).store(0, std::memory_order_relaxed);
-    const std::uint32_t active = v.u32(off::activeBuffer).load();
-    const std::uint32_t target = active == 0 ? 1 : 0;
-    const auto n = static_cast<std::uint32_t>(points.size());
-    if (badBuffer) {
-        for (std::uint32_t i = 0; i < 2; ++i) {
-            std::memcpy(v.buffer(i), points.data(), points.size() * sizeof(PointRecord));
-            v.u32(i == 0 ? off::pointCount0 : off::pointCount1).store(n);
-        }
-        v.u32(off::activeBuffer).store(7);
-    } else {
-        std::memcpy(v.buffer(target), points.data(), points.size() * sizeof(PointRecord));
-        v.u32(target == 0 ? off::pointCount0 : off::pointCount1).store(exchange::kMaxBlockPoints + 1);
-        v.u32(off::activeBuffer).store(target);
-    }
-    v.u64(off::sequence).store(sequence, std::memory_order_release);
-}
 
 std::string handle(Publisher& pub, const std::string& line, bool& quit) {
     std::istringstream in(line);
     std::string command;
     in >> command;
-    if (command == "quit") {
-        quit = true;
+    quit = command == "quit";
+    if (quit)
         return "ok";
+    if (command == "files") {
+        gui_test::Vec3 centre;
+        gui_test::Colour colour;
+        double half = 0;
+        std::size_t n = 0;
+        if (!(in >> centre.x >> centre.y >> centre.z >> half >> n >> colour.r >> colour.g >> colour.b))
+            return "error bad blob";
+        std::vector<exchange::PointRecord> records;
+        for (const gui_test::CloudPoint& p : gui_test::blobFarToNear(centre, half, n, colour)) {
+            records.push_back({float(p.position.x), float(p.position.y), float(p.position.z), float(p.colour.r),
+                               float(p.colour.g), float(p.colour.b)});
+        }
+        pub.wroteFiles = plugin::writePointsFiles(platform::tempFolder(), records, 1.0f).fallback;
+        return pub.wroteFiles ? "ok" : "error cannot write the files";
     }
+    if (auto answer = windowCommand(command, in))
+        return *answer;
+    if (command == "attach" && !pub.block.attached())
+        pub.block = plugin::attachBlock();
+    const auto v = pub.block.view();
+    if (!v)
+        return "error not attached";
     if (command == "attach") {
-        if (!pub.block.attached())
-            pub.block = plugin::attachBlock();
-        const auto v = pub.view();
-        if (!v)
-            return "error no block";
         plugin::setOwner(*v, kInstance, pub.processId);
         return pub.block.created() ? "ok created" : "ok opened";
     }
-    if (command == "tempfolder")
-        return "ok " + gui_publisher::hostPath(platform::tempFolder());
-    if (command == "clientrect")
-        return gui_publisher::viewerClientRect();
-    if (command == "viewitem")
-        return gui_publisher::viewMenuItemRect();
-    if (command == "topmost")
-        return gui_publisher::viewerTopmost();
-    if (command == "settings")
-        return gui_publisher::readSettings();
-    if (command == "clear-settings")
-        return gui_publisher::clearSettings();
-    if (command == "dismiss") {
-        std::string title;
-        std::getline(in >> std::ws, title);
-        return gui_publisher::dismissWindow(title);
-    }
-
-    const auto v = pub.view();
-    if (!v)
-        return "error not attached";
-    if (command == "attached")
-        return "ok " + std::to_string(v->u32(off::viewerAttached).load());
     if (command == "release") {
         plugin::clearOwnerIf(*v, kInstance, pub.processId);
         pub.block.detach();
         return "ok";
     }
-
-    std::vector<PointRecord> points;
-    if (command == "publish" || command == "stale") {
+    if (command == "publish") {
         float size = 0.0f;
-        if (!(in >> size) || !readPoints(in, points))
+        std::vector<exchange::PointRecord> points;
+        exchange::PointRecord p;
+        if (!(in >> size))
             return "error bad points";
-        const std::uint64_t previous = pub.previousSequence(*v);
-        std::uint64_t sequence = 0;
-        if (command == "publish") {
-            sequence = plugin::nextSequence(pub.counter, previous);
-        } else {
-            if (previous < 2)
-                return "error nothing published yet";
-            sequence = previous - 1;
-        }
+        while (in >> p.x >> p.y >> p.z >> p.r >> p.g >> p.b)
+            points.push_back(p);
+        if (!in.eof())
+            return "error bad points";
+        const auto previous = v->u64(off::sequence).load(std::memory_order_acquire);
+        const std::uint64_t sequence = plugin::nextSequence(pub.counter, previous);
         plugin::publishToBlock(*v, points, size, sequence);
-        return "ok " + std::to_string(sequence);
-    }
-    if (command == "corrupt-buffer" || command == "corrupt-count") {
-        if (!readPoints(in, points) || points.empty())
-            return "error bad points";
-        const std::uint64_t sequence = plugin::nextSequence(pub.counter, pub.previousSequence(*v));
-        writeMalformed(*v, sequence, points, command == "corrupt-buffer");
         return "ok " + std::to_string(sequence);
     }
     return "error unknown command " + command;
@@ -156,20 +186,24 @@ std::string handle(Publisher& pub, const std::string& line, bool& quit) {
 int main() {
     std::setvbuf(stdout, nullptr, _IONBF, 0);
     Publisher pub;
-    std::string line;
     bool quit = false;
     std::vector<char> buffer(1 << 20);
     while (!quit && std::fgets(buffer.data(), static_cast<int>(buffer.size()), stdin) != nullptr) {
-        line.assign(buffer.data());
+        std::string line = buffer.data();
         while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
             line.pop_back();
-        if (line.empty())
-            continue;
-        const std::string answer = handle(pub, line, quit);
-        std::printf("%s\n", answer.c_str());
+        if (!line.empty())
+            std::printf("%s\n", handle(pub, line, quit).c_str());
     }
-    if (const auto v = pub.view())
+    if (const auto v = pub.block.view())
         plugin::clearOwnerIf(*v, kInstance, pub.processId);
     pub.block.detach();
+    if (pub.wroteFiles) {
+        const std::filesystem::path folder = platform::tempFolder();
+        const std::string points = (folder / exchange::kPointsFileName).string();
+        for (const std::string& path :
+             {points, plugin::configFilePath(points), (folder / exchange::kFallbackFileName).string()})
+            std::filesystem::remove(path);
+    }
     return 0;
 }

@@ -5,7 +5,7 @@
 #pragma once
 
 #include <algorithm>
-#include <array>
+#include <utility>
 #include <cstdint>
 #include <cmath>
 #include <vector>
@@ -63,23 +63,6 @@ inline Pixel project(const Camera& camera, int width, int height, Vec3 p) {
     return {(ndcX + 1.0) / 2.0 * width, (1.0 - ndcY) / 2.0 * height};
 }
 
-// The cube's corners and the colours the frame gives them: (x, y, z) shows
-// as (r, g, b) = (z, y, x).
-struct Corner {
-    Vec3 position;
-    Colour colour;
-};
-
-// All eight corners with their colours.
-inline std::array<Corner, 8> cubeCorners() {
-    std::array<Corner, 8> corners{};
-    for (int i = 0; i < 8; ++i) {
-        const double x = i & 1, y = (i >> 1) & 1, z = (i >> 2) & 1;
-        corners[i] = {{x, y, z}, {z, y, x}};
-    }
-    return corners;
-}
-
 // True when p is `colour` scaled by a factor in [minScale, maxScale], each
 // channel within `tolerance` (lighting and anti-aliasing scale a colour but
 // keep its hue).
@@ -113,31 +96,39 @@ int countAround(const Image& image, Pixel at, int radius, Test test) {
     return count;
 }
 
-// True when p lies at least `margin` pixels inside the picture.
+inline bool near(Rgb a, Rgb b, int tolerance) {
+    return std::abs(a.r - b.r) <= tolerance && std::abs(a.g - b.g) <= tolerance && std::abs(a.b - b.b) <= tolerance;
+}
+
+// The background colour in the picture's corners and edge middles.
+inline bool backgroundIs(const Image& image, Rgb background) {
+    const int w = image.width, h = image.height;
+    for (const auto& [x, y] : {std::pair{3, 3}, {w - 4, 3}, {3, h - 4}, {w - 4, h - 4}, {w / 2, 3}, {w / 2, h - 4}}) {
+        if (!near(image.at(x, y), background, 3))
+            return false;
+    }
+    return true;
+}
+
 // A lit sphere of point size 20 near p: its hue, scaled by the lighting (0.4 to 1.03).
 inline bool sphereAt(const Image& image, Pixel p, Colour colour) {
     return countAround(image, p, 2, [&](Rgb c) { return isShadeOf(c, colour, 0.3, 1.1); }) >= 13;
 }
 
-inline bool inside(const Image& image, Pixel p, double margin) {
-    return p.x >= margin && p.y >= margin && p.x < image.width - margin && p.y < image.height - margin;
-}
-
-// Every non-black corner that lies inside the picture shows its colour
-// within 3 pixels of where the camera puts it (lines are 2 pixels wide and
+// Every non-black corner of the cube that lies 6 pixels or more inside the
+// picture shows its colour ((x, y, z) as (r, g, b) = (z, y, x)) within 3
+// pixels of where the camera puts it (lines are 2 pixels wide and
 // anti-aliased, so a shade of it); at least four corners must be inside.
 inline bool cornersAt(const Image& image, const Camera& camera) {
     int checked = 0;
-    for (const Corner& corner : cubeCorners()) {
-        if (corner.colour.r + corner.colour.g + corner.colour.b == 0.0)
-            continue;  // black on black
-        const Pixel p = project(camera, image.width, image.height, corner.position);
-        if (!inside(image, p, 6.0))
+    for (int i = 1; i < 8; ++i) {
+        const double x = i & 1, y = (i >> 1) & 1, z = (i >> 2) & 1;
+        const Pixel p = project(camera, image.width, image.height, {x, y, z});
+        if (p.x < 6 || p.y < 6 || p.x >= image.width - 6 || p.y >= image.height - 6)
             continue;
         ++checked;
-        if (countAround(image, p, 3, [&](Rgb c) { return isShadeOf(c, corner.colour, 0.45, 1.05, 40.0); }) == 0) {
+        if (countAround(image, p, 3, [&](Rgb c) { return isShadeOf(c, {z, y, x}, 0.45, 1.05, 40.0); }) == 0)
             return false;
-        }
     }
     return checked >= 4;
 }
@@ -148,29 +139,11 @@ struct CloudPoint {
     Colour colour;
 };
 
-// A filled square of n x n points in the plane z = centre.z, centred on
-// `centre` with sides 2 x half: dense enough that points of one pixel
-// cover it.
-inline std::vector<CloudPoint> square(Vec3 centre, double half, int n, Colour colour) {
-    std::vector<CloudPoint> points;
-    points.reserve(static_cast<std::size_t>(n) * n);
-    for (int i = 0; i < n; ++i) {
-        for (int j = 0; j < n; ++j) {
-            const double u = n > 1 ? -half + 2.0 * half * i / (n - 1) : 0.0;
-            const double v = n > 1 ? -half + 2.0 * half * j / (n - 1) : 0.0;
-            points.push_back({{centre.x + u, centre.y + v, centre.z}, colour});
-        }
-    }
-    return points;
-}
-
 // n points scattered through a small cube around `centre` (side 2 x half),
 // ordered from the farthest from the camera to the nearest, so that each
 // passes the depth test where it lands and blends over what is there.
-inline std::vector<CloudPoint> blobFarToNear(Vec3 centre, double half, std::size_t n, Colour colour,
-                                             const Camera& camera = {}) {
+inline std::vector<CloudPoint> blobFarToNear(Vec3 centre, double half, std::size_t n, Colour colour) {
     std::vector<CloudPoint> points;
-    points.reserve(n);
     std::uint64_t seed = 0x9E3779B97F4A7C15ull;
     auto next = [&seed] {  // a fixed sequence, the same in every run
         seed = seed * 6364136223846793005ull + 1442695040888963407ull;
@@ -181,7 +154,7 @@ inline std::vector<CloudPoint> blobFarToNear(Vec3 centre, double half, std::size
         points.push_back({{centre.x + half * x, centre.y + half * y, centre.z + half * z}, colour});
     }
     std::sort(points.begin(), points.end(), [&](const CloudPoint& a, const CloudPoint& b) {
-        return toEye(camera, a.position).z < toEye(camera, b.position).z;
+        return toEye({}, a.position).z < toEye({}, b.position).z;
     });
     return points;
 }

@@ -1,21 +1,20 @@
 // Once end to end: the host renders the plug-in in 3D visualization mode,
 // presses "Open 3D Viewer", the real viewer starts from the bundle and
 // shows the frame's colour; destroying the instance closes it.
-#include <cstdlib>
-
 #include "gui_support.h"
 #include "plugin_support.h"
 
 namespace gui_test {
 namespace {
 
-TEST(ViewerEndToEnd, OpenViewerShowsTheFrameAndClosesWithTheInstance) {
-    auto display = XDisplay::open();
-    ASSERT_NE(display, nullptr) << "no X display with the XTest extension (run under xvfb-run)";
-    ASSERT_EQ(display->findByClass("OrvalisViewer"), 0u) << "a viewer window is already open";
-    test_support::ScratchFolder scratch("orvalis-gui-e2e");
-    usePrivateFolders(scratch);  // the plug-in and the viewer it starts share them
+using ViewerEndToEnd = ViewerTest;
 
+TEST_F(ViewerEndToEnd, OpenViewerShowsTheFrameAndClosesWithTheInstance) {
+    // Private temporary, config and state folders, which the plug-in and
+    // the viewer it starts share.
+    ::setenv("XDG_RUNTIME_DIR", scratch_.str().c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", scratch_.file("config").c_str(), 1);
+    ::setenv("XDG_STATE_HOME", scratch_.file("state").c_str(), 1);
     auto instance = plugin_test::newInstance();
     ASSERT_NE(instance, nullptr);
     ASSERT_EQ(instance->setValue("pluginMode", {0}), kOfxStatOK);
@@ -29,22 +28,13 @@ TEST(ViewerEndToEnd, OpenViewerShowsTheFrameAndClosesWithTheInstance) {
     ASSERT_EQ(instance->render(0.0, bounds), kOfxStatOK);
     ASSERT_EQ(instance->pressButton("open3DViewer"), kOfxStatOK);
 
-    // The scene: the client area below the menu bar the viewer draws.
-    std::optional<Rect> area;
-    ASSERT_TRUE(waitFor([&] {
-        area = sceneBelowMenuBar(*display, display->findByClass("OrvalisViewer"));
-        return area.has_value();
-    })) << "no viewer window with its menu bar";
+    ASSERT_TRUE(waitForScene()) << "no viewer window with its menu bar";
     // Sphere radius 0.05 cube units: some ten pixels.
-    const Pixel at = project({}, area->w, area->h, position);
-    EXPECT_TRUE(waitFor([&] {
-        const auto image = display->grab(*area);
-        return image && sphereAt(*image, at, colour);
-    })) << "the frame's colour is not where the camera puts it";
+    EXPECT_TRUE(waitForPicture([&](const Image& image) { return sphereAt(image, where(position), colour); }))
+        << "the frame's colour is not where the camera puts it";
 
     instance.reset();
-    EXPECT_TRUE(waitFor([&] { return display->findByClass("OrvalisViewer") == 0; }))
-        << "the viewer stayed open after the last instance";
+    EXPECT_TRUE(waitFor([&] { return findViewerWindow() == 0; })) << "the viewer stayed open after the last instance";
 }
 
 }  // namespace

@@ -11,16 +11,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
-#include <atomic>
 #include <functional>
 #include <thread>
 
 namespace gui_test {
-
-struct XDisplay::State {
-    ::Display* display = nullptr;
-    ::Window root = 0;
-};
 
 namespace {
 
@@ -29,76 +23,22 @@ namespace {
 // counted.
 int ignoreErrors(::Display*, XErrorEvent*) { return 0; }
 
-bool viewable(::Display* d, ::Window w) {
-    XWindowAttributes a{};
-    return XGetWindowAttributes(d, w, &a) != 0 && a.map_state == IsViewable;
-}
-
-std::string windowClass(::Display* d, ::Window w) {
-    XClassHint hint{};
-    if (XGetClassHint(d, w, &hint) == 0)
-        return {};
-    std::string result = hint.res_class ? hint.res_class : "";
-    if (hint.res_name)
-        XFree(hint.res_name);
-    if (hint.res_class)
-        XFree(hint.res_class);
-    return result;
-}
-
-std::string windowTitle(::Display* d, ::Window w) {
-    const Atom netName = XInternAtom(d, "_NET_WM_NAME", False);
-    const Atom utf8 = XInternAtom(d, "UTF8_STRING", False);
-    Atom type = 0;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    if (XGetWindowProperty(d, w, netName, 0, 1024, False, utf8, &type, &format, &count, &after, &data) == Success &&
-        data != nullptr) {
-        std::string title(reinterpret_cast<char*>(data), count);
-        XFree(data);
-        if (!title.empty())
-            return title;
-    }
-    char* name = nullptr;
-    if (XFetchName(d, w, &name) != 0 && name != nullptr) {
-        std::string title = name;
-        XFree(name);
-        return title;
-    }
-    return {};
-}
-
-// Depth-first over the window tree: without a window manager the top-level
-// windows are the root's children, with one they sit a level or two deeper.
-::Window findWindow(::Display* d, ::Window under, int depth, const std::function<bool(::Window)>& match) {
-    ::Window rootReturn = 0, parent = 0;
+// The topmost viewable top-level window that matches: with no window
+// manager (Xvfb) those are the root's children.
+::Window findWindow(::Display* d, ::Window root, const std::function<bool(::Window)>& match) {
+    ::Window rootReturn = 0, parent = 0, found = 0;
     ::Window* children = nullptr;
     unsigned count = 0;
-    if (XQueryTree(d, under, &rootReturn, &parent, &children, &count) == 0)
+    if (XQueryTree(d, root, &rootReturn, &parent, &children, &count) == 0)
         return 0;
-    ::Window found = 0;
-    for (unsigned i = count; i-- > 0 && found == 0;) {  // topmost first
-        if (viewable(d, children[i]) && match(children[i]))
+    for (unsigned i = count; i-- > 0 && found == 0;) {
+        XWindowAttributes a{};
+        if (XGetWindowAttributes(d, children[i], &a) != 0 && a.map_state == IsViewable && match(children[i]))
             found = children[i];
-    }
-    for (unsigned i = count; i-- > 0 && found == 0 && depth < 3;) {
-        found = findWindow(d, children[i], depth + 1, match);
     }
     if (children)
         XFree(children);
     return found;
-}
-
-int channel(unsigned long pixel, unsigned long mask) {
-    if (mask == 0)
-        return 0;
-    int shift = 0;
-    while (((mask >> shift) & 1u) == 0)
-        ++shift;
-    const unsigned long bits = mask >> shift;
-    const unsigned long value = (pixel & mask) >> shift;
-    return static_cast<int>(value * 255 / bits);
 }
 
 // A connection to the display; a busy server can refuse one for a moment
@@ -114,110 +54,6 @@ int channel(unsigned long pixel, unsigned long mask) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
 }
-
-}  // namespace
-
-std::unique_ptr<XDisplay> XDisplay::open() {
-    ::Display* d = openDisplayPatiently();
-    if (d == nullptr)
-        return nullptr;
-    int event = 0, error = 0, major = 0, minor = 0;
-    if (!XTestQueryExtension(d, &event, &error, &major, &minor)) {
-        XCloseDisplay(d);
-        return nullptr;
-    }
-    XSetErrorHandler(ignoreErrors);
-    auto state = std::make_unique<State>();
-    state->display = d;
-    state->root = DefaultRootWindow(d);
-    return std::unique_ptr<XDisplay>(new XDisplay(std::move(state)));
-}
-
-XDisplay::XDisplay(std::unique_ptr<State> state) : state_(std::move(state)) {}
-
-XDisplay::~XDisplay() {
-    if (state_ && state_->display)
-        XCloseDisplay(state_->display);
-}
-
-std::uint64_t XDisplay::findByClass(std::string_view className) {
-    ::Display* d = state_->display;
-    return findWindow(d, state_->root, 0, [&](::Window w) { return windowClass(d, w) == className; });
-}
-
-std::uint64_t XDisplay::findByTitle(std::string_view title) {
-    ::Display* d = state_->display;
-    return findWindow(d, state_->root, 0, [&](::Window w) { return windowTitle(d, w) == title; });
-}
-
-std::optional<Rect> XDisplay::areaOf(std::uint64_t window) {
-    ::Display* d = state_->display;
-    XWindowAttributes a{};
-    if (window == 0 || XGetWindowAttributes(d, window, &a) == 0 || a.map_state != IsViewable)
-        return std::nullopt;
-    int x = 0, y = 0;
-    ::Window child = 0;
-    if (!XTranslateCoordinates(d, window, state_->root, 0, 0, &x, &y, &child))
-        return std::nullopt;
-    return Rect{x, y, a.width, a.height};
-}
-
-std::optional<Image> XDisplay::grab(const Rect& area) {
-    ::Display* d = state_->display;
-    XWindowAttributes rootAttributes{};
-    XGetWindowAttributes(d, state_->root, &rootAttributes);
-    // Only the part on the screen can be read.
-    const int x0 = std::max(area.x, 0), y0 = std::max(area.y, 0);
-    const int x1 = std::min(area.x + area.w, rootAttributes.width);
-    const int y1 = std::min(area.y + area.h, rootAttributes.height);
-    if (x1 <= x0 || y1 <= y0)
-        return std::nullopt;
-    XImage* xi = XGetImage(d, state_->root, x0, y0, static_cast<unsigned>(x1 - x0), static_cast<unsigned>(y1 - y0),
-                           AllPlanes, ZPixmap);
-    if (xi == nullptr)
-        return std::nullopt;
-    Image image;
-    image.width = area.w;
-    image.height = area.h;
-    image.pixels.assign(static_cast<std::size_t>(area.w) * area.h, Rgb{});
-    for (int y = y0; y < y1; ++y) {
-        for (int x = x0; x < x1; ++x) {
-            const unsigned long p = XGetPixel(xi, x - x0, y - y0);
-            image.pixels[static_cast<std::size_t>(y - area.y) * area.w + (x - area.x)] =
-                Rgb{channel(p, xi->red_mask), channel(p, xi->green_mask), channel(p, xi->blue_mask)};
-        }
-    }
-    XDestroyImage(xi);
-    return image;
-}
-
-void XDisplay::moveTo(int rootX, int rootY) {
-    XTestFakeMotionEvent(state_->display, -1, rootX, rootY, CurrentTime);
-    XFlush(state_->display);
-}
-
-void XDisplay::press(unsigned button) {
-    XTestFakeButtonEvent(state_->display, button, True, CurrentTime);
-    XFlush(state_->display);
-}
-
-void XDisplay::release(unsigned button) {
-    XTestFakeButtonEvent(state_->display, button, False, CurrentTime);
-    XFlush(state_->display);
-}
-
-void XDisplay::tap(const char* keysymName) {
-    const KeyCode code = XKeysymToKeycode(state_->display, XStringToKeysym(keysymName));
-    if (code == 0)
-        return;
-    XTestFakeKeyEvent(state_->display, code, True, CurrentTime);
-    XTestFakeKeyEvent(state_->display, code, False, CurrentTime);
-    XFlush(state_->display);
-}
-
-void XDisplay::sync() { XSync(state_->display, False); }
-
-namespace {
 
 std::vector<Atom> atomList(::Display* d, ::Window w, Atom property, bool& present) {
     Atom type = 0;
@@ -239,100 +75,169 @@ std::vector<Atom> atomList(::Display* d, ::Window w, Atom property, bool& presen
 
 }  // namespace
 
-std::optional<bool> XDisplay::hasWmState(std::uint64_t window, const char* stateName) {
-    ::Display* d = state_->display;
-    bool present = false;
-    const std::vector<Atom> states = atomList(d, window, XInternAtom(d, "_NET_WM_STATE", False), present);
-    if (!present)
-        return std::nullopt;
-    const Atom wanted = XInternAtom(d, stateName, False);
-    return std::find(states.begin(), states.end(), wanted) != states.end();
+std::unique_ptr<XDisplay> XDisplay::open(bool keepWmState) {
+    ::Display* d = openDisplayPatiently();
+    int event = 0, error = 0, major = 0, minor = 0;
+    if (d != nullptr && !XTestQueryExtension(d, &event, &error, &major, &minor)) {
+        XCloseDisplay(d);
+        d = nullptr;
+    }
+    return d ? std::unique_ptr<XDisplay>(new XDisplay(d, keepWmState)) : nullptr;
 }
 
-struct WmStateKeeper::State {
-    ::Display* display = nullptr;
-    ::Window root = 0;
-    ::Window check = 0;
-    Atom netWmState = 0, supported = 0, supportingCheck = 0;
-    std::atomic<bool> stop{false};
-    std::thread thread;
-
-    // One _NET_WM_STATE request: action 0 removes, 1 adds, 2 toggles.
-    void apply(const XClientMessageEvent& request) {
-        bool present = false;
-        std::vector<Atom> states = atomList(display, request.window, netWmState, present);
-        for (int i = 1; i <= 2; ++i) {
-            const Atom state = static_cast<Atom>(request.data.l[i]);
-            if (state == 0)
-                continue;
-            const auto at = std::find(states.begin(), states.end(), state);
-            const bool on = at != states.end();
-            const long action = request.data.l[0];
-            if (on && (action == 0 || action == 2))
-                states.erase(at);
-            if (!on && (action == 1 || action == 2))
-                states.push_back(state);
-        }
-        XChangeProperty(display, request.window, netWmState, XA_ATOM, 32, PropModeReplace,
-                        reinterpret_cast<const unsigned char*>(states.data()), static_cast<int>(states.size()));
-        XFlush(display);
-    }
-
-    void run() {
-        pollfd fd{ConnectionNumber(display), POLLIN, 0};
-        while (!stop.load()) {
-            while (XPending(display) > 0) {
-                XEvent event{};
-                XNextEvent(display, &event);
-                if (event.type == ClientMessage && event.xclient.message_type == netWmState &&
-                    event.xclient.format == 32) {
-                    apply(event.xclient);
-                }
-            }
-            ::poll(&fd, 1, 20);
-        }
-    }
-};
-
-std::unique_ptr<WmStateKeeper> WmStateKeeper::start() {
-    ::Display* d = openDisplayPatiently();
-    if (d == nullptr)
-        return nullptr;
+XDisplay::XDisplay(::Display* d, bool keepWmState) : display_(d), root_(DefaultRootWindow(d)) {
     XSetErrorHandler(ignoreErrors);
-    auto state = std::make_unique<State>();
-    state->display = d;
-    state->root = DefaultRootWindow(d);
-    state->netWmState = XInternAtom(d, "_NET_WM_STATE", False);
-    state->supported = XInternAtom(d, "_NET_SUPPORTED", False);
-    state->supportingCheck = XInternAtom(d, "_NET_SUPPORTING_WM_CHECK", False);
-    const Atom supported[2] = {state->netWmState, XInternAtom(d, "_NET_WM_STATE_ABOVE", False)};
+    if (!keepWmState)
+        return;
+    const Atom supported[2] = {XInternAtom(d, "_NET_WM_STATE", False), XInternAtom(d, "_NET_WM_STATE_ABOVE", False)};
+    const Atom supportingCheck = XInternAtom(d, "_NET_SUPPORTING_WM_CHECK", False);
     XSetWindowAttributes none{};
-    state->check = XCreateWindow(d, state->root, -10, -10, 1, 1, 0, 0, InputOnly, CopyFromParent, 0, &none);
-    XChangeProperty(d, state->check, state->supportingCheck, XA_WINDOW, 32, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(&state->check), 1);
-    XChangeProperty(d, state->root, state->supported, XA_ATOM, 32, PropModeReplace,
+    check_ = XCreateWindow(d, root_, -10, -10, 1, 1, 0, 0, InputOnly, CopyFromParent, 0, &none);
+    for (::Window w : {check_, root_}) {
+        XChangeProperty(d, w, supportingCheck, XA_WINDOW, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(&check_), 1);
+    }
+    XChangeProperty(d, root_, XInternAtom(d, "_NET_SUPPORTED", False), XA_ATOM, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(supported), 2);
-    XChangeProperty(d, state->root, state->supportingCheck, XA_WINDOW, 32, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(&state->check), 1);
     // Requests sent to the root with SubstructureNotifyMask reach every
     // client that selected it there; no redirection is taken.
-    XSelectInput(d, state->root, SubstructureNotifyMask);
+    XSelectInput(d, root_, SubstructureNotifyMask);
     XSync(d, False);
-    State* raw = state.get();
-    state->thread = std::thread([raw] { raw->run(); });
-    return std::unique_ptr<WmStateKeeper>(new WmStateKeeper(std::move(state)));
 }
 
-WmStateKeeper::WmStateKeeper(std::unique_ptr<State> state) : state_(std::move(state)) {}
+XDisplay::~XDisplay() {
+    if (check_ != 0) {
+        XDeleteProperty(display_, root_, XInternAtom(display_, "_NET_SUPPORTING_WM_CHECK", False));
+        XDeleteProperty(display_, root_, XInternAtom(display_, "_NET_SUPPORTED", False));
+        XDestroyWindow(display_, check_);
+    }
+    XCloseDisplay(display_);
+}
 
-WmStateKeeper::~WmStateKeeper() {
-    state_->stop.store(true);
-    state_->thread.join();
-    ::Display* d = state_->display;
-    XDeleteProperty(d, state_->root, state_->supportingCheck);
-    XDeleteProperty(d, state_->root, state_->supported);
-    XDestroyWindow(d, state_->check);
-    XCloseDisplay(d);
+std::uint64_t XDisplay::findByClass(std::string_view className) {
+    return findWindow(display_, root_, [&](::Window w) {
+        XClassHint hint{};
+        const bool found = XGetClassHint(display_, w, &hint) != 0 && hint.res_class && className == hint.res_class;
+        XFree(hint.res_name);
+        XFree(hint.res_class);
+        return found;
+    });
+}
+
+std::uint64_t XDisplay::findByTitle(std::string_view title) {
+    return findWindow(display_, root_, [&](::Window w) {
+        char* name = nullptr;
+        const bool found = XFetchName(display_, w, &name) != 0 && name != nullptr && title == name;
+        XFree(name);
+        return found;
+    });
+}
+
+std::optional<Rect> XDisplay::areaOf(std::uint64_t window) {
+    ::Display* d = display_;
+    XWindowAttributes a{};
+    if (window == 0 || XGetWindowAttributes(d, window, &a) == 0 || a.map_state != IsViewable)
+        return std::nullopt;
+    int x = 0, y = 0;
+    ::Window child = 0;
+    if (!XTranslateCoordinates(d, window, root_, 0, 0, &x, &y, &child))
+        return std::nullopt;
+    return Rect{x, y, a.width, a.height};
+}
+
+std::optional<Image> XDisplay::grab(const Rect& area) {
+    ::Display* d = display_;
+    XWindowAttributes rootAttributes{};
+    XGetWindowAttributes(d, root_, &rootAttributes);
+    // Only the part on the screen can be read.
+    const int x0 = std::max(area.x, 0), y0 = std::max(area.y, 0);
+    const int x1 = std::min(area.x + area.w, rootAttributes.width);
+    const int y1 = std::min(area.y + area.h, rootAttributes.height);
+    if (x1 <= x0 || y1 <= y0)
+        return std::nullopt;
+    XImage* xi =
+        XGetImage(d, root_, x0, y0, static_cast<unsigned>(x1 - x0), static_cast<unsigned>(y1 - y0), AllPlanes, ZPixmap);
+    if (xi == nullptr)
+        return std::nullopt;
+    Image image;
+    image.width = area.w;
+    image.height = area.h;
+    image.pixels.assign(static_cast<std::size_t>(area.w) * area.h, Rgb{});
+    // 8 bits a channel: the tests' screens are 24 bits deep.
+    auto channel = [](unsigned long pixel, unsigned long mask) {
+        return mask == 0 ? 0 : static_cast<int>((pixel & mask) >> __builtin_ctzl(mask)) & 0xff;
+    };
+    for (int y = y0; y < y1; ++y) {
+        for (int x = x0; x < x1; ++x) {
+            const unsigned long p = XGetPixel(xi, x - x0, y - y0);
+            image.pixels[static_cast<std::size_t>(y - area.y) * area.w + (x - area.x)] =
+                Rgb{channel(p, xi->red_mask), channel(p, xi->green_mask), channel(p, xi->blue_mask)};
+        }
+    }
+    XDestroyImage(xi);
+    return image;
+}
+
+void XDisplay::moveTo(int rootX, int rootY) {
+    XTestFakeMotionEvent(display_, -1, rootX, rootY, CurrentTime);
+    XFlush(display_);
+}
+
+void XDisplay::press(unsigned button) {
+    XTestFakeButtonEvent(display_, button, True, CurrentTime);
+    XFlush(display_);
+}
+
+void XDisplay::release(unsigned button) {
+    XTestFakeButtonEvent(display_, button, False, CurrentTime);
+    XFlush(display_);
+}
+
+void XDisplay::tap(const char* keysymName) {
+    const KeyCode code = XKeysymToKeycode(display_, XStringToKeysym(keysymName));
+    if (code == 0)
+        return;
+    XTestFakeKeyEvent(display_, code, True, CurrentTime);
+    XTestFakeKeyEvent(display_, code, False, CurrentTime);
+    XFlush(display_);
+}
+
+void XDisplay::sync() { XSync(display_, False); }
+
+// Each _NET_WM_STATE request since the last call applied to its window's
+// property, as a window manager would: action 0 removes, 1 adds, 2 toggles.
+void XDisplay::applyWmStateRequests() {
+    const Atom netWmState = XInternAtom(display_, "_NET_WM_STATE", False);
+    while (check_ != 0 && XPending(display_) > 0) {
+        XEvent event{};
+        XNextEvent(display_, &event);
+        const XClientMessageEvent& request = event.xclient;
+        if (event.type != ClientMessage || request.message_type != netWmState || request.format != 32)
+            continue;
+        bool present = false;
+        std::vector<Atom> states = atomList(display_, request.window, netWmState, present);
+        for (int i = 1; i <= 2; ++i) {
+            const auto state = static_cast<Atom>(request.data.l[i]);
+            const auto at = std::find(states.begin(), states.end(), state);
+            const long action = request.data.l[0];
+            if (state != 0 && at != states.end() && (action == 0 || action == 2))
+                states.erase(at);
+            else if (state != 0 && at == states.end() && (action == 1 || action == 2))
+                states.push_back(state);
+        }
+        XChangeProperty(display_, request.window, netWmState, XA_ATOM, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(states.data()), static_cast<int>(states.size()));
+    }
+    XSync(display_, False);
+}
+
+std::optional<bool> XDisplay::hasWmState(std::uint64_t window, const char* stateName) {
+    applyWmStateRequests();
+    bool present = false;
+    const std::vector<Atom> states = atomList(display_, window, XInternAtom(display_, "_NET_WM_STATE", False), present);
+    if (!present)
+        return std::nullopt;
+    return std::find(states.begin(), states.end(), XInternAtom(display_, stateName, False)) != states.end();
 }
 
 }  // namespace gui_test

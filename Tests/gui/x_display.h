@@ -6,9 +6,10 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
-#include <string>
 #include <string_view>
 #include <vector>
+
+struct _XDisplay;  // Xlib's Display
 
 namespace gui_test {
 
@@ -37,27 +38,28 @@ struct Image {
 // A connection to $DISPLAY with the test extension.
 class XDisplay {
 public:
-    // Null when there is no display or it lacks the test extension.
-    static std::unique_ptr<XDisplay> open();
+    // Null when there is no display or it lacks the test extension. With
+    // `keepWmState` it stands in for the window manager Xvfb lacks in one
+    // respect: it announces _NET_WM_STATE(_ABOVE) until it closes, and
+    // hasWmState first applies the state requests clients sent since.
+    static std::unique_ptr<XDisplay> open(bool keepWmState = false);
     ~XDisplay();
     XDisplay(const XDisplay&) = delete;
     XDisplay& operator=(const XDisplay&) = delete;
 
-    // The first viewable window whose WM_CLASS class is `className`; 0 when none.
+    // The topmost viewable window whose WM_CLASS class, or whose title, is
+    // the one asked for; 0 when none.
     std::uint64_t findByClass(std::string_view className);
-    // The first viewable window whose title (WM_NAME or _NET_WM_NAME) is `title`; 0 when none.
     std::uint64_t findByTitle(std::string_view title);
     // The window's area in root coordinates; empty when it is gone or unmapped.
     std::optional<Rect> areaOf(std::uint64_t window);
     // What the server shows in this part of the screen; empty on failure.
     std::optional<Image> grab(const Rect& area);
 
-    // Pointer moves, presses and releases as the X test extension makes them;
-    // each call is flushed to the server.
+    // Pointer and key events (a key by its keysym, "Escape"), each flushed.
     void moveTo(int rootX, int rootY);
     void press(unsigned button);
     void release(unsigned button);
-    // A key pressed and released, named by its keysym ("Escape").
     void tap(const char* keysymName);
     // Waits until the server has handled everything sent so far.
     void sync();
@@ -66,32 +68,12 @@ public:
     // ("_NET_WM_STATE_ABOVE"); empty when the window has no such property.
     std::optional<bool> hasWmState(std::uint64_t window, const char* stateName);
 
-    struct State;
-
 private:
-    explicit XDisplay(std::unique_ptr<State> state);
-    std::unique_ptr<State> state_;
-};
-
-// Stands in for a window manager in one respect only: it announces
-// _NET_WM_STATE and _NET_WM_STATE_ABOVE on the root window, and applies the
-// _NET_WM_STATE requests that clients send to the root to the window's
-// property, as a window manager would. Without it a server with no window
-// manager keeps no above-others state at all. Gone (announcement included)
-// when destroyed.
-class WmStateKeeper {
-public:
-    // Null when there is no display.
-    static std::unique_ptr<WmStateKeeper> start();
-    ~WmStateKeeper();
-    WmStateKeeper(const WmStateKeeper&) = delete;
-    WmStateKeeper& operator=(const WmStateKeeper&) = delete;
-
-    struct State;
-
-private:
-    explicit WmStateKeeper(std::unique_ptr<State> state);
-    std::unique_ptr<State> state_;
+    XDisplay(_XDisplay* display, bool keepWmState);
+    void applyWmStateRequests();
+    _XDisplay* display_;
+    unsigned long root_;
+    unsigned long check_ = 0;  // the announced window manager's window; 0 when none
 };
 
 }  // namespace gui_test
