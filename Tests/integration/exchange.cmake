@@ -1,19 +1,12 @@
 # The point exchange across processes: a publisher program against a reader
-# (torn-read check), a plain C program that reads the block from its layout
-# alone (used by the plug-in's cloud test), and host and viewer processes of
-# the built bundle that start, stop and are killed around the real block.
+# (torn-read check), and host and viewer processes of the built bundle that
+# start, stop and are killed around the real block.
 set(_exchange_includes ${PROJECT_SOURCE_DIR}/Tests/unit ${PROJECT_SOURCE_DIR}/Tests/integration)
 
 add_executable(exchange_publisher ${PROJECT_SOURCE_DIR}/Tests/integration/exchange_publisher.cpp)
 target_include_directories(exchange_publisher PRIVATE ${_exchange_includes})
 target_link_libraries(exchange_publisher PRIVATE OrvalisCore)
 orvalis_warnings(exchange_publisher)
-
-add_executable(exchange_peek ${PROJECT_SOURCE_DIR}/Tests/integration/exchange_peek.c)
-if(NOT WIN32)
-  target_link_libraries(exchange_peek PRIVATE rt)
-endif()
-orvalis_warnings(exchange_peek)
 
 orvalis_add_test(NAME integration_exchange_torn_read
   SOURCES ${PROJECT_SOURCE_DIR}/Tests/integration/exchange_torn_read_test.cpp

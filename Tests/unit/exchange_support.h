@@ -1,27 +1,26 @@
-// Helpers for the exchange tests: a block in ordinary memory, unique names,
-// a private folder, raw file bytes and running a helper program.
+// Helpers for the exchange tests: a block in ordinary memory, raw file bytes,
+// records that differ field by field, and running a helper program.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "Tests/support/run_program.h"
+#include "Tests/support/scratch_folder.h"
+#include "Tests/support/unique_name.h"
 #include "Shared/exchange.h"
-#include "orvalis/platform/clock.h"
 #include "orvalis/platform/paths.h"
-#include "orvalis/platform/process.h"
 
 namespace exchange_test {
 
 using orvalis::exchange::BlockView;
 using orvalis::exchange::PointRecord;
+using test_support::uniqueName;
 
 // A zeroed block of the full size in this process's memory, for protocol
 // tests that need no second process.
@@ -42,42 +41,6 @@ private:
 inline std::filesystem::path fsPath(const std::string& utf8) {
     return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
 }
-
-// A name no other test run uses at the same time.
-inline std::string uniqueName(const std::string& prefix) {
-    static std::atomic<unsigned> counter{0};
-    return prefix + "." + std::to_string(orvalis::platform::currentProcessId()) + "." +
-           std::to_string(counter.fetch_add(1)) + "." +
-           std::to_string(orvalis::platform::steadyNanoseconds() % 1'000'000'007);
-}
-
-// A fresh folder in the user's temporary folder, removed with its files.
-class TempDir {
-public:
-    TempDir() {
-        const std::string base = orvalis::platform::tempFolder();
-        if (!base.empty()) {
-            path_ = base + uniqueName("orvalis-exchange-test") + orvalis::platform::pathSeparator();
-            if (!orvalis::platform::createDirectories(path_)) {
-                path_.clear();
-            }
-        }
-    }
-    ~TempDir() {
-        if (!path_.empty()) {
-            std::error_code ignored;
-            std::filesystem::remove_all(fsPath(path_), ignored);
-        }
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    // Ends in a separator; empty when no folder could be made.
-    const std::string& path() const { return path_; }
-    std::string file(const std::string& name) const { return path_ + name; }
-
-private:
-    std::string path_;
-};
 
 inline std::vector<std::byte> readBytes(const std::string& path) {
     std::ifstream in(fsPath(path), std::ios::binary | std::ios::ate);
@@ -129,19 +92,11 @@ inline std::vector<PointRecord> distinctRecords(std::size_t n, float seed = 0.0f
     return records;
 }
 
-// The folder of the running test program; helper programs are built beside it.
-inline std::string programFolder() {
+// Runs a program built beside this one; returns its exit code.
+inline int runProgram(const std::string& program, const std::vector<std::string>& arguments) {
     static const int anchor = 0;
     const std::string self = orvalis::platform::modulePath(&anchor);
-    const std::size_t cut = self.find_last_of("/\\");
-    return cut == std::string::npos ? std::string() : self.substr(0, cut + 1);
-}
-
-// Runs a program beside this one with the arguments, its output going to
-// outputPath when that is not empty; returns its exit code.
-inline int runProgram(const std::string& program, const std::vector<std::string>& arguments,
-                      const std::string& outputPath = {}) {
-    return test_support::runProgramAt(programFolder() + program, arguments, outputPath);
+    return test_support::runProgramAt(self.substr(0, self.find_last_of("/\\") + 1) + program, arguments);
 }
 
 }  // namespace exchange_test

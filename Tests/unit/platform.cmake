@@ -4,17 +4,6 @@ add_executable(platform_helper_child ${CMAKE_CURRENT_LIST_DIR}/platform_helper_c
 target_link_libraries(platform_helper_child PRIVATE OrvalisPlatform)
 orvalis_warnings(platform_helper_child)
 
-# A program that shows a window of a given class, for the lookup tests.
-if(WIN32)
-  add_executable(platform_helper_window ${CMAKE_CURRENT_LIST_DIR}/platform_helper_window_win32.cpp)
-  target_link_libraries(platform_helper_window PRIVATE user32)
-else()
-  find_package(X11 REQUIRED)
-  add_executable(platform_helper_window ${CMAKE_CURRENT_LIST_DIR}/platform_helper_window_x11.cpp)
-  target_link_libraries(platform_helper_window PRIVATE X11::X11)
-endif()
-orvalis_warnings(platform_helper_window)
-
 set(_platform_test_definitions ORVALIS_EXE_SUFFIX="${CMAKE_EXECUTABLE_SUFFIX}")
 
 orvalis_add_test(NAME platform_shared_memory_test
@@ -28,7 +17,7 @@ orvalis_add_test(NAME platform_process_test
   LIBS OrvalisPlatform LABELS threads DEPENDS_ON platform_helper_child)
 orvalis_add_test(NAME platform_window_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/platform_window_test.cpp
-  LIBS OrvalisPlatform DEPENDS_ON platform_helper_window RESOURCE_LOCK viewer_window)
+  LIBS OrvalisPlatform RESOURCE_LOCK viewer_window)
 orvalis_add_test(NAME platform_system_info_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/platform_system_info_test.cpp
   LIBS OrvalisPlatform)

@@ -49,8 +49,17 @@ bool systemHasBlock(const std::string& name) {
 }
 #endif
 
-TEST(SharedMemorySharing, OpenSeesTheCreatorsBytes) {
+// Tells the helper to end and checks that it ended well.
+void stopHelper(ChildProcess& helper, const ScratchFolder& scratch) {
+    touch(scratch.file("stop"));
+    int code = -1;
+    ASSERT_TRUE(helper.waitForExit(std::chrono::seconds(30), code));
+    EXPECT_EQ(code, 0);
+}
+
+TEST(SharedMemorySharing, OpenSeesTheCreatorsBytesAndRefusesWhatIsNotThere) {
     const std::string name = uniqueName();
+    EXPECT_FALSE(SharedMemory::open(name, 4096)) << "no such block yet";
     auto first = SharedMemory::createOrOpen(name, 4096);
     ASSERT_TRUE(first);
     EXPECT_TRUE(first->created());
@@ -62,62 +71,13 @@ TEST(SharedMemorySharing, OpenSeesTheCreatorsBytes) {
     EXPECT_FALSE(second->created());
     EXPECT_NE(first->data(), second->data());
     EXPECT_EQ(std::memcmp(first->data(), second->data(), 4096), 0);
-
     static_cast<unsigned char*>(second->data())[4095] = 0x7E;
     EXPECT_EQ(static_cast<unsigned char*>(first->data())[4095], 0x7E);
+    EXPECT_FALSE(SharedMemory::open(name, 1 << 20)) << "larger than the block";
 }
 
-TEST(SharedMemorySharing, SecondCreateOrOpenFindsTheBlock) {
-    const std::string name = uniqueName();
-    auto first = SharedMemory::createOrOpen(name, 8192);
-    ASSERT_TRUE(first);
-    static_cast<unsigned char*>(first->data())[10] = 42;
-    auto second = SharedMemory::createOrOpen(name, 8192);
-    ASSERT_TRUE(second);
-    EXPECT_TRUE(first->created());
-    EXPECT_FALSE(second->created());
-    EXPECT_EQ(static_cast<unsigned char*>(second->data())[10], 42);
-}
-
-TEST(SharedMemorySharing, NewBlockIsZeroed) {
-    auto block = SharedMemory::createOrOpen(uniqueName(), 1 << 20);
-    ASSERT_TRUE(block);
-    EXPECT_TRUE(allZero(*block));
-}
-
-TEST(SharedMemoryRefusal, OpenOfMissingNameFails) { EXPECT_FALSE(SharedMemory::open(uniqueName(), 4096)); }
-
-TEST(SharedMemoryRefusal, OpenLargerThanTheBlockFails) {
-    const std::string name = uniqueName();
-    auto block = SharedMemory::createOrOpen(name, 4096);
-    ASSERT_TRUE(block);
-    EXPECT_FALSE(SharedMemory::open(name, 1 << 20));
-}
-
-TEST(SharedMemoryLifetime, LastHolderLeavingFreesTheBlock) {
-    const std::string name = uniqueName();
-    {
-        auto first = SharedMemory::createOrOpen(name, 4096);
-        ASSERT_TRUE(first);
-        auto second = SharedMemory::open(name, 4096);
-        ASSERT_TRUE(second);
-        first.reset();
-        // One holder left: the block stays, with its contents.
-        std::memset(second->data(), 1, 16);
-        auto third = SharedMemory::open(name, 4096);
-        ASSERT_TRUE(third);
-        EXPECT_EQ(static_cast<unsigned char*>(third->data())[15], 1);
-    }
-#if defined(__linux__)
-    EXPECT_FALSE(systemHasBlock(name));
-#endif
-    EXPECT_FALSE(SharedMemory::open(name, 4096));
-    auto again = SharedMemory::createOrOpen(name, 4096);
-    ASSERT_TRUE(again);
-    EXPECT_TRUE(again->created());
-    EXPECT_TRUE(allZero(*again));
-}
-
+// The block lives while any holder has it and goes with the last: the
+// tests across processes below and the threads test at the end.
 TEST(SharedMemoryAcrossProcesses, HelperFindsTheBlockAndSeesOurBytes) {
     const std::string name = uniqueName();
     ScratchFolder scratch;
@@ -133,10 +93,7 @@ TEST(SharedMemoryAcrossProcesses, HelperFindsTheBlockAndSeesOurBytes) {
     EXPECT_EQ(word(*block, 1), 2u) << "the helper must not count as creator";
     EXPECT_EQ(word(*block, 2), 0xC0FFEEu);
 
-    touch(scratch.file("stop"));
-    int code = -1;
-    ASSERT_TRUE(helper->waitForExit(std::chrono::seconds(30), code));
-    EXPECT_EQ(code, 0);
+    stopHelper(*helper, scratch);
     // We still hold it: the helper's leaving must not take it away.
     auto still = SharedMemory::open(name, 4096);
     ASSERT_TRUE(still);
@@ -178,10 +135,7 @@ TEST(SharedMemoryAcrossProcesses, AHolderWithAnotherTemporaryFolderKeepsTheBlock
     EXPECT_EQ(word(*again, 0), kMarker);
     again.reset();
 
-    touch(scratch.file("stop"));
-    int code = -1;
-    ASSERT_TRUE(helper->waitForExit(std::chrono::seconds(30), code));
-    EXPECT_EQ(code, 0);
+    stopHelper(*helper, scratch);
     EXPECT_FALSE(SharedMemory::open(name, 4096)) << "the last holder's leaving frees it";
 }
 
@@ -232,11 +186,7 @@ TEST(SharedMemoryAcrossProcesses, HelperCreatesAndWeFindIt) {
     auto again = SharedMemory::createOrOpen(name, 4096);
     ASSERT_TRUE(again);
     EXPECT_FALSE(again->created());
-
-    touch(scratch.file("stop"));
-    int code = -1;
-    ASSERT_TRUE(helper->waitForExit(std::chrono::seconds(30), code));
-    EXPECT_EQ(code, 0);
+    stopHelper(*helper, scratch);
 }
 
 TEST(SharedMemoryAcrossProcesses, BlockOfACrashedHolderIsMadeAfresh) {
@@ -258,49 +208,38 @@ TEST(SharedMemoryAcrossProcesses, BlockOfACrashedHolderIsMadeAfresh) {
     EXPECT_TRUE(allZero(*block));
 }
 
+// With a holder throughout, no thread makes the block anew; with none, every
+// leaving holder may be the last, and the last leaves nothing behind.
 TEST(SharedMemoryThreads, HoldersComingAndGoingNeverSplitTheBlock) {
     const std::string name = uniqueName();
+    std::atomic<int> failures{0}, creators{0};
+    const auto race = [&](bool alternate) {
+        std::vector<std::thread> threads;
+        for (int t = 0; t < 6; ++t) {
+            threads.emplace_back([&] {
+                for (int i = 0; i < 60; ++i) {
+                    auto block = (alternate && i % 2 == 1) ? SharedMemory::open(name, 4096)
+                                                           : SharedMemory::createOrOpen(name, 4096);
+                    if (!block) {
+                        ++failures;
+                        continue;
+                    }
+                    creators += block->created() ? 1 : 0;
+                    std::atomic_ref<std::uint32_t>(*static_cast<std::uint32_t*>(block->data())).fetch_add(1);
+                }
+            });
+        }
+        for (auto& thread : threads)
+            thread.join();
+    };
     auto anchor = SharedMemory::createOrOpen(name, 4096);
     ASSERT_TRUE(anchor);
-    std::atomic<int> failures{0}, creators{0};
-    std::vector<std::thread> threads;
-    constexpr int kThreads = 6, kRounds = 60;
-    for (int t = 0; t < kThreads; ++t) {
-        threads.emplace_back([&] {
-            for (int i = 0; i < kRounds; ++i) {
-                auto block = (i % 2 == 0) ? SharedMemory::createOrOpen(name, 4096) : SharedMemory::open(name, 4096);
-                if (!block) {
-                    ++failures;
-                    continue;
-                }
-                if (block->created())
-                    ++creators;
-                std::atomic_ref<std::uint32_t>(*static_cast<std::uint32_t*>(block->data())).fetch_add(1);
-            }
-        });
-    }
-    for (auto& thread : threads)
-        thread.join();
+    race(true);
     EXPECT_EQ(failures.load(), 0);
     EXPECT_EQ(creators.load(), 0);
-    EXPECT_EQ(word(*anchor, 0), static_cast<std::uint32_t>(kThreads * kRounds));
-}
-
-TEST(SharedMemoryThreads, RacingAttachAndDetachLeaveNothingBehind) {
-    const std::string name = uniqueName();
-    std::atomic<int> failures{0};
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 6; ++t) {
-        threads.emplace_back([&] {
-            for (int i = 0; i < 60; ++i) {
-                auto block = SharedMemory::createOrOpen(name, 4096);
-                if (!block)
-                    ++failures;
-            }
-        });
-    }
-    for (auto& thread : threads)
-        thread.join();
+    EXPECT_EQ(word(*anchor, 0), 6u * 60u);
+    anchor.reset();
+    race(false);
     EXPECT_EQ(failures.load(), 0);
     EXPECT_FALSE(SharedMemory::open(name, 4096));
 #if defined(__linux__)

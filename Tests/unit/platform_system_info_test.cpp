@@ -7,17 +7,19 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <vector>
 
 namespace {
 
 using namespace orvalis::platform;
 
-TEST(SystemInfo, MachineFactsArePlausible) {
+TEST(SystemInfo, MachineFactsArePlausibleAndTheCpuBrandIsCleanText) {
     EXPECT_GE(logicalProcessorCount(), 1u);
     const auto memory = totalPhysicalMemory();
     ASSERT_TRUE(memory.has_value());
     EXPECT_GT(*memory, 0u);
+    const std::string brand = cpuBrand();
+    EXPECT_LE(brand.size(), 48u);
+    EXPECT_EQ(brand.find('\0'), std::string::npos);
 }
 
 TEST(SystemInfo, OsVersionNamesTheSystem) {
@@ -32,12 +34,6 @@ TEST(SystemInfo, OsVersionNamesTheSystem) {
 #endif
 }
 
-TEST(SystemInfo, CpuBrandIsCleanText) {
-    const std::string brand = cpuBrand();
-    EXPECT_LE(brand.size(), 48u);
-    EXPECT_EQ(brand.find('\0'), std::string::npos);
-}
-
 TEST(SystemInfo, DisplayDevicesHaveNamesAndOnePrimaryAtMost) {
     const auto devices = displayDevices();
     for (const auto& device : devices)
@@ -45,16 +41,8 @@ TEST(SystemInfo, DisplayDevicesHaveNamesAndOnePrimaryAtMost) {
     EXPECT_LE(std::count_if(devices.begin(), devices.end(), [](const DisplayDevice& d) { return d.primary; }), 1);
 }
 
-TEST(ProcessFigures, PrivateBytesAreReported) {
-    // Touch some memory of our own so there is something to count.
-    std::vector<char> buffer(8 << 20, 1);
-    const auto bytes = processPrivateBytes();
-    ASSERT_TRUE(bytes.has_value());
-    EXPECT_GT(*bytes, 0u);
-    EXPECT_EQ(buffer[12345], 1);
-}
-
-TEST(ProcessFigures, TimesOnlyMoveForward) {
+TEST(ProcessFigures, PrivateBytesAreReportedAndTimesOnlyMoveForward) {
+    EXPECT_GT(processPrivateBytes().value_or(0), 0u);
     const auto first = processTimes();
     ASSERT_TRUE(first.has_value());
     // Burn a little CPU so the counters have a chance to move.
