@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <fstream>
 #include <mutex>
-#include <optional>
 #include <thread>
 #include <vector>
 
@@ -17,15 +16,9 @@
 #include "exchange_colours.h"
 #include "orvalis/platform/paths.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <signal.h>
-#include <spawn.h>
+#ifndef _WIN32
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
-extern char** environ;
 #endif
 
 using namespace plugin_test;
@@ -34,80 +27,10 @@ using Ms = std::chrono::milliseconds;
 
 namespace {
 
-// A started helper process that the test can kill as a crash would
-// (SIGKILL, TerminateProcess). A process still running at the end is killed.
-class Process {
+// A host or viewer process of the helper program.
+class Process : public test_support::StartedProgram {
 public:
-    explicit Process(std::vector<std::string> args) {
-        args.insert(args.begin(), programFolder() + EXCHANGE_HOST);
-#ifdef _WIN32
-        std::string line;
-        for (const std::string& a : args)
-            line += "\"" + a + "\" ";
-        STARTUPINFOA si{};
-        si.cb = sizeof si;
-        PROCESS_INFORMATION pi{};
-        if (CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-            CloseHandle(pi.hThread);
-            handle_ = pi.hProcess;
-        }
-#else
-        std::vector<char*> argv;
-        for (std::string& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        if (posix_spawn(&pid_, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
-            pid_ = -1;
-#endif
-    }
-    ~Process() {
-        if (!exit_ && started()) {
-            kill();
-            wait(Ms(30'000));
-        }
-#ifdef _WIN32
-        if (handle_)
-            CloseHandle(handle_);
-#endif
-    }
-    Process(const Process&) = delete;
-    Process& operator=(const Process&) = delete;
-
-#ifdef _WIN32
-    bool started() const { return handle_ != nullptr; }
-    void kill() { TerminateProcess(handle_, 137); }
-    std::optional<int> wait(Ms deadline) {
-        if (!exit_ && WaitForSingleObject(handle_, static_cast<DWORD>(deadline.count())) == WAIT_OBJECT_0) {
-            DWORD code = 0;
-            GetExitCodeProcess(handle_, &code);
-            exit_ = static_cast<int>(code);
-        }
-        return exit_;
-    }
-#else
-    bool started() const { return pid_ > 0; }
-    void kill() { ::kill(pid_, SIGKILL); }
-    std::optional<int> wait(Ms deadline) {
-        waitFor(
-            [&] {
-                int status = 0;
-                if (exit_ || waitpid(pid_, &status, WNOHANG) != pid_)
-                    return exit_.has_value();
-                exit_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-                return true;
-            },
-            deadline);
-        return exit_;
-    }
-#endif
-
-private:
-#ifdef _WIN32
-    HANDLE handle_ = nullptr;
-#else
-    pid_t pid_ = -1;
-#endif
-    std::optional<int> exit_;
+    explicit Process(const std::vector<std::string>& args) : StartedProgram(programFolder() + EXCHANGE_HOST, args) {}
 };
 
 struct HostRun {
