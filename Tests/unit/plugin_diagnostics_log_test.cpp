@@ -12,7 +12,7 @@
 #include <fstream>
 #include <mutex>
 #include <regex>
-#include <sstream>
+#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -36,9 +36,7 @@ std::vector<std::string> readLines(const fs::path& file) {
 
 std::string readAll(const fs::path& file) {
     std::ifstream in(file);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 // Everything echoed, for the tests that look at the echo.

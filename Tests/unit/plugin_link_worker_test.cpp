@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <stdexcept>
 #include <condition_variable>
+#include <latch>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -19,24 +20,13 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// Keeps track of which test images were released, by id.
-struct ReleaseLog {
-    std::mutex mutex;
-    std::vector<int> released;
-    void add(int id) {
-        std::lock_guard lock(mutex);
-        released.push_back(id);
-    }
-    std::vector<int> snapshot() {
-        std::lock_guard lock(mutex);
-        return released;
-    }
-    void clear() {
-        std::lock_guard lock(mutex);
-        released.clear();
-    }
-};
-ReleaseLog g_releases;
+// The ids of the test images released so far.
+std::mutex g_releaseMutex;
+std::vector<int> g_released;
+std::vector<int> released() {
+    std::lock_guard lock(g_releaseMutex);
+    return g_released;
+}
 
 struct TestImage {
     int id;
@@ -46,35 +36,20 @@ RenderJob makeJob(int id) {
     RenderJob job;
     job.image = JobImage(new TestImage{id}, [](void* p) {
         auto* image = static_cast<TestImage*>(p);
-        g_releases.add(image->id);
+        std::lock_guard lock(g_releaseMutex);
+        g_released.push_back(image->id);
         delete image;
     });
     job.time = id;
     return job;
 }
 
-// A one-shot gate a test opens for a waiting thread.
-class Gate {
-public:
-    void open() {
-        std::lock_guard lock(mutex_);
-        open_ = true;
-        cv_.notify_all();
-    }
-    void wait() {
-        std::unique_lock lock(mutex_);
-        cv_.wait(lock, [this] { return open_; });
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable cv_;
-    bool open_ = false;
-};
-
 class SyncWorkerTest : public ::testing::Test {
 protected:
-    void SetUp() override { g_releases.clear(); }
+    void SetUp() override {
+        std::lock_guard lock(g_releaseMutex);
+        g_released.clear();
+    }
 };
 
 }  // namespace
@@ -86,18 +61,18 @@ TEST_F(SyncWorkerTest, QueueReleasesEveryImageItDropsOrDiscards) {
         EXPECT_TRUE(queue.push(makeJob(2)));
         queue.discardAll();
         EXPECT_EQ(queue.size(), 0u);
-        EXPECT_EQ(g_releases.snapshot().size(), 2u);
+        EXPECT_EQ(released().size(), 2u);
         EXPECT_TRUE(queue.push(makeJob(3)));
         queue.stop();
         EXPECT_FALSE(queue.push(makeJob(4)));  // a stopping queue takes nothing
         EXPECT_EQ(queue.size(), 1u);
     }  // the destructor releases what is left
-    EXPECT_EQ(g_releases.snapshot(), (std::vector<int>{1, 2, 4, 3}));
+    EXPECT_EQ(released(), (std::vector<int>{1, 2, 4, 3}));
 }
 
 TEST_F(SyncWorkerTest, NewestJobWinsWhileTheWorkerIsBusy) {
     JobQueue queue;
-    Gate firstStarted, releaseFirst;
+    std::latch firstStarted{1}, releaseFirst{1};
     std::mutex processedMutex;
     std::vector<int> processed;
     std::condition_variable processedCv;
@@ -106,7 +81,7 @@ TEST_F(SyncWorkerTest, NewestJobWinsWhileTheWorkerIsBusy) {
         [&](RenderJob job) {
             const int id = static_cast<TestImage*>(job.image.get())->id;
             if (id == 1) {
-                firstStarted.open();
+                firstStarted.count_down();
                 releaseFirst.wait();
             }
             std::lock_guard lock(processedMutex);
@@ -119,7 +94,7 @@ TEST_F(SyncWorkerTest, NewestJobWinsWhileTheWorkerIsBusy) {
     for (int id = 2; id <= 6; ++id) {
         queue.push(makeJob(id));
     }
-    releaseFirst.open();
+    releaseFirst.count_down();
     {
         std::unique_lock lock(processedMutex);
         processedCv.wait(lock, [&] { return processed.size() >= 2; });
@@ -129,9 +104,9 @@ TEST_F(SyncWorkerTest, NewestJobWinsWhileTheWorkerIsBusy) {
     EXPECT_EQ(worker.discardedCount(), 4u);
     EXPECT_EQ(worker.processedCount(), 2u);
     // Every image went back, the four older ones unprocessed.
-    auto released = g_releases.snapshot();
-    std::sort(released.begin(), released.end());
-    EXPECT_EQ(released, (std::vector<int>{1, 2, 3, 4, 5, 6}));
+    auto all = released();
+    std::sort(all.begin(), all.end());
+    EXPECT_EQ(all, (std::vector<int>{1, 2, 3, 4, 5, 6}));
 }
 
 TEST_F(SyncWorkerTest, StopWakesAWaitingThreadAtOnce) {
@@ -152,12 +127,12 @@ TEST_F(SyncWorkerTest, StopWakesAWaitingThreadAtOnce) {
 
 TEST_F(SyncWorkerTest, StopLetsTheJobInHandCompleteThenEnds) {
     JobQueue queue;
-    Gate started, finish;
+    std::latch started{1}, finish{1};
     std::atomic<bool> completed{false};
     ProcessingWorker worker(
         queue, [] { return 16ms; },
         [&](RenderJob) {
-            started.open();
+            started.count_down();
             finish.wait();
             completed.store(true);
         });
@@ -174,7 +149,7 @@ TEST_F(SyncWorkerTest, StopLetsTheJobInHandCompleteThenEnds) {
         std::this_thread::yield();
     }
     EXPECT_FALSE(queue.push(makeJob(2)));
-    finish.open();
+    finish.count_down();
     stopper.join();
     EXPECT_TRUE(completed.load());
     EXPECT_TRUE(stopReturned.load());
@@ -184,14 +159,14 @@ TEST_F(SyncWorkerTest, StopLetsTheJobInHandCompleteThenEnds) {
 TEST_F(SyncWorkerTest, AThrowingJobDoesNotEndTheWorker) {
     JobQueue queue;
     std::atomic<int> calls{0};
-    Gate second;
+    std::latch second{1};
     ProcessingWorker worker(
         queue, [] { return 16ms; },
         [&](RenderJob) {
             if (calls.fetch_add(1) == 0) {
                 throw std::runtime_error("bad frame");
             }
-            second.open();
+            second.count_down();
         });
     worker.start();
     queue.push(makeJob(1));
@@ -202,7 +177,7 @@ TEST_F(SyncWorkerTest, AThrowingJobDoesNotEndTheWorker) {
     second.wait();
     worker.stop();
     EXPECT_EQ(calls.load(), 2);
-    EXPECT_EQ(g_releases.snapshot().size(), 2u);
+    EXPECT_EQ(released().size(), 2u);
 }
 
 // ---- history ----
@@ -243,17 +218,6 @@ TEST(ResultHistory, CapacityIsFiveSecondsAtTheChosenRate) {
 
 // ---- watcher ----
 
-namespace {
-WatchInputs attachedUnowned() {
-    WatchInputs in;
-    in.visualizationMode = true;
-    in.hasBlock = true;
-    in.viewerAttached = true;
-    in.windowFound = true;
-    return in;
-}
-}  // namespace
-
 TEST(WatcherDecision, Table) {
     // mode, block, attached, window, renderedLast, owns, owned -> action
     struct Row {
@@ -276,43 +240,38 @@ TEST(WatcherDecision, Table) {
     }
 }
 
-TEST(ViewerLinkWatcher, CycleClaimsThenPublishes) {
-    std::vector<std::string> calls;
-    ViewerLinkWatcher watcher({
-        [] {
-            WatchInputs in = attachedUnowned();
-            in.windowFound = false;  // the watcher must look it up itself
-            in.renderedLast = true;
-            in.viewerOwned = true;
-            return in;
-        },
-        [&] {
-            calls.push_back("find");
-            return true;
-        },
-        [&](std::string_view id) { calls.push_back("claim:" + std::string(id)); },
-        [&] { calls.push_back("publish"); },
-    });
-    EXPECT_EQ(watcher.cycle(), WatchAction::ClaimClipSwitch);
-    EXPECT_EQ(calls, (std::vector<std::string>{"find", "claim:timeline-clip-switch", "publish"}));
-}
-
-TEST(ViewerLinkWatcher, NoWindowLookupWhileNoViewerIsAttached) {
-    int finds = 0, claims = 0;
-    ViewerLinkWatcher watcher({
-        [] {
-            WatchInputs in = attachedUnowned();
-            in.viewerAttached = false;
-            return in;
-        },
-        [&] {
-            ++finds;
-            return true;
-        },
-        [&](std::string_view) { ++claims; },
-        [] {},
-    });
-    EXPECT_EQ(watcher.cycle(), WatchAction::None);
-    EXPECT_EQ(finds, 0);
-    EXPECT_EQ(claims, 0);
+// One cycle: the window is looked up only while a viewer is attached, and a
+// claim, with the identity of its kind, is followed by a publish.
+TEST(ViewerLinkWatcher, CycleLooksUpClaimsAndPublishes) {
+    struct Row {
+        bool attached, renderedLast, owned;
+        WatchAction action;
+        std::vector<std::string> calls;
+    };
+    const Row rows[] = {
+        {true, true, true, WatchAction::ClaimClipSwitch, {"find", "claim:timeline-clip-switch", "publish"}},
+        {true, false, false, WatchAction::ClaimAutoConnect, {"find", "claim:auto-connect", "publish"}},
+        {false, true, false, WatchAction::None, {}},
+    };
+    for (const Row& row : rows) {
+        std::vector<std::string> calls;
+        ViewerLinkWatcher watcher({
+            [&] {
+                WatchInputs in;
+                in.hasBlock = true;
+                in.viewerAttached = row.attached;
+                in.renderedLast = row.renderedLast;
+                in.viewerOwned = row.owned;
+                return in;  // windowFound stays false: the watcher must look it up itself
+            },
+            [&] {
+                calls.push_back("find");
+                return true;
+            },
+            [&](std::string_view id) { calls.push_back("claim:" + std::string(id)); },
+            [&] { calls.push_back("publish"); },
+        });
+        EXPECT_EQ(watcher.cycle(), row.action);
+        EXPECT_EQ(calls, row.calls);
+    }
 }
