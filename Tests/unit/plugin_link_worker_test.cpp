@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <stdexcept>
 #include <condition_variable>
-#include <latch>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -44,6 +43,26 @@ RenderJob makeJob(int id) {
     return job;
 }
 
+// A one-shot gate a test opens for a waiting thread (std::latch can hang
+// in the MinGW build under Wine).
+class Gate {
+public:
+    void open() {
+        std::lock_guard lock(mutex_);
+        open_ = true;
+        cv_.notify_all();
+    }
+    void wait() {
+        std::unique_lock lock(mutex_);
+        cv_.wait(lock, [this] { return open_; });
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    bool open_ = false;
+};
+
 class SyncWorkerTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -72,7 +91,7 @@ TEST_F(SyncWorkerTest, QueueReleasesEveryImageItDropsOrDiscards) {
 
 TEST_F(SyncWorkerTest, NewestJobWinsWhileTheWorkerIsBusy) {
     JobQueue queue;
-    std::latch firstStarted{1}, releaseFirst{1};
+    Gate firstStarted, releaseFirst;
     std::mutex processedMutex;
     std::vector<int> processed;
     std::condition_variable processedCv;
@@ -81,7 +100,7 @@ TEST_F(SyncWorkerTest, NewestJobWinsWhileTheWorkerIsBusy) {
         [&](RenderJob job) {
             const int id = static_cast<TestImage*>(job.image.get())->id;
             if (id == 1) {
-                firstStarted.count_down();
+                firstStarted.open();
                 releaseFirst.wait();
             }
             std::lock_guard lock(processedMutex);
@@ -94,7 +113,7 @@ TEST_F(SyncWorkerTest, NewestJobWinsWhileTheWorkerIsBusy) {
     for (int id = 2; id <= 6; ++id) {
         queue.push(makeJob(id));
     }
-    releaseFirst.count_down();
+    releaseFirst.open();
     {
         std::unique_lock lock(processedMutex);
         processedCv.wait(lock, [&] { return processed.size() >= 2; });
@@ -127,12 +146,12 @@ TEST_F(SyncWorkerTest, StopWakesAWaitingThreadAtOnce) {
 
 TEST_F(SyncWorkerTest, StopLetsTheJobInHandCompleteThenEnds) {
     JobQueue queue;
-    std::latch started{1}, finish{1};
+    Gate started, finish;
     std::atomic<bool> completed{false};
     ProcessingWorker worker(
         queue, [] { return 16ms; },
         [&](RenderJob) {
-            started.count_down();
+            started.open();
             finish.wait();
             completed.store(true);
         });
@@ -149,7 +168,7 @@ TEST_F(SyncWorkerTest, StopLetsTheJobInHandCompleteThenEnds) {
         std::this_thread::yield();
     }
     EXPECT_FALSE(queue.push(makeJob(2)));
-    finish.count_down();
+    finish.open();
     stopper.join();
     EXPECT_TRUE(completed.load());
     EXPECT_TRUE(stopReturned.load());
@@ -159,14 +178,14 @@ TEST_F(SyncWorkerTest, StopLetsTheJobInHandCompleteThenEnds) {
 TEST_F(SyncWorkerTest, AThrowingJobDoesNotEndTheWorker) {
     JobQueue queue;
     std::atomic<int> calls{0};
-    std::latch second{1};
+    Gate second;
     ProcessingWorker worker(
         queue, [] { return 16ms; },
         [&](RenderJob) {
             if (calls.fetch_add(1) == 0) {
                 throw std::runtime_error("bad frame");
             }
-            second.count_down();
+            second.open();
         });
     worker.start();
     queue.push(makeJob(1));
