@@ -2,7 +2,6 @@
 // the owner publishes it into the shared block and the points files.
 #include "plugin_support.h"
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
@@ -36,17 +35,11 @@ std::uint32_t pointsFileCount(const std::string& path) {
 class PluginCloud : public ::testing::Test {
 protected:
     void SetUp() override {
-        inst_ = newInstance();
         ASSERT_NE(inst_, nullptr);
-        block_ = std::make_unique<BlockReader>();
-        ASSERT_TRUE(block_->attached());
+        ASSERT_TRUE(block_.attached());
     }
-    void TearDown() override {
-        block_.reset();
-        inst_.reset();
-    }
-    std::unique_ptr<ofxhost::Instance> inst_;
-    std::unique_ptr<BlockReader> block_;
+    std::unique_ptr<ofxhost::Instance> inst_ = newInstance();
+    BlockReader block_;  // opened once inst_ made it
     viewer::IntakeState state_;
 };
 
@@ -54,7 +47,7 @@ protected:
 
 TEST_F(PluginCloud, AnHdFramePublishes49766Points) {
     auto frame = solidImage(Depth::Float, {0, 0, 1920, 1080}, 0.25f, 0.5f, 0.75f);
-    ASSERT_TRUE(renderAndTake(*inst_, *block_, state_, frame)) << "no cloud reached the block";
+    ASSERT_TRUE(renderAndTake(*inst_, block_, state_, frame)) << "no cloud reached the block";
     ASSERT_EQ(state_.points.size(), 49'766u);
     const auto& p = state_.points.front();
     EXPECT_EQ(p.x, 0.75f);  // blue
@@ -87,25 +80,25 @@ TEST_F(PluginCloud, AnHdFramePublishes49766Points) {
 TEST_F(PluginCloud, DownsampleAndCropChooseTheCount) {
     ASSERT_EQ(inst_->setValue("downsample", {0}), kOfxStatOK);
     auto hd = solidImage(Depth::UByte, {0, 0, 1920, 1080}, 0.5f, 0.5f, 0.5f);
-    ASSERT_TRUE(renderAndTake(*inst_, *block_, state_, hd));
+    ASSERT_TRUE(renderAndTake(*inst_, block_, state_, hd));
     EXPECT_EQ(state_.points.size(), 99'777u);
 
     ASSERT_EQ(inst_->setValue("cropToCubeMap", {1}), kOfxStatOK);
-    ASSERT_TRUE(renderAndTake(*inst_, *block_, state_, solidImage(Depth::UShort, {0, 0, 400, 300}, 0.5f, 0.5f, 0.5f)));
+    ASSERT_TRUE(renderAndTake(*inst_, block_, state_, solidImage(Depth::UShort, {0, 0, 400, 300}, 0.5f, 0.5f, 0.5f)));
     EXPECT_EQ(state_.points.size(), 27'000u);
 }
 
 TEST_F(PluginCloud, PointSizeOfTheInstanceGoesWithTheCloud) {
     ASSERT_EQ(inst_->setValue("pointSize", {7.5}), kOfxStatOK);
-    ASSERT_TRUE(renderAndTake(*inst_, *block_, state_, solidImage(Depth::UByte, {0, 0, 64, 64}, 0.5f, 0.2f, 0.1f)));
+    ASSERT_TRUE(renderAndTake(*inst_, block_, state_, solidImage(Depth::UByte, {0, 0, 64, 64}, 0.5f, 0.2f, 0.1f)));
     EXPECT_EQ(state_.pointSize, 7.5f);
 }
 
 TEST_F(PluginCloud, ANonOwnerDoesNotOverwriteTheViewersCloud) {
     auto other = newInstance();
     ASSERT_NE(other, nullptr);
-    ASSERT_TRUE(renderAndTake(*inst_, *block_, state_, solidImage(Depth::UByte, {0, 0, 40, 40}, 0.2f, 0.2f, 0.2f)));
-    const std::uint64_t seq = block_->sequence();
+    ASSERT_TRUE(renderAndTake(*inst_, block_, state_, solidImage(Depth::UByte, {0, 0, 40, 40}, 0.2f, 0.2f, 0.2f)));
+    const std::uint64_t seq = block_.sequence();
     // The other instance renders another source right away: the active one
     // keeps the viewer, so whatever the other's worker publishes stays out
     // of the block.
@@ -120,5 +113,5 @@ TEST_F(PluginCloud, ANonOwnerDoesNotOverwriteTheViewersCloud) {
     }
     // Wait until the other's worker has let go of the image (processed it).
     ASSERT_TRUE(waitFor([&] { return other->outstandingImages() == 0; }));
-    EXPECT_EQ(block_->sequence(), seq);
+    EXPECT_EQ(block_.sequence(), seq);
 }

@@ -13,140 +13,42 @@ using S = std::vector<std::string>;
 
 namespace {
 
+// A range is {min, max, displayMin, displayMax}; `animates` is checked
+// where it is 0 or 1.
 struct ExpectedParam {
-    std::string name, type, label, hint, parent;
+    std::string name, type, label, parent;
     S options;
-    V defaultValue, min, max, displayMin, displayMax;
+    V defaultValue, range;
     double increment;
-    bool checkAnimates, animates;
-    bool open;
+    int animates;
 };
+
+constexpr char kMain[] = "mainParameters";
 
 const std::vector<ExpectedParam>& expectedParams() {
     static const std::vector<ExpectedParam> params = {
-        {"pluginMode",
-         kOfxParamTypeChoice,
-         "Mode",
-         "Switch between (3D Cube Visualization) and (CubeMap)",
-         "",
-         {"Orvalis", "CubeMap"},
-         {0},
-         {},
-         {},
-         {},
-         {},
-         0,
-         true,
-         false,
-         false},
-        {"mainParameters",
-         kOfxParamTypeGroup,
-         "3D Visualization",
-         "Main 3D visualization parameters",
-         "",
-         {},
-         {},
-         {},
-         {},
-         {},
-         {},
-         0,
-         false,
-         false,
-         true},
-        {"cropToCubeMap",
-         kOfxParamTypeBoolean,
-         "Crop to cube map",
-         "Crop input image to the cube map region",
-         "mainParameters",
-         {},
-         {0},
-         {},
-         {},
-         {},
-         {},
-         0,
-         true,
-         false,
-         false},
-        {"open3DViewer",
-         kOfxParamTypePushButton,
-         "Open 3D Viewer",
-         "Open external 3D visualization window)",
-         "mainParameters",
-         {},
-         {},
-         {},
-         {},
-         {},
-         {},
-         0,
-         false,
-         false,
-         false},
-        {"cubeMapSize",
-         kOfxParamTypeInteger,
-         "Cube Map Size",
-         "Number of color steps per channel",
-         "",
-         {},
-         {30},
-         {8},
-         {30},
-         {8},
-         {30},
-         0,
-         true,
-         false,
-         false},
-        {"downsample",
-         kOfxParamTypeChoice,
-         "Downsample",
-         "Lower the number of samples to reduce processing time",
-         "mainParameters",
-         {"100%", "75%", "50%", "25%", "10%"},
-         {2},
-         {},
-         {},
-         {},
-         {},
-         0,
-         true,
-         false,
-         false},
-        {"frameRate",
-         kOfxParamTypeChoice,
-         "FPS",
-         "Select frame rate for calculation and continuous updates",
-         "mainParameters",
-         {"24", "25", "30", "50", "60"},
-         {0},
-         {},
-         {},
-         {},
-         {},
-         0,
-         true,
-         false,
-         false},
-        {"pointSize",
-         kOfxParamTypeDouble,
-         "Points Size",
-         "3D sphere point size ",
-         "mainParameters",
-         {},
-         {4.0},
-         {1.0},
-         {10.0},
-         {1.0},
-         {10.0},
-         0.1,
-         true,
-         true,
-         false},
+        {"pluginMode", kOfxParamTypeChoice, "Mode", "", {"Orvalis", "CubeMap"}, {0}, {}, 0, 0},
+        {kMain, kOfxParamTypeGroup, "3D Visualization", "", {}, {}, {}, 0, -1},
+        {"cropToCubeMap", kOfxParamTypeBoolean, "Crop to cube map", kMain, {}, {0}, {}, 0, 0},
+        {"open3DViewer", kOfxParamTypePushButton, "Open 3D Viewer", kMain, {}, {}, {}, 0, -1},
+        {"cubeMapSize", kOfxParamTypeInteger, "Cube Map Size", "", {}, {30}, {8, 30, 8, 30}, 0, 0},
+        {"downsample", kOfxParamTypeChoice, "Downsample", kMain, {"100%", "75%", "50%", "25%", "10%"}, {2}, {}, 0, 0},
+        {"frameRate", kOfxParamTypeChoice, "FPS", kMain, {"24", "25", "30", "50", "60"}, {0}, {}, 0, 0},
+        {"pointSize", kOfxParamTypeDouble, "Points Size", kMain, {}, {4.0}, {1.0, 10.0, 1.0, 10.0}, 0.1, 1},
     };
     return params;
 }
+
+const std::map<std::string, std::string> kHints = {
+    {"pluginMode", "Switch between (3D Cube Visualization) and (CubeMap)"},
+    {kMain, "Main 3D visualization parameters"},
+    {"cropToCubeMap", "Crop input image to the cube map region"},
+    {"open3DViewer", "Open external 3D visualization window)"},
+    {"cubeMapSize", "Number of color steps per channel"},
+    {"downsample", "Lower the number of samples to reduce processing time"},
+    {"frameRate", "Select frame rate for calculation and continuous updates"},
+    {"pointSize", "3D sphere point size "},
+};
 
 void expectDescription(const ofxhost::PluginDescription& d) {
     ASSERT_EQ(d.error, "");
@@ -195,26 +97,26 @@ void expectDescription(const ofxhost::PluginDescription& d) {
         EXPECT_EQ(p.label, e.label);
         EXPECT_EQ(p.shortLabel, e.label);
         EXPECT_EQ(p.longLabel, e.label);
-        EXPECT_EQ(p.hint, e.hint);
+        EXPECT_EQ(p.hint, kHints.at(e.name));
         EXPECT_EQ(p.parent, e.parent);
         EXPECT_EQ(p.options, e.options);
         if (!e.defaultValue.empty()) {
             EXPECT_EQ(p.defaultValue, e.defaultValue);
         }
-        if (!e.min.empty()) {
-            EXPECT_EQ(p.min, e.min);
-            EXPECT_EQ(p.max, e.max);
-            EXPECT_EQ(p.displayMin, e.displayMin);
-            EXPECT_EQ(p.displayMax, e.displayMax);
+        if (!e.range.empty()) {
+            EXPECT_EQ(p.min, V{e.range[0]});
+            EXPECT_EQ(p.max, V{e.range[1]});
+            EXPECT_EQ(p.displayMin, V{e.range[2]});
+            EXPECT_EQ(p.displayMax, V{e.range[3]});
         }
         if (e.increment != 0) {
             EXPECT_DOUBLE_EQ(p.increment, e.increment);
         }
-        if (e.checkAnimates) {
-            EXPECT_EQ(p.animates, e.animates);
+        if (e.animates >= 0) {
+            EXPECT_EQ(p.animates, e.animates == 1);
         }
         if (e.type == kOfxParamTypeGroup) {
-            EXPECT_EQ(p.open, e.open);
+            EXPECT_TRUE(p.open);
         }
         // Nothing is hidden or disabled at describe time.
         EXPECT_TRUE(p.enabled);

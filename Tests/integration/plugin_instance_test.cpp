@@ -17,23 +17,18 @@ namespace {
 constexpr int kVisualization = 0;
 constexpr int kCubeMap = 1;
 
+// The anchor keeps the block alive across a test, as a host with other
+// nodes would; the reader opens it after the anchor made it.
 class PluginInstance : public ::testing::Test {
 protected:
     void SetUp() override {
-        anchor_ = newInstance();
         ASSERT_NE(anchor_, nullptr);
-        block_ = std::make_unique<BlockReader>();
-        ASSERT_TRUE(block_->attached()) << "the first instance must have made the shared block";
+        ASSERT_TRUE(block_.attached()) << "the first instance must have made the shared block";
     }
-    void TearDown() override {
-        block_.reset();
-        anchor_.reset();
-    }
-    BlockReader& block() { return *block_; }
+    BlockReader& block() { return block_; }
 
-    // Keeps the block alive across a test, as a host with other nodes would.
-    std::unique_ptr<ofxhost::Instance> anchor_;
-    std::unique_ptr<BlockReader> block_;
+    std::unique_ptr<ofxhost::Instance> anchor_ = newInstance();
+    BlockReader block_;
 };
 
 }  // namespace

@@ -5,13 +5,14 @@
 
 #include "link/launcher.h"
 #include "Tests/support/launcher_notifier.h"
+#include "Tests/support/polling.h"
+#include "Tests/support/scratch_folder.h"
 
 #include <orvalis/platform/paths.h>
 #include <orvalis/platform/process.h>
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -42,16 +43,8 @@ inline std::vector<std::string> linesIn(const fs::path& file) {
     return lines;
 }
 
-// Polls until `done` holds; false when it still does not after `limit`.
-inline bool waitUntil(const std::function<bool()>& done, std::chrono::seconds limit = std::chrono::seconds(20)) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) {
-            return false;
-        }
-        platform::sleepFor(std::chrono::milliseconds(20));
-    }
-    return true;
+inline bool waitUntil(const std::function<bool()>& done) {
+    return test_support::eventually(done, std::chrono::seconds(20), std::chrono::milliseconds(20));
 }
 
 // A scratch folder with the plug-in module at plugin/Orvalis.ofx; copies of
@@ -59,10 +52,6 @@ inline bool waitUntil(const std::function<bool()>& done, std::chrono::seconds li
 class StandInTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        static std::atomic<int> counter{0};
-        root_ = fs::temp_directory_path() / ("orvalis-viewer-test-" + std::to_string(platform::currentProcessId()) +
-                                             "-" + std::to_string(counter++));
-        fs::remove_all(root_);
         fs::create_directories(pluginFolder());
         ASSERT_TRUE(fs::exists(fakeViewerProgram())) << fakeViewerProgram();
         ASSERT_FALSE(findViewerWindow()) << "a viewer window is already open";
@@ -85,12 +74,9 @@ protected:
         if (const std::string left = lastLaunchSnapshot(launches); !left.empty()) {
             platform::removeFile(left);
         }
-        std::error_code ignored;
-        fs::remove_all(root_, ignored);
     }
 
-    fs::path pluginFolder() const { return root_ / "plugin"; }
-    fs::path root() const { return root_; }
+    fs::path pluginFolder() const { return root_.path() / "plugin"; }
 
     // Copies the stand-in into `folder` under the viewer's name.
     void install(const fs::path& folder, const std::string& mode) {
@@ -126,7 +112,7 @@ protected:
     LaunchOptions options;
 
 private:
-    fs::path root_;
+    test_support::ScratchFolder root_{"orvalis-viewer-test"};
     std::vector<fs::path> installed_;
 };
 

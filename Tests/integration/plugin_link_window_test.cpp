@@ -19,7 +19,7 @@ protected:
     }
 };
 
-TEST_F(ViewerWindow, OpenWindowIsRaisedAndNothingStarts) {
+TEST_F(ViewerWindow, OpenWindowIsRaisedNothingStartsAndItCountsOnce) {
     install(pluginFolder(), "window");
     press();
     ASSERT_TRUE(windowAppears()) << kNoWindow;
@@ -41,14 +41,9 @@ TEST_F(ViewerWindow, OpenWindowIsRaisedAndNothingStarts) {
     EXPECT_EQ(starts(pluginFolder()), 1u);
     EXPECT_EQ(listed(), 1u);
     EXPECT_TRUE(notifier.messages.empty());
-}
-
-TEST_F(ViewerWindow, WindowCountsOnceWithOrWithoutAHandle) {
-    install(pluginFolder(), "window");
-    press();  // one handle in the list, and its window
-    ASSERT_TRUE(windowAppears()) << kNoWindow;
+    // The window counts once, with the handle and without it.
     EXPECT_EQ(countRunningViewers(launches), 1);
-    closeLaunchedViewerHandles(launches);  // a viewer this process no longer holds
+    closeLaunchedViewerHandles(launches);
     EXPECT_EQ(listed(), 0u);
     EXPECT_EQ(countRunningViewers(launches), 1);
 }

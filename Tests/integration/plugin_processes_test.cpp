@@ -7,22 +7,10 @@
 #include <filesystem>
 #include <fstream>
 
-#include "orvalis/platform/process.h"
+#include "Tests/support/scratch_folder.h"
 
 using namespace plugin_test;
 namespace fs = std::filesystem;
-
-namespace {
-
-fs::path scratchFolder(const std::string& name) {
-    const fs::path folder = fs::temp_directory_path() /
-                            ("orvalis-plugin-" + name + "-" + std::to_string(orvalis::platform::currentProcessId()));
-    fs::remove_all(folder);
-    fs::create_directories(folder);
-    return folder;
-}
-
-}  // namespace
 
 TEST(PluginProcesses, CreatorValuesOnceAndPluginCountAcrossProcesses) {
     {
@@ -49,7 +37,8 @@ TEST(PluginProcesses, CreatorValuesOnceAndPluginCountAcrossProcesses) {
     view.f32(off::pointSize).store(9.25f);
     view.f32(off::ambient).store(0.75f);
 
-    const fs::path folder = scratchFolder("holder");
+    const test_support::ScratchFolder scratch("orvalis-plugin-holder");
+    const fs::path& folder = scratch.path();
     std::atomic<int> status{-1};
     std::thread holder([&] { status.store(runProgram(HOLDER_PROGRAM, {bundlePath(), folder.string()})); });
 
@@ -69,5 +58,4 @@ TEST(PluginProcesses, CreatorValuesOnceAndPluginCountAcrossProcesses) {
 
     first.reset();
     EXPECT_EQ(block.pluginCount(), 0u);
-    fs::remove_all(folder);
 }

@@ -24,7 +24,6 @@ std::array<T, 4> raw(const ImageBuffer& image, int x, int y) {
 
 using B4 = std::array<std::uint8_t, 4>;
 using S4 = std::array<std::uint16_t, 4>;
-using F4 = std::array<float, 4>;
 
 // An instance in CubeMap mode with the output and (optionally) a source set.
 struct CubeMapRig {

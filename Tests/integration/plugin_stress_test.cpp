@@ -66,9 +66,10 @@ void connect(ofxhost::Instance& inst, const Kind& kind, ofxhost::RectI bounds) {
 }  // namespace
 
 TEST(PluginStress, RendersEditsAndChurnWithAReader) {
-    TwoInstances pair;
-    ASSERT_TRUE(pair.ready());
-    auto& [a, b, block] = pair;
+    auto a = newInstance();
+    auto b = newInstance();
+    BlockReader block;  // opened after both instances hold it
+    ASSERT_TRUE(a && b && block.attached());
     connect(*a, kA, {0, 0, 200, 100});
     connect(*b, kB, {0, 0, 160, 120});
 

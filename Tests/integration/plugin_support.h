@@ -14,9 +14,10 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <thread>
+#include <functional>
 
 #include "Shared/exchange.h"
+#include "Tests/support/polling.h"
 #include "Tests/support/run_program.h"
 #include "ofxhost/host.h"
 #include "orvalis/platform/paths.h"
@@ -109,27 +110,10 @@ private:
     std::unique_ptr<orvalis::platform::SharedMemory> memory_;
 };
 
-// Two instances of the bundle and a viewer's look at the block they share
-// (opened after both instances hold it).
-struct TwoInstances {
-    std::unique_ptr<ofxhost::Instance> a = newInstance();
-    std::unique_ptr<ofxhost::Instance> b = newInstance();
-    BlockReader block;
-    bool ready() const { return a && b && block.attached(); }
-};
-
-// Polls `condition` until it holds or the deadline passes (a deadline, not
-// a timing claim: it only bounds a hang).
-template <class Condition>
-bool waitFor(Condition condition, std::chrono::milliseconds deadline = std::chrono::seconds(90)) {
-    const auto until = std::chrono::steady_clock::now() + deadline;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > until) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
+// Polls with a deadline that only bounds a hang.
+inline bool waitFor(const std::function<bool()>& condition,
+                    std::chrono::milliseconds deadline = std::chrono::seconds(90)) {
+    return test_support::eventually(condition, deadline, std::chrono::milliseconds(2));
 }
 
 // The instance number of `instance`, learnt by letting it claim the viewer

@@ -1,8 +1,6 @@
 // The diagnostics log: line layout, opening lines, the size cap, the echo.
 #include "diagnostics/log.h"
 
-#include <orvalis/platform/process.h>
-
 #include <gtest/gtest.h>
 
 #include "Tests/support/scratch_folder.h"
@@ -12,7 +10,7 @@
 #include <fstream>
 #include <mutex>
 #include <regex>
-#include <sstream>
+#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -36,9 +34,7 @@ std::vector<std::string> readLines(const fs::path& file) {
 
 std::string readAll(const fs::path& file) {
     std::ifstream in(file);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 // Everything echoed, for the tests that look at the echo.
@@ -56,6 +52,7 @@ protected:
         std::lock_guard lock(echoMutex);
         echoed.clear();
     }
+    ScratchFolder scratch;  // outlives the log, which may hold a file in it
     ProcessLog log;
 };
 
@@ -119,7 +116,6 @@ TEST(LogWriterCap, ReopenStartsAnEmptyFileAndCounter) {
 }
 
 TEST_F(ProcessLogTest, OpeningLinesOnceThenMessages) {
-    ScratchFolder scratch;
     const fs::path folder = scratch.path() / "AppData" / "Orvalis";
     ASSERT_TRUE(log.SetupOVLoggingIn(folder.string()));
     ASSERT_TRUE(log.SetupOVLoggingIn(folder.string()));
@@ -165,7 +161,6 @@ TEST_F(ProcessLogTest, OpeningLinesOnceThenMessages) {
 }
 
 TEST_F(ProcessLogTest, FailedSetUpIsTriedAgainAndANewOneTruncates) {
-    ScratchFolder scratch;
     const fs::path blocker = scratch.path() / "not-a-folder";
     std::ofstream(blocker) << "x";
     EXPECT_FALSE(log.SetupOVLoggingIn(blocker.string()));
@@ -188,7 +183,6 @@ TEST_F(ProcessLogTest, FailedSetUpIsTriedAgainAndANewOneTruncates) {
 }
 
 TEST_F(ProcessLogTest, FolderNamesAreUtf8) {
-    ScratchFolder scratch;
     const fs::path folder = scratch.path() / fs::path(u8"Caf\u00e9 \u65e5\u672c");
     const std::u8string utf8 = folder.u8string();
     ASSERT_TRUE(log.SetupOVLoggingIn(std::string(utf8.begin(), utf8.end())));
@@ -210,7 +204,6 @@ struct Boom : std::runtime_error {
 };
 
 TEST_F(ProcessLogTest, ExceptionsInSetUpAreReportedNotThrown) {
-    ScratchFolder scratch;
     echoFailures = 1;
     log.setEcho(&failingEcho<Boom>);
     EXPECT_FALSE(log.SetupOVLoggingIn(scratch.str()));
@@ -230,7 +223,6 @@ TEST_F(ProcessLogTest, ExceptionsInSetUpAreReportedNotThrown) {
 }
 
 TEST_F(ProcessLogTest, LinesFromManyThreadsStayWhole) {
-    ScratchFolder scratch;
     ASSERT_TRUE(log.SetupOVLoggingIn(scratch.str()));
     constexpr int kThreads = 4;
     constexpr int kLines = 200;

@@ -12,126 +12,85 @@ namespace orvalis::plugin {
 namespace {
 
 using platform::OsVersion;
-
-OsVersion windows(std::uint32_t major, std::uint32_t minor, std::uint32_t build) {
-    OsVersion os;
-    os.source = OsVersion::Source::Windows;
-    os.major = major;
-    os.minor = minor;
-    os.build = build;
-    return os;
-}
-
-OsVersion other(OsVersion::Source source, std::uint32_t major = 0) {
-    OsVersion os;
-    os.source = source;
-    os.major = major;
-    return os;
-}
-
-OsVersion linux(std::string name, std::string kernel) {
-    OsVersion os;
-    os.source = OsVersion::Source::Linux;
-    os.name = std::move(name);
-    os.kernel = std::move(kernel);
-    return os;
-}
+using Src = OsVersion::Source;
 
 TEST(OsLine, Table) {
     const std::pair<OsVersion, const char*> rows[] = {
-        {windows(10, 0, 22631), "OS: Windows 10.0 (Build 22631) [Windows 11 detected]\n"},
-        {windows(10, 0, 22000), "OS: Windows 10.0 (Build 22000) [Windows 11 detected]\n"},
-        {windows(10, 0, 21999), "OS: Windows 10.0 (Build 21999) [Windows 10 detected]\n"},
-        {windows(6, 3, 9600), "OS: Windows 6.3 (Build 9600)\n"},  // no bracket unless major 10
-        {other(OsVersion::Source::WindowsNoNtdll), "OS: Windows (Legacy detection failed)\n"},
-        {other(OsVersion::Source::WindowsNoVersion, 10), ""},  // the version call failed
-        {linux("Debian GNU/Linux 12 (bookworm)", "6.1.0-18-amd64"),
+        {{Src::Windows, 10, 0, 22631, "", ""}, "OS: Windows 10.0 (Build 22631) [Windows 11 detected]\n"},
+        {{Src::Windows, 10, 0, 22000, "", ""}, "OS: Windows 10.0 (Build 22000) [Windows 11 detected]\n"},
+        {{Src::Windows, 10, 0, 21999, "", ""}, "OS: Windows 10.0 (Build 21999) [Windows 10 detected]\n"},
+        {{Src::Windows, 6, 3, 9600, "", ""}, "OS: Windows 6.3 (Build 9600)\n"},  // no bracket unless major 10
+        {{Src::WindowsNoNtdll, 0, 0, 0, "", ""}, "OS: Windows (Legacy detection failed)\n"},
+        {{Src::WindowsNoVersion, 10, 0, 0, "", ""}, ""},  // the version call failed
+        {{Src::Linux, 0, 0, 0, "Debian GNU/Linux 12 (bookworm)", "6.1.0-18-amd64"},
          "OS: Linux Debian GNU/Linux 12 (bookworm) (Kernel 6.1.0-18-amd64)\n"},
-        {linux("", "6.1.0-18-amd64"), "OS: Linux (Kernel 6.1.0-18-amd64)\n"},
+        {{Src::Linux, 0, 0, 0, "", "6.1.0-18-amd64"}, "OS: Linux (Kernel 6.1.0-18-amd64)\n"},
     };
     for (const auto& [os, line] : rows) {
         EXPECT_EQ(formatOsLine(os), line);
     }
 }
 
-SystemFacts sampleFacts() {
-    SystemFacts facts;
-    facts.os = windows(10, 0, 22631);
-    facts.cpuBrand = "  Test CPU @ 3.0GHz";
-    facts.logicalProcessors = 16;
-    facts.totalPhysicalMemory = (32ull << 30) + (512ull << 20);  // rounds down
-    return facts;
+// Memory rounds down to whole GB; an inactive adapter, an unknown version
+// and unknown memory leave their lines out.
+TEST(SystemInfo, BlockLines) {
+    const std::string head = "\n--- System Information ---\n";
+    const std::string os = "OS: Windows 10.0 (Build 22631) [Windows 11 detected]\n";
+    const std::string cpu = "CPU:   Test CPU @ 3.0GHz\nLogical Processors: 16\n";
+    const std::string tail = "--------------------------\n";
+    struct Row {
+        Src source;
+        std::optional<std::uint64_t> memory;
+        std::vector<platform::DisplayDevice> displays;
+        std::string want;
+    };
+    const Row rows[] = {
+        {Src::Windows,
+         (32ull << 30) + (512ull << 20),
+         {{"Adapter A", true, true}, {"Adapter B", false, true}},
+         head + os + cpu + "Physical RAM: 32 GB\nGPU(s):\n  * Adapter A (Primary)\n  - Adapter B\n" + tail},
+        {Src::Windows,
+         1ull << 30,
+         {{"Main GPU", true, true}, {"Idle GPU", false, false}},
+         head + os + cpu + "Physical RAM: 1 GB\nGPU(s):\n  * Main GPU (Primary)\n" + tail},
+        {Src::WindowsNoVersion, std::nullopt, {}, head + cpu + "GPU(s):\n" + tail},
+    };
+    for (const Row& row : rows) {
+        SystemFacts facts;
+        facts.os = {row.source, 10, 0, 22631, "", ""};
+        facts.cpuBrand = "  Test CPU @ 3.0GHz";
+        facts.logicalProcessors = 16;
+        facts.totalPhysicalMemory = row.memory;
+        facts.displays = row.displays;
+        EXPECT_EQ(formatSystemInfo(facts), row.want);
+    }
 }
 
-TEST(SystemInfo, BlockLinesInOrder) {
-    SystemFacts facts = sampleFacts();
-    facts.displays = {{"Adapter A", true, true}, {"Adapter B", false, true}};
-    EXPECT_EQ(formatSystemInfo(facts),
-              "\n--- System Information ---\n"
-              "OS: Windows 10.0 (Build 22631) [Windows 11 detected]\n"
-              "CPU:   Test CPU @ 3.0GHz\n"
-              "Logical Processors: 16\n"
-              "Physical RAM: 32 GB\n"
-              "GPU(s):\n"
-              "  * Adapter A (Primary)\n"
-              "  - Adapter B\n"
-              "--------------------------\n");
-}
-
-TEST(SystemInfo, InactiveAdapterIsLeftOut) {
-    SystemFacts facts = sampleFacts();
-    facts.displays = {{"Main GPU", true, true}, {"Idle GPU", false, false}};
-    const std::string block = formatSystemInfo(facts);
-    EXPECT_NE(block.find("GPU(s):\n  * Main GPU (Primary)\n---"), std::string::npos) << block;
-    EXPECT_EQ(block.find("Idle GPU"), std::string::npos);
-}
-
-TEST(SystemInfo, UnknownMemoryAndVersionLeaveTheirLinesOut) {
-    SystemFacts facts = sampleFacts();
-    facts.os.source = OsVersion::Source::WindowsNoVersion;
-    facts.totalPhysicalMemory.reset();
-    const std::string block = formatSystemInfo(facts);
-    EXPECT_EQ(block.find("OS:"), std::string::npos);
-    EXPECT_EQ(block.find("Physical RAM"), std::string::npos);
-    EXPECT_NE(block.find("--- System Information ---\nCPU: "), std::string::npos);
-    EXPECT_NE(block.find("GPU(s):\n--------------------------\n"), std::string::npos);
-}
-
-TEST(SystemInfo, ThisMachineHasTheFrame) {
-    const std::string block = systemInfoBlock();
-    EXPECT_EQ(block.rfind("\n--- System Information ---\n", 0), 0u);
-    EXPECT_NE(block.find("Logical Processors: "), std::string::npos);
-    EXPECT_NE(block.find("GPU(s):\n"), std::string::npos);
-    EXPECT_TRUE(block.ends_with("\n--------------------------\n"));
-}
-
-platform::ProcessTimes times(std::uint64_t wall, std::uint64_t kernel, std::uint64_t user) {
-    return {wall, kernel, user};
-}
+using Times = platform::ProcessTimes;
 
 TEST(CpuLoad, FirstReadingIsInitThenLoadFromIt) {
     CpuLoadMeter meter;
-    EXPECT_EQ(meter.measure(times(1000, 50, 50)).kind, CpuPiece::Kind::Init);
-    const CpuPiece second = meter.measure(times(2000, 100, 150));  // 150 busy of 1000
+    EXPECT_EQ(meter.measure(Times{1000, 50, 50}).kind, CpuPiece::Kind::Init);
+    const CpuPiece second = meter.measure(Times{2000, 100, 150});  // 150 busy of 1000
     ASSERT_EQ(second.kind, CpuPiece::Kind::Load);
     EXPECT_DOUBLE_EQ(second.loadPercent, 15.0);
     // Measured from the second reading, not the first.
-    const CpuPiece third = meter.measure(times(2500, 600, 650));
+    const CpuPiece third = meter.measure(Times{2500, 600, 650});
     ASSERT_EQ(third.kind, CpuPiece::Kind::Load);
     EXPECT_DOUBLE_EQ(third.loadPercent, 200.0);
 }
 
 TEST(CpuLoad, UnmovedWallClockGivesNoPieceButRebases) {
     CpuLoadMeter meter;
-    meter.measure(times(1000, 0, 0));
-    EXPECT_EQ(meter.measure(times(1000, 40, 0)).kind, CpuPiece::Kind::None);
-    const CpuPiece next = meter.measure(times(1100, 50, 0));
+    meter.measure(Times{1000, 0, 0});
+    EXPECT_EQ(meter.measure(Times{1000, 40, 0}).kind, CpuPiece::Kind::None);
+    const CpuPiece next = meter.measure(Times{1100, 50, 0});
     ASSERT_EQ(next.kind, CpuPiece::Kind::Load);
     EXPECT_DOUBLE_EQ(next.loadPercent, 10.0);
-    EXPECT_EQ(meter.measure(times(900, 60, 10)).kind, CpuPiece::Kind::None);  // set back
+    EXPECT_EQ(meter.measure(Times{900, 60, 10}).kind, CpuPiece::Kind::None);  // set back
     CpuLoadMeter fresh;  // a missing reading keeps the first call pending
     EXPECT_EQ(fresh.measure(std::nullopt).kind, CpuPiece::Kind::None);
-    EXPECT_EQ(fresh.measure(times(1, 0, 0)).kind, CpuPiece::Kind::Init);
+    EXPECT_EQ(fresh.measure(Times{1, 0, 0}).kind, CpuPiece::Kind::Init);
 }
 
 TEST(CpuLoad, OneInitAmongManyThreads) {
@@ -144,7 +103,7 @@ TEST(CpuLoad, OneInitAmongManyThreads) {
             threads.emplace_back([&] {
                 for (int i = 0; i < 500; ++i) {
                     const std::uint64_t now = clock.fetch_add(10);
-                    if (meter.measure(times(now, now / 10, 0)).kind == CpuPiece::Kind::Init) {
+                    if (meter.measure(Times{now, now / 10, 0}).kind == CpuPiece::Kind::Init) {
                         ++inits;
                     }
                 }

@@ -10,12 +10,16 @@
 
 #include <gtest/gtest.h>
 
+#include "Tests/support/polling.h"
+#include "Tests/support/unique_name.h"
+
 #include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -26,19 +30,7 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit = 10s) {
-    const auto until = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > until) {
-            return false;
-        }
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
-
-std::string uniqueBlockName() {
-    static int serial = 0;
-    return "OrvalisFeedTest." + std::to_string(platform::currentProcessId()) + "." + std::to_string(++serial);
+    return test_support::eventually(done, limit, 1ms);
 }
 
 // A job whose "image" is its render time: the sample hook makes that many
@@ -90,7 +82,7 @@ protected:
     virtual bool findWindow() { return true; }
 
     ProcessContext context;
-    std::string name = uniqueBlockName();
+    std::string name = test_support::uniqueName("OrvalisFeedTest");
     BlockAttachment viewer;
     exchange::BlockView view{nullptr};
 };

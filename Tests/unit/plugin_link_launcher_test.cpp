@@ -106,15 +106,6 @@ TEST(LocateViewer, EarlierEntriesWin) {
     }
 }
 
-TEST(LocateViewer, AFolderOfThatNameCounts) {
-    Layout l;
-    CurrentDirectory cwd(l.scratch.path());
-    fs::create_directories(l.b / kExe);
-    const std::optional<std::string> found = locateViewerExe(l.module.string());
-    ASSERT_TRUE(found);
-    EXPECT_TRUE(fs::equivalent(fs::path(*found), l.b / kExe));
-}
-
 TEST(LocateViewer, BareNameInTheCurrentDirectoryIsTheLastResort) {
     Layout l;
     CurrentDirectory cwd(l.scratch.path());

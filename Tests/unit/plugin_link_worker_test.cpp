@@ -19,24 +19,13 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// Keeps track of which test images were released, by id.
-struct ReleaseLog {
-    std::mutex mutex;
-    std::vector<int> released;
-    void add(int id) {
-        std::lock_guard lock(mutex);
-        released.push_back(id);
-    }
-    std::vector<int> snapshot() {
-        std::lock_guard lock(mutex);
-        return released;
-    }
-    void clear() {
-        std::lock_guard lock(mutex);
-        released.clear();
-    }
-};
-ReleaseLog g_releases;
+// The ids of the test images released so far.
+std::mutex g_releaseMutex;
+std::vector<int> g_released;
+std::vector<int> released() {
+    std::lock_guard lock(g_releaseMutex);
+    return g_released;
+}
 
 struct TestImage {
     int id;
@@ -46,14 +35,16 @@ RenderJob makeJob(int id) {
     RenderJob job;
     job.image = JobImage(new TestImage{id}, [](void* p) {
         auto* image = static_cast<TestImage*>(p);
-        g_releases.add(image->id);
+        std::lock_guard lock(g_releaseMutex);
+        g_released.push_back(image->id);
         delete image;
     });
     job.time = id;
     return job;
 }
 
-// A one-shot gate a test opens for a waiting thread.
+// A one-shot gate a test opens for a waiting thread (std::latch can hang
+// in the MinGW build under Wine).
 class Gate {
 public:
     void open() {
@@ -74,7 +65,10 @@ private:
 
 class SyncWorkerTest : public ::testing::Test {
 protected:
-    void SetUp() override { g_releases.clear(); }
+    void SetUp() override {
+        std::lock_guard lock(g_releaseMutex);
+        g_released.clear();
+    }
 };
 
 }  // namespace
@@ -86,13 +80,13 @@ TEST_F(SyncWorkerTest, QueueReleasesEveryImageItDropsOrDiscards) {
         EXPECT_TRUE(queue.push(makeJob(2)));
         queue.discardAll();
         EXPECT_EQ(queue.size(), 0u);
-        EXPECT_EQ(g_releases.snapshot().size(), 2u);
+        EXPECT_EQ(released().size(), 2u);
         EXPECT_TRUE(queue.push(makeJob(3)));
         queue.stop();
         EXPECT_FALSE(queue.push(makeJob(4)));  // a stopping queue takes nothing
         EXPECT_EQ(queue.size(), 1u);
     }  // the destructor releases what is left
-    EXPECT_EQ(g_releases.snapshot(), (std::vector<int>{1, 2, 4, 3}));
+    EXPECT_EQ(released(), (std::vector<int>{1, 2, 4, 3}));
 }
 
 TEST_F(SyncWorkerTest, NewestJobWinsWhileTheWorkerIsBusy) {
@@ -129,9 +123,9 @@ TEST_F(SyncWorkerTest, NewestJobWinsWhileTheWorkerIsBusy) {
     EXPECT_EQ(worker.discardedCount(), 4u);
     EXPECT_EQ(worker.processedCount(), 2u);
     // Every image went back, the four older ones unprocessed.
-    auto released = g_releases.snapshot();
-    std::sort(released.begin(), released.end());
-    EXPECT_EQ(released, (std::vector<int>{1, 2, 3, 4, 5, 6}));
+    auto all = released();
+    std::sort(all.begin(), all.end());
+    EXPECT_EQ(all, (std::vector<int>{1, 2, 3, 4, 5, 6}));
 }
 
 TEST_F(SyncWorkerTest, StopWakesAWaitingThreadAtOnce) {
@@ -202,7 +196,7 @@ TEST_F(SyncWorkerTest, AThrowingJobDoesNotEndTheWorker) {
     second.wait();
     worker.stop();
     EXPECT_EQ(calls.load(), 2);
-    EXPECT_EQ(g_releases.snapshot().size(), 2u);
+    EXPECT_EQ(released().size(), 2u);
 }
 
 // ---- history ----
@@ -243,17 +237,6 @@ TEST(ResultHistory, CapacityIsFiveSecondsAtTheChosenRate) {
 
 // ---- watcher ----
 
-namespace {
-WatchInputs attachedUnowned() {
-    WatchInputs in;
-    in.visualizationMode = true;
-    in.hasBlock = true;
-    in.viewerAttached = true;
-    in.windowFound = true;
-    return in;
-}
-}  // namespace
-
 TEST(WatcherDecision, Table) {
     // mode, block, attached, window, renderedLast, owns, owned -> action
     struct Row {
@@ -276,43 +259,38 @@ TEST(WatcherDecision, Table) {
     }
 }
 
-TEST(ViewerLinkWatcher, CycleClaimsThenPublishes) {
-    std::vector<std::string> calls;
-    ViewerLinkWatcher watcher({
-        [] {
-            WatchInputs in = attachedUnowned();
-            in.windowFound = false;  // the watcher must look it up itself
-            in.renderedLast = true;
-            in.viewerOwned = true;
-            return in;
-        },
-        [&] {
-            calls.push_back("find");
-            return true;
-        },
-        [&](std::string_view id) { calls.push_back("claim:" + std::string(id)); },
-        [&] { calls.push_back("publish"); },
-    });
-    EXPECT_EQ(watcher.cycle(), WatchAction::ClaimClipSwitch);
-    EXPECT_EQ(calls, (std::vector<std::string>{"find", "claim:timeline-clip-switch", "publish"}));
-}
-
-TEST(ViewerLinkWatcher, NoWindowLookupWhileNoViewerIsAttached) {
-    int finds = 0, claims = 0;
-    ViewerLinkWatcher watcher({
-        [] {
-            WatchInputs in = attachedUnowned();
-            in.viewerAttached = false;
-            return in;
-        },
-        [&] {
-            ++finds;
-            return true;
-        },
-        [&](std::string_view) { ++claims; },
-        [] {},
-    });
-    EXPECT_EQ(watcher.cycle(), WatchAction::None);
-    EXPECT_EQ(finds, 0);
-    EXPECT_EQ(claims, 0);
+// One cycle: the window is looked up only while a viewer is attached, and a
+// claim, with the identity of its kind, is followed by a publish.
+TEST(ViewerLinkWatcher, CycleLooksUpClaimsAndPublishes) {
+    struct Row {
+        bool attached, renderedLast, owned;
+        WatchAction action;
+        std::vector<std::string> calls;
+    };
+    const Row rows[] = {
+        {true, true, true, WatchAction::ClaimClipSwitch, {"find", "claim:timeline-clip-switch", "publish"}},
+        {true, false, false, WatchAction::ClaimAutoConnect, {"find", "claim:auto-connect", "publish"}},
+        {false, true, false, WatchAction::None, {}},
+    };
+    for (const Row& row : rows) {
+        std::vector<std::string> calls;
+        ViewerLinkWatcher watcher({
+            [&] {
+                WatchInputs in;
+                in.hasBlock = true;
+                in.viewerAttached = row.attached;
+                in.renderedLast = row.renderedLast;
+                in.viewerOwned = row.owned;
+                return in;  // windowFound stays false: the watcher must look it up itself
+            },
+            [&] {
+                calls.push_back("find");
+                return true;
+            },
+            [&](std::string_view id) { calls.push_back("claim:" + std::string(id)); },
+            [&] { calls.push_back("publish"); },
+        });
+        EXPECT_EQ(watcher.cycle(), row.action);
+        EXPECT_EQ(calls, row.calls);
+    }
 }

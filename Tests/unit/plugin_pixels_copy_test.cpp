@@ -28,10 +28,11 @@ TestImage patterned(int x1, int y1, int w, int h, PixelDepth depth, int pad = 0,
     return img;
 }
 
-// Checks dst against src over their common area and against the fill byte
-// elsewhere.
-void expectCopied(const TestImage& src, const PixelView& s, const TestImage& dst, const PixelView& d,
-                  unsigned char fill) {
+constexpr unsigned char kFill = 0xEE;
+
+// Checks dst against src over their common area and against kFill elsewhere.
+void expectCopied(const TestImage& src, const TestImage& dst) {
+    const PixelView s = src.view(), d = dst.view();
     const int bpp = bytesPerPixel(d.depth);
     for (int y = d.y1; y < d.y2; ++y) {
         for (int x = d.x1; x < d.x2; ++x) {
@@ -41,7 +42,7 @@ void expectCopied(const TestImage& src, const PixelView& s, const TestImage& dst
                 ASSERT_EQ(std::memcmp(got, src.pixelBytes(x - s.x1, y - s.y1), bpp), 0) << x << "," << y;
             } else {
                 for (int i = 0; i < bpp; ++i) {
-                    ASSERT_EQ(got[i], fill) << x << "," << y;
+                    ASSERT_EQ(got[i], kFill) << x << "," << y;
                 }
             }
         }
@@ -61,45 +62,41 @@ TEST(PixelsCopy, EveryRowLayoutAndDepth) {
             for (const Layout& b : layouts) {
                 const TestImage src = patterned(0, 0, 33, 17, depth, a.pad, a.topDown);
                 TestImage dst(0, 0, 33, 17, depth, b.pad, b.topDown);
-                dst.fillBytes(0xEE);
+                dst.fillBytes(kFill);
                 ASSERT_TRUE(copyPixels(src.view(), dst.mutableView()));
                 SCOPED_TRACE(::testing::Message()
                              << "pads " << a.pad << "/" << b.pad << " topDown " << a.topDown << "/" << b.topDown);
-                expectCopied(src, src.view(), dst, dst.view(), 0xEE);
+                expectCopied(src, dst);
                 EXPECT_TRUE(src.paddingIntact());
             }
         }
     }
 }
 
-TEST(PixelsCopy, LargerSourceFillsOnlyTheDestination) {
-    // The old whole-block copy of the source's bytes ran past such an
-    // output; AddressSanitizer watches the exactly-sized buffer here.
-    const TestImage src = patterned(-10, -10, 120, 90, PixelDepth::Float, 32);
-    TestImage dst(0, 0, 50, 40, PixelDepth::Float);
-    dst.fillBytes(0xEE);
-    ASSERT_TRUE(copyPixels(src.view(), dst.mutableView()));
-    expectCopied(src, src.view(), dst, dst.view(), 0xEE);
-}
-
-TEST(PixelsCopy, SmallerOrShiftedSourceLeavesTheRest) {
-    const TestImage src = patterned(20, 10, 30, 30, PixelDepth::UShort, 0, true);
-    TestImage dst(0, 0, 40, 25, PixelDepth::UShort, 6);
-    dst.fillBytes(0xEE);
-    ASSERT_TRUE(copyPixels(src.view(), dst.mutableView()));
-    expectCopied(src, src.view(), dst, dst.view(), 0xEE);
+// A larger source (the old whole-block copy ran past such an output;
+// AddressSanitizer watches the exactly-sized buffer) and a smaller, shifted
+// one that leaves the rest of the destination alone.
+TEST(PixelsCopy, OnlyTheCommonAreaIsCopied) {
+    const TestImage sources[] = {patterned(-10, -10, 120, 90, PixelDepth::Float, 32),
+                                 patterned(20, 10, 30, 30, PixelDepth::UShort, 0, true)};
+    TestImage destinations[] = {{0, 0, 50, 40, PixelDepth::Float}, {0, 0, 40, 25, PixelDepth::UShort, 6}};
+    for (int i = 0; i < 2; ++i) {
+        destinations[i].fillBytes(kFill);
+        ASSERT_TRUE(copyPixels(sources[i].view(), destinations[i].mutableView()));
+        expectCopied(sources[i], destinations[i]);
+    }
 }
 
 TEST(PixelsCopy, NothingWhenTheImagesDoNotMatch) {
     const TestImage src = patterned(0, 0, 8, 8, PixelDepth::UByte);
     TestImage dst(0, 0, 8, 8, PixelDepth::UShort);
-    dst.fillBytes(0xEE);
+    dst.fillBytes(kFill);
     EXPECT_FALSE(copyPixels(src.view(), dst.mutableView()));  // depths differ
     TestImage other(0, 0, 8, 8, PixelDepth::Other);
-    other.fillBytes(0xEE);
+    other.fillBytes(kFill);
     EXPECT_FALSE(copyPixels(src.view(), other.mutableView()));
     TestImage apart(8, 0, 8, 8, PixelDepth::UByte);  // touches, does not overlap
-    apart.fillBytes(0xEE);
+    apart.fillBytes(kFill);
     EXPECT_FALSE(copyPixels(src.view(), apart.mutableView()));
     PixelView none = src.view();
     none.data = nullptr;
@@ -110,7 +107,7 @@ TEST(PixelsCopy, NothingWhenTheImagesDoNotMatch) {
     for (const TestImage* img : {&dst, &other, &apart}) {
         for (int y = 0; y < 8; ++y) {
             for (int x = 0; x < 8; ++x) {
-                ASSERT_EQ(img->pixelBytes(x, y)[0], 0xEE);
+                ASSERT_EQ(img->pixelBytes(x, y)[0], kFill);
             }
         }
     }

@@ -26,14 +26,9 @@ public:
           topDown_(topDown),
           stride_(static_cast<std::ptrdiff_t>(width) * bytesPerPixel(depth) + padBytes),
           storage_(static_cast<std::size_t>(stride_) * static_cast<std::size_t>(height), kSentinel) {
-        // Pixel bytes start at zero; padding keeps the sentinel.
-        for (int py = 0; py < height; ++py) {
-            std::memset(rowAddress(py), 0, static_cast<std::size_t>(width) * bytesPerPixel(depth));
-        }
+        fillBytes(0);  // padding keeps the sentinel
     }
 
-    int width() const { return width_; }
-    int height() const { return height_; }
     std::ptrdiff_t rowBytes() const { return topDown_ ? -stride_ : stride_; }
 
     PixelView view() const {
