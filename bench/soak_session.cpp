@@ -688,6 +688,13 @@ int run(double minutes, const std::string& bundlePath) {
         mib(heapAtLoad).c_str(), mib(heapAtEnd).c_str(), mib(heapAtEnd - heapAtLoad).c_str());
     std::printf("  viewer            %7s  %8s  %8s  (%s)\n", mib(atStart.viewerKiB).c_str(), mib(ref.viewerKiB).c_str(),
                 mib(atEnd.viewerKiB).c_str(), percentOver(atEnd.viewerKiB, ref.viewerKiB).c_str());
+    std::printf("mean at cycle ends, MiB   first third   last third   (%zu cycles each)\n", third);
+    std::printf("  host after trim      %8s     %8s   (%s)\n", mib(mean(0, &MemorySample::hostLiveKiB)).c_str(),
+                mib(mean(lastThird, &MemorySample::hostLiveKiB)).c_str(),
+                percentOver(mean(lastThird, &MemorySample::hostLiveKiB), mean(0, &MemorySample::hostLiveKiB)).c_str());
+    std::printf("  viewer               %8s     %8s   (%s)\n", mib(mean(0, &MemorySample::viewerKiB)).c_str(),
+                mib(mean(lastThird, &MemorySample::viewerKiB)).c_str(),
+                percentOver(mean(lastThird, &MemorySample::viewerKiB), mean(0, &MemorySample::viewerKiB)).c_str());
 
     std::vector<std::string> faults;
     if (figures.torn != 0 || figures.regressions != 0)

@@ -389,8 +389,9 @@ TEST_P(Environment, NoCrashNoHangAndTheUserIsTold) {
     case Block::Absent: EXPECT_EQ(o.sequence, 0u); break;
     case Block::Unchecked: break;
     }
-    if (c.run == Run::Render)
+    if (c.run == Run::Render) {
         EXPECT_EQ(o.pointsIn, c.pointsIn.empty() ? "" : c.pointsIn + "\n") << "the folders holding a points file";
+    }
     if (*c.message != '\0') {
         EXPECT_NE(std::string(o.output).find(c.message), std::string::npos)
             << "no \"" << c.message << "\" for the user";
