@@ -65,6 +65,7 @@ inline constexpr std::size_t pointCount1 = 72;      // u32
 // keep one writer across host processes.
 inline constexpr std::size_t writerProcess = 76;  // u32, process id holding the write lock (0 = free)
 inline constexpr std::size_t ownerClaimMs = 80;   // u64, machine-wide monotonic ms of the owner's last claim
+inline constexpr std::size_t begunSequence = 88;  // u64, number of the newest publish begun (outlives a killed writer)
 inline constexpr std::size_t header = 96;
 inline constexpr std::size_t buffer0 = 96;
 inline constexpr std::size_t buffer1 = buffer0 + kMaxBlockPoints * sizeof(PointRecord);
@@ -90,7 +91,7 @@ struct BlockHeader {
     std::uint32_t pointCount[2];
     std::uint32_t writerProcess;
     std::uint64_t ownerClaimMs;
-    std::uint32_t reserved[2];
+    std::uint64_t begunSequence;
 };
 static_assert(sizeof(BlockHeader) == offset::header);
 static_assert(offsetof(BlockHeader, viewerAttached) == offset::viewerAttached);
@@ -110,6 +111,7 @@ static_assert(offsetof(BlockHeader, pointCount) == offset::pointCount0);
 static_assert(offsetof(BlockHeader, pointCount) + 4 == offset::pointCount1);
 static_assert(offsetof(BlockHeader, writerProcess) == offset::writerProcess);
 static_assert(offsetof(BlockHeader, ownerClaimMs) == offset::ownerClaimMs);
+static_assert(offsetof(BlockHeader, begunSequence) == offset::begunSequence);
 static_assert(offset::buffer1 == 32'000'096);
 static_assert(offset::tail == 64'000'096);
 static_assert(offset::tail + 12 <= kBlockSize);

@@ -230,9 +230,18 @@ std::uint64_t nextSequence(std::atomic<std::uint64_t>& counter, std::uint64_t pr
     return next;
 }
 
+std::uint64_t previousBlockSequence(const BlockView& view) noexcept {
+    return std::max(view.u64(off::sequence).load(std::memory_order_acquire),
+                    view.u64(off::begunSequence).load(std::memory_order_acquire));
+}
+
 void publishToBlock(const BlockView& view, std::span<const PointRecord> records, float pointSize,
                     std::uint64_t sequence) noexcept {
     auto sequenceWord = view.u64(off::sequence);
+    // A writer killed after the 0 below takes its number with it; the next
+    // writer starts above this one instead, so the viewer does not ignore
+    // its clouds until its own counter catches up.
+    view.u64(off::begunSequence).store(sequence, std::memory_order_release);
     // Acquire keeps the buffer stores below from moving ahead of the 0.
     sequenceWord.exchange(0, std::memory_order_acq_rel);
 
@@ -334,7 +343,7 @@ PublishResult publishCloud(const std::optional<BlockView>& view, std::uint64_t i
             result.skippedNotOwner = true;
             return result;
         }
-        result.sequence = nextSequence(counter, view->u64(off::sequence).load(std::memory_order_acquire));
+        result.sequence = nextSequence(counter, previousBlockSequence(*view));
         publishToBlock(*view, records, pointSize, result.sequence);
         result.toBlock = true;
     } else {

@@ -118,9 +118,15 @@ std::atomic<std::uint64_t>& processPublishCounter() noexcept;
 // one's. The counter moves to the returned number.
 std::uint64_t nextSequence(std::atomic<std::uint64_t>& counter, std::uint64_t previousBlockSequence) noexcept;
 
+// The block's previous number for nextSequence: the newest publish begun,
+// which is above the published one when a writer was killed mid-publish
+// and left sequence at 0. Read under the BlockWriterLock.
+std::uint64_t previousBlockSequence(const BlockView& view) noexcept;
+
 // Writes a cloud into the buffer the block does not name, with the point
 // size and the fixed lighting of a publish, flips activeBuffer and sets
-// sequence last (release). At most kMaxBlockPoints records go in. The caller
+// sequence last (release); the number is noted as begun before sequence
+// goes to 0. At most kMaxBlockPoints records go in. The caller
 // holds the BlockWriterLock.
 void publishToBlock(const BlockView& view, std::span<const PointRecord> records, float pointSize,
                     std::uint64_t sequence) noexcept;

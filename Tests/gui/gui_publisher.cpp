@@ -173,8 +173,7 @@ std::string handle(Publisher& pub, const std::string& line, bool& quit) {
             points.push_back(p);
         if (!in.eof())
             return "error bad points";
-        const auto previous = v->u64(off::sequence).load(std::memory_order_acquire);
-        const std::uint64_t sequence = plugin::nextSequence(pub.counter, previous);
+        const std::uint64_t sequence = plugin::nextSequence(pub.counter, plugin::previousBlockSequence(*v));
         plugin::publishToBlock(*v, points, size, sequence);
         return "ok " + std::to_string(sequence);
     }

@@ -35,8 +35,7 @@ int main(int argc, char** argv) {
         if (!lock.held()) {
             continue;
         }
-        const std::uint64_t previous = view.u64(exchange::offset::sequence).load(std::memory_order_acquire);
-        const std::uint64_t sequence = plugin::nextSequence(counter, previous);
+        const std::uint64_t sequence = plugin::nextSequence(counter, plugin::previousBlockSequence(view));
         exchange_cloud::fillCloud(cloud, sequence);
         plugin::publishToBlock(view, cloud, exchange_cloud::cloudPointSize(sequence), sequence);
         ++published;

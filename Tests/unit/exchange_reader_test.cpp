@@ -2,6 +2,7 @@
 // file fallback, with malformed blocks and files.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <bit>
 #include <cstring>
 #include <filesystem>
@@ -51,6 +52,31 @@ TEST(ExchangeRead, NothingNewWithoutANewerSequence) {
     plugin::publishToBlock(block.view(), distinctRecords(7), 4.0f, 6);
     EXPECT_TRUE(viewer::readBlockStep(block.view(), state));
     EXPECT_EQ(state.points.size(), 7u);
+}
+
+// A host killed between a publish's first step (sequence 0) and its last
+// takes its number with it. The next host process, with a fresh counter,
+// must still publish above what the viewer took, or the viewer would
+// ignore it until that counter caught up.
+TEST(ExchangeRead, TakesTheNextHostsCloudAfterAWriterKilledMidPublish) {
+    HeapBlock block;
+    const exchange::BlockView view = block.view();
+    plugin::initialiseBlockHeader(view);
+    constexpr std::uint32_t kHost = 77;
+    plugin::setOwner(view, 1, kHost);
+    viewer::IntakeState state;
+    std::atomic<std::uint64_t> killedHost{1};
+    for (int i = 0; i < 40; ++i) {
+        plugin::publishCloud(view, 1, kHost, distinctRecords(3), 4.0f, {}, killedHost);
+    }
+    ASSERT_TRUE(viewer::readBlockStep(view, state));
+    view.u64(off::sequence).store(0);
+
+    std::atomic<std::uint64_t> nextHost{1};
+    const auto result = plugin::publishCloud(view, 1, kHost, distinctRecords(5), 4.0f, {}, nextHost);
+    ASSERT_TRUE(result.toBlock);
+    EXPECT_TRUE(viewer::readBlockStep(view, state)) << "sequence " << result.sequence << " after " << state.lastSequence;
+    EXPECT_EQ(state.points.size(), 5u);
 }
 
 TEST(ExchangeRead, RejectsABadBufferIndexOrACountAboveTheBuffer) {
