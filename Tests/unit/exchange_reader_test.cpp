@@ -75,7 +75,8 @@ TEST(ExchangeRead, TakesTheNextHostsCloudAfterAWriterKilledMidPublish) {
     std::atomic<std::uint64_t> nextHost{1};
     const auto result = plugin::publishCloud(view, 1, kHost, distinctRecords(5), 4.0f, {}, nextHost);
     ASSERT_TRUE(result.toBlock);
-    EXPECT_TRUE(viewer::readBlockStep(view, state)) << "sequence " << result.sequence << " after " << state.lastSequence;
+    EXPECT_TRUE(viewer::readBlockStep(view, state))
+        << "sequence " << result.sequence << " after " << state.lastSequence;
     EXPECT_EQ(state.points.size(), 5u);
 }
 
