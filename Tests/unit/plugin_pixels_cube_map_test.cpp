@@ -121,16 +121,9 @@ TYPED_TEST(PixelsCubeMap, SmallMapOverBlackBackingAndSource) {
     ASSERT_TRUE(renderCubeMap(v, &s, RenderWindow{0, 0, 220, 180}, 8));
     const PixelView r = readOnly(v);
     const Px<T> source = pixelAt<T>(src, s, 0, 0);
-    EXPECT_EQ(pixelAt<T>(out, r, 7, 0), (Px<T>{o, z, z, o}));
-    EXPECT_EQ(pixelAt<T>(out, r, 7, 7), (Px<T>{o, o, z, o}));
     EXPECT_EQ(pixelAt<T>(out, r, 15, 23), (Px<T>{o, o, o, o}));  // tile 7, top right
-    const Px<T> t5 = pixelAt<T>(out, r, 16, 8);                  // tile 5, bottom left
-    EXPECT_EQ(t5[0], z);
-    EXPECT_EQ(t5[1], z);
-    EXPECT_NE(t5[2], z);
-    EXPECT_NE(t5[2], o);
     // Slot 8 (top right of the 3 x 3 tiles) and the rest of the rectangle:
-    // opaque black.
+    // opaque black. Where each colour lies is the whole-map test's.
     for (const auto& [x, y] : {std::pair{16, 16}, {23, 23}, {24, 0}, {100, 100}, {179, 149}, {0, 24}}) {
         EXPECT_EQ(pixelAt<T>(out, r, x, y), (Px<T>{z, z, z, o})) << x << "," << y;
     }
