@@ -6,7 +6,7 @@
 if(NOT WIN32)
   orvalis_add_test(NAME integration_plugin_environment
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/plugin_environment_test.cpp
-    LIBS OfxHost OrvalisShared
+    LIBS OfxHost OrvalisShared OrvalisPlatform
     DEPENDS_ON Orvalis Vantorel orvalis-host)
   target_compile_definitions(integration_plugin_environment PRIVATE
     ORVALIS_HOST_PROGRAM="$<TARGET_FILE:orvalis-host>"
@@ -17,7 +17,7 @@ else()
   # The real block, so the shared_block lock.
   orvalis_add_test(NAME integration_plugin_environment
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/plugin_environment_win32_test.cpp
-    LIBS OrvalisShared
+    LIBS OrvalisShared OrvalisPlatform
     RESOURCE_LOCK shared_block
     DEPENDS_ON Orvalis orvalis-host)
 endif()

@@ -1,6 +1,6 @@
 # The point exchange across processes: a publisher program against a reader
-# (torn-read check), and host and viewer processes of the built bundle that
-# start, stop and are killed around the real block.
+# (torn-read check), and the host and viewer program that the processes test
+# (plugin.cmake) starts, stops and kills around the real block.
 set(_exchange_includes ${PROJECT_SOURCE_DIR}/Tests/unit ${PROJECT_SOURCE_DIR}/Tests/integration)
 
 add_executable(exchange_publisher ${PROJECT_SOURCE_DIR}/Tests/integration/exchange_publisher.cpp)
@@ -21,29 +21,3 @@ add_executable(exchange_host ${PROJECT_SOURCE_DIR}/Tests/integration/exchange_ho
 target_include_directories(exchange_host PRIVATE ${_exchange_includes} ${PROJECT_SOURCE_DIR}/Viewer)
 target_link_libraries(exchange_host PRIVATE OfxHost VantorelCore)
 orvalis_warnings(exchange_host)
-
-# Its own temporary and state folders, as the plug-in tests have; the real
-# block, so the shared_block lock.
-set(_exchange_scratch ${CMAKE_BINARY_DIR}/scratch/integration_exchange_processes)
-file(MAKE_DIRECTORY ${_exchange_scratch}/tmp ${_exchange_scratch}/state ${_exchange_scratch}/config)
-file(CHMOD ${_exchange_scratch}/tmp PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
-if(WIN32)
-  set(_exchange_env "TEMP=Z:${_exchange_scratch}/tmp" "TMP=Z:${_exchange_scratch}/tmp"
-                    "APPDATA=Z:${_exchange_scratch}/state")
-else()
-  set(_exchange_env "TMPDIR=${_exchange_scratch}/tmp" "XDG_RUNTIME_DIR=${_exchange_scratch}/tmp"
-                    "XDG_STATE_HOME=${_exchange_scratch}/state" "XDG_CONFIG_HOME=${_exchange_scratch}/config"
-                    "DISPLAY=")
-endif()
-file(RELATIVE_PATH _exchange_bundle_rel ${CMAKE_RUNTIME_OUTPUT_DIRECTORY} ${CMAKE_BINARY_DIR}/Orvalis.ofx.bundle)
-orvalis_add_test(NAME integration_exchange_processes
-  SOURCES ${PROJECT_SOURCE_DIR}/Tests/integration/exchange_processes_test.cpp
-  LIBS OfxHost VantorelCore OrvalisShared OrvalisPlatform
-  LABELS threads
-  RESOURCE_LOCK shared_block
-  ENV ${_exchange_env}
-  DEPENDS_ON Orvalis exchange_host)
-target_include_directories(integration_exchange_processes PRIVATE ${_exchange_includes} ${PROJECT_SOURCE_DIR}/Viewer)
-target_compile_definitions(integration_exchange_processes PRIVATE
-  ORVALIS_BUNDLE_RELATIVE="${_exchange_bundle_rel}"
-  EXCHANGE_HOST="$<TARGET_FILE_NAME:exchange_host>")

@@ -51,16 +51,19 @@ std::unique_ptr<Process> startHost(const HostRun& h, const std::string& stopFile
     return p;
 }
 
-// Follows the block on its own thread with the viewer's read step and
-// keeps what it saw: mixed clouds, sequence numbers going backwards, and
-// the colours of the clouds taken, one entry per change of host.
+// Holds the block as a viewer does (made here if no host has it yet) and
+// follows it on its own thread with the viewer's read step, keeping what it
+// saw: mixed clouds, sequence numbers going backwards, and the colours of the
+// clouds taken, one entry per change of host.
 class Follower {
 public:
-    explicit Follower(BlockView view) : view_(view), thread_([this] { run(); }) {}
+    Follower() : thread_([this] { run(); }) {}
     ~Follower() {
         stop_.store(true);
         thread_.join();
     }
+    bool attached() const { return memory_ != nullptr; }
+    BlockView view() const { return BlockView(memory_->data()); }
     int mixed() const { return mixed_.load(); }
     int regressions() const { return regressions_.load(); }
     int taken() const { return taken_.load(); }
@@ -81,12 +84,12 @@ private:
     void run() {
         viewer::IntakeState state;
         std::uint64_t highest = 0;
-        while (!stop_.load()) {
-            const std::uint64_t s = view_.u64(off::sequence).load(std::memory_order_acquire);
+        while (memory_ && !stop_.load()) {
+            const std::uint64_t s = view().u64(off::sequence).load(std::memory_order_acquire);
             if (s != 0 && s < highest)
                 ++regressions_;
             highest = std::max(highest, s);
-            if (!viewer::readBlockStep(view_, state)) {
+            if (!viewer::readBlockStep(view(), state)) {
                 std::this_thread::sleep_for(Ms(1));
                 continue;
             }
@@ -103,7 +106,8 @@ private:
         }
     }
 
-    BlockView view_;
+    const std::unique_ptr<orvalis::platform::SharedMemory> memory_ =
+        orvalis::platform::SharedMemory::createOrOpen(orvalis::exchange::kBlockName, orvalis::exchange::kBlockSize);
     std::atomic<bool> stop_{false};
     std::atomic<int> mixed_{0}, regressions_{0}, taken_{0};
     mutable std::mutex mutex_;
@@ -113,14 +117,6 @@ private:
     std::thread thread_;
 };
 
-// The block held as a viewer keeps it, made here if no host has it yet.
-std::unique_ptr<orvalis::platform::SharedMemory> holdBlock() {
-    auto memory =
-        orvalis::platform::SharedMemory::createOrOpen(orvalis::exchange::kBlockName, orvalis::exchange::kBlockSize);
-    EXPECT_NE(memory, nullptr);
-    return memory;
-}
-
 constexpr Ms kDeadline{60'000};
 
 }  // namespace
@@ -128,9 +124,8 @@ constexpr Ms kDeadline{60'000};
 // Hosts start two at a time while earlier ones still render and stop,
 // with frames of different sizes, depths and caps.
 TEST(ExchangeProcesses, ChurningHostsNeverMixACloud) {
-    auto memory = holdBlock();
-    ASSERT_NE(memory, nullptr);
-    Follower follower(BlockView(memory->data()));
+    Follower follower;
+    ASSERT_TRUE(follower.attached());
     // ORVALIS_CHURN_PAIRS gives the long run at full scale: that many pairs,
     // all 1280x720, 8-bit and float.
     const char* longRun = std::getenv("ORVALIS_CHURN_PAIRS");
@@ -164,9 +159,8 @@ TEST(ExchangeProcesses, ChurningHostsNeverMixACloud) {
 // Two hosts render side by side: the block stays with the first until it
 // stops, then goes to the other.
 TEST(ExchangeProcesses, TwoSteadyHostsTakeTurnsOnlyWhenOneStops) {
-    auto memory = holdBlock();
-    ASSERT_NE(memory, nullptr);
-    Follower follower(BlockView(memory->data()));
+    Follower follower;
+    ASSERT_TRUE(follower.attached());
     const std::string stopFirst = orvalis::platform::tempFolder() + "stop-first";
     std::filesystem::remove(stopFirst);
     auto first = startHost({3}, stopFirst);
@@ -187,9 +181,8 @@ TEST(ExchangeProcesses, TwoSteadyHostsTakeTurnsOnlyWhenOneStops) {
 // A host killed while it publishes in a loop: the reader keeps a whole
 // cloud and follows the next host.
 TEST(ExchangeProcesses, HostKilledWhilePublishing) {
-    auto memory = holdBlock();
-    ASSERT_NE(memory, nullptr);
-    Follower follower(BlockView(memory->data()));
+    Follower follower;
+    ASSERT_TRUE(follower.attached());
     auto first = startHost({5, "1280x720", "float", 0});
     ASSERT_TRUE(waitFor([&] { return follower.takenOf(5) > 5; }, kDeadline));
     first->kill();
@@ -205,10 +198,9 @@ TEST(ExchangeProcesses, HostKilledWhilePublishing) {
 // A viewer killed while attached: the host goes on publishing, and the next
 // viewer attaches and takes the current cloud.
 TEST(ExchangeProcesses, ViewerKilledWhileAttached) {
-    auto memory = holdBlock();
-    ASSERT_NE(memory, nullptr);
-    const BlockView view(memory->data());
-    Follower follower(view);
+    Follower follower;
+    ASSERT_TRUE(follower.attached());
+    const BlockView view = follower.view();
     auto host = startHost({7});
     ASSERT_TRUE(waitFor([&] { return follower.takenOf(7) > 0; }, kDeadline));
     {

@@ -24,8 +24,10 @@
 #else
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <unistd.h>
 #endif
+
+#include "orvalis/platform/paths.h"
+#include "orvalis/platform/process.h"
 
 namespace fs = std::filesystem;
 
@@ -34,29 +36,11 @@ namespace {
 constexpr auto kLifetime = std::chrono::seconds(20);
 constexpr auto kPoll = std::chrono::milliseconds(20);
 
-fs::path ownFolder() {
-#if defined(_WIN32)
-    wchar_t buffer[MAX_PATH * 4];
-    const DWORD n = GetModuleFileNameW(nullptr, buffer, static_cast<DWORD>(std::size(buffer)));
-    return fs::path(std::wstring(buffer, n)).parent_path();
-#else
-    std::error_code ec;
-    return fs::read_symlink("/proc/self/exe", ec).parent_path();
-#endif
-}
-
-unsigned long processId() {
-#if defined(_WIN32)
-    return GetCurrentProcessId();
-#else
-    return static_cast<unsigned long>(getpid());
-#endif
-}
-
 // Marks this copy as running for as long as it lives.
 class AliveFile {
 public:
-    explicit AliveFile(const fs::path& folder) : path_(folder / ("alive-" + std::to_string(processId()))) {
+    explicit AliveFile(const fs::path& folder)
+        : path_(folder / ("alive-" + std::to_string(orvalis::platform::currentProcessId()))) {
         std::ofstream(path_) << "alive";
     }
     ~AliveFile() {
@@ -179,7 +163,8 @@ int runWindow(const fs::path& folder) {
 }  // namespace
 
 int main() {
-    const fs::path folder = ownFolder();
+    static const int anchor = 0;
+    const fs::path folder = fs::u8path(orvalis::platform::modulePath(&anchor)).parent_path();
     appendLine(folder / "starts.txt", "start");
     const std::string mode = readMode(folder);
     if (mode == "exit2") {

@@ -9,7 +9,7 @@ else()
   find_package(X11 REQUIRED)
   target_link_libraries(fake_viewer PRIVATE X11::X11)
 endif()
-target_link_libraries(fake_viewer PRIVATE Threads::Threads)
+target_link_libraries(fake_viewer PRIVATE OrvalisPlatform)
 
 # The tests find the stand-in beside themselves.
 orvalis_add_test(NAME integration_plugin_link_launch

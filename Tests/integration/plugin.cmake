@@ -1,5 +1,5 @@
 # The built Orvalis bundle driven through the OpenFX host: its description,
-# instances and parameters, renders, the clouds it publishes, two host
+# instances and parameters, renders, the clouds it publishes, host and viewer
 # processes on one shared block, and a threaded stress run. Each test gets
 # its own temporary and state folders, so the files it writes stay there.
 file(RELATIVE_PATH _plugin_bundle_rel ${CMAKE_RUNTIME_OUTPUT_DIRECTORY} ${CMAKE_BINARY_DIR}/Orvalis.ofx.bundle)
@@ -47,3 +47,6 @@ orvalis_plugin_test(integration_plugin_cloud SOURCES ${_plugin_dir}/plugin_cloud
   LABELS threads)
 orvalis_plugin_test(integration_plugin_stress SOURCES ${_plugin_dir}/plugin_stress_test.cpp
   LABELS threads)
+orvalis_plugin_test(integration_exchange_processes SOURCES ${_plugin_dir}/exchange_processes_test.cpp
+  LABELS threads DEPENDS_ON exchange_host)
+target_compile_definitions(integration_exchange_processes PRIVATE EXCHANGE_HOST="$<TARGET_FILE_NAME:exchange_host>")

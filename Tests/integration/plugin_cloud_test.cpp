@@ -45,7 +45,8 @@ protected:
 
 }  // namespace
 
-TEST_F(PluginCloud, AnHdFramePublishes49766Points) {
+TEST_F(PluginCloud, AnHdFramePublishes49766PointsWithTheInstancesPointSize) {
+    ASSERT_EQ(inst_->setValue("pointSize", {7.5}), kOfxStatOK);
     auto frame = solidImage(Depth::Float, {0, 0, 1920, 1080}, 0.25f, 0.5f, 0.75f);
     ASSERT_TRUE(renderAndTake(*inst_, block_, state_, frame)) << "no cloud reached the block";
     ASSERT_EQ(state_.points.size(), 49'766u);
@@ -56,7 +57,7 @@ TEST_F(PluginCloud, AnHdFramePublishes49766Points) {
     EXPECT_EQ(p.r, 0.25f);
     EXPECT_EQ(p.g, 0.5f);
     EXPECT_EQ(p.b, 0.75f);
-    EXPECT_EQ(state_.pointSize, 4.0f);
+    EXPECT_EQ(state_.pointSize, 7.5f);
     EXPECT_FALSE(state_.hasOutOfRange);
     EXPECT_GE(state_.lastSequence, 2u);
 
@@ -74,7 +75,7 @@ TEST_F(PluginCloud, AnHdFramePublishes49766Points) {
     std::ifstream config(folder + "ov_points_config.bin", std::ios::binary);
     float size = 0;
     config.read(reinterpret_cast<char*>(&size), sizeof size);
-    EXPECT_EQ(size, 4.0f);
+    EXPECT_EQ(size, 7.5f);
 }
 
 TEST_F(PluginCloud, DownsampleAndCropChooseTheCount) {
@@ -86,12 +87,6 @@ TEST_F(PluginCloud, DownsampleAndCropChooseTheCount) {
     ASSERT_EQ(inst_->setValue("cropToCubeMap", {1}), kOfxStatOK);
     ASSERT_TRUE(renderAndTake(*inst_, block_, state_, solidImage(Depth::UShort, {0, 0, 400, 300}, 0.5f, 0.5f, 0.5f)));
     EXPECT_EQ(state_.points.size(), 27'000u);
-}
-
-TEST_F(PluginCloud, PointSizeOfTheInstanceGoesWithTheCloud) {
-    ASSERT_EQ(inst_->setValue("pointSize", {7.5}), kOfxStatOK);
-    ASSERT_TRUE(renderAndTake(*inst_, block_, state_, solidImage(Depth::UByte, {0, 0, 64, 64}, 0.5f, 0.2f, 0.1f)));
-    EXPECT_EQ(state_.pointSize, 7.5f);
 }
 
 TEST_F(PluginCloud, ANonOwnerDoesNotOverwriteTheViewersCloud) {

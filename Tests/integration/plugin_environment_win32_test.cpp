@@ -10,19 +10,17 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
-#include "Shared/exchange.h"
 #include "Tests/support/scratch_folder.h"
+#include "block_peek.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-namespace off = orvalis::exchange::offset;
 
 struct Case {
     const char* name;
@@ -40,32 +38,9 @@ const Case kCases[] = {
 struct Outcome {
     bool hung = false, crashed = false;
     DWORD exitCode = 1;
-    std::uint64_t sequence = 0;  // the highest the child published, with its count
-    std::uint32_t count = 0;
+    block_peek::BlockPeek block;  // the child's clouds only
     std::string debugText;
 };
-
-// Other test programs may hold the same block: a cloud counts only when the
-// header names the child as its owner.
-void peekBlock(DWORD child, const unsigned char*& view, Outcome& out) {
-    if (view == nullptr) {
-        if (const HANDLE mapping = ::OpenFileMappingA(FILE_MAP_READ, FALSE, orvalis::exchange::kBlockName)) {
-            view = static_cast<const unsigned char*>(::MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, off::header));
-            ::CloseHandle(mapping);
-        }
-        if (view == nullptr)
-            return;
-    }
-    auto u32 = [&](std::size_t at) {
-        return __atomic_load_n(reinterpret_cast<const DWORD*>(view + at), __ATOMIC_RELAXED);
-    };
-    const auto sequence =
-        __atomic_load_n(reinterpret_cast<const std::uint64_t*>(view + off::sequence), __ATOMIC_ACQUIRE);
-    if (u32(off::ownerProcess) == child && sequence > out.sequence) {
-        out.sequence = sequence;
-        out.count = u32(u32(off::activeBuffer) == 0 ? off::pointCount0 : off::pointCount1);
-    }
-}
 
 // Ours, with TEMP and TMP replaced.
 std::wstring environmentWithTemp(const std::wstring& temp) {
@@ -102,9 +77,8 @@ Outcome renderAsDebugger(const fs::path& root, const std::wstring& temp) {
         return out;
     }
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    const unsigned char* view = nullptr;
     for (bool running = true; running;) {
-        peekBlock(pi.dwProcessId, view, out);
+        out.block.look(pi.dwProcessId);
         DEBUG_EVENT event{};
         if (!::WaitForDebugEvent(&event, 2)) {
             if (!out.hung && std::chrono::steady_clock::now() > deadline) {
@@ -138,7 +112,6 @@ Outcome renderAsDebugger(const fs::path& root, const std::wstring& temp) {
         }
         ::ContinueDebugEvent(event.dwProcessId, event.dwThreadId, answer);
     }
-    ::UnmapViewOfFile(view);
     ::CloseHandle(pi.hThread);
     ::CloseHandle(pi.hProcess);
     return out;
@@ -157,8 +130,8 @@ TEST_P(Environment, NoCrashNoHangAndTheUserIsTold) {
     ASSERT_FALSE(o.hung) << "did not end within the deadline";
     EXPECT_FALSE(o.crashed) << "an exception no handler took";
     EXPECT_EQ(o.exitCode, 0u);
-    EXPECT_GT(o.sequence, 0u) << "the block never got the host's cloud";
-    EXPECT_GT(o.count, 0u);
+    EXPECT_GT(o.block.sequence, 0u) << "the block never got the host's cloud";
+    EXPECT_GT(o.block.count, 0u);
 
     std::vector<std::string> points;  // every points file, wherever it went
     for (const auto& entry : fs::recursive_directory_iterator(root.path())) {

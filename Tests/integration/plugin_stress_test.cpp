@@ -10,6 +10,7 @@
 #include <mutex>
 
 #include "app/exchange_reader.h"
+#include "exchange_colours.h"
 
 using namespace plugin_test;
 using ofxhost::Depth;
@@ -17,49 +18,30 @@ namespace viewer = orvalis::viewer;
 
 namespace {
 
-struct Kind {
-    float r, g, b;
-    std::vector<std::size_t> counts;  // whole-cloud sizes this source can give
-};
-
 // Every cloud is uniform: one colour per source, so that a cloud mixing two
 // publishes, or cut short, is told from a whole one.
-const Kind kA{0.8f, 0.2f, 0.1f, {200u * 100u, 180u * 100u}};  // 200 x 100, crop 180 x 100
-const Kind kB{0.1f, 0.3f, 0.9f, {160u * 120u}};
-const Kind kC{0.5f, 0.5f, 0.5f, {96u * 64u}};
+struct Kind {
+    int colour;
+    std::vector<std::size_t> counts;  // whole-cloud sizes this source can give
+};
+const Kind kA{0, {200u * 100u, 180u * 100u}};  // 200 x 100, crop 180 x 100
+const Kind kB{1, {160u * 120u}};
+const Kind kC{2, {96u * 64u}};
 
-bool wholeCloud(const std::vector<orvalis::exchange::PointRecord>& cloud, std::string& why) {
-    if (cloud.empty()) {
-        why = "empty cloud";
-        return false;
-    }
-    const auto& first = cloud.front();
-    const Kind* kind = nullptr;
-    for (const Kind* k : {&kA, &kB, &kC}) {
-        if (first.z == k->r && first.y == k->g && first.x == k->b) {
-            kind = k;
-        }
-    }
-    if (kind == nullptr) {
-        why = "unknown colour";
-        return false;
-    }
-    if (std::find(kind->counts.begin(), kind->counts.end(), cloud.size()) == kind->counts.end()) {
-        why = "count " + std::to_string(cloud.size()) + " does not fit its colour";
-        return false;
-    }
-    for (const auto& p : cloud) {
-        if (p.x != first.x || p.y != first.y || p.z != first.z || p.r != first.r || p.g != first.g || p.b != first.b ||
-            p.reserved[0] != 0 || p.reserved[1] != 0) {
-            why = "mixed records";
-            return false;
-        }
-    }
-    return true;
+// Empty when the cloud is one source's whole cloud.
+std::string problemWith(const std::vector<orvalis::exchange::PointRecord>& cloud) {
+    const int colour = exchange_colours::colourOf(cloud);
+    if (colour < kA.colour || colour > kC.colour)
+        return "an empty, mixed or unknown cloud";
+    const auto& counts = (colour == kA.colour ? kA : colour == kB.colour ? kB : kC).counts;
+    if (std::find(counts.begin(), counts.end(), cloud.size()) == counts.end())
+        return "count " + std::to_string(cloud.size()) + " does not fit its colour";
+    return {};
 }
 
 void connect(ofxhost::Instance& inst, const Kind& kind, ofxhost::RectI bounds) {
-    inst.setClipImage("Source", solidImage(Depth::Float, bounds, kind.r, kind.g, kind.b));
+    const exchange_colours::Rgb rgb = exchange_colours::of(kind.colour);
+    inst.setClipImage("Source", solidImage(Depth::Float, bounds, rgb.r, rgb.g, rgb.b));
     inst.setClipImage("Output", std::make_shared<ofxhost::ImageBuffer>(Depth::Float, bounds));
 }
 
@@ -86,8 +68,7 @@ TEST(PluginStress, RendersEditsAndChurnWithAReader) {
         while (!stop.load()) {
             if (viewer::readBlockStep(view, state)) {
                 clouds.fetch_add(1);
-                std::string why;
-                if (!wholeCloud(state.points, why)) {
+                if (const std::string why = problemWith(state.points); !why.empty()) {
                     std::lock_guard lock(failureMutex);
                     failures.push_back(why + " at sequence " + std::to_string(state.lastSequence));
                 }
