@@ -315,7 +315,7 @@ TEST_F(ViewerMenu, ChoicesChangeThePictureAndTheStoreAndComeBackAtTheNextStart) 
     // The plug-in goes and the viewer with it; the next start brings back
     // what was stored, and "Stay on top" on.
     tell("release");
-    ASSERT_EQ(viewer_->waitForExit(patience()), std::optional<int>(0));
+    ASSERT_EQ(viewer_->wait(patience()), std::optional<int>(0));
     tell("attach");
     ASSERT_TRUE(openViewer()) << "no viewer window at the second start; viewer stderr:\n" << viewerErrors();
     EXPECT_TRUE(waitForPicture([&](const Image& image) { return backgroundIs(image, kGrey) && noBadge(image, kGrey); }))
