@@ -57,7 +57,7 @@ inline bool waitFor(const std::function<bool()>& condition, std::chrono::millise
 class ViewerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        display_ = XDisplay::open();
+        display_ = XDisplay::open(keepWmState_);
         ASSERT_NE(display_, nullptr) << "no X display with the XTest extension (run under xvfb-run)";
         ASSERT_TRUE(fs::exists(programs_.viewer)) << "no viewer at " << programs_.viewer;
         ASSERT_TRUE(fs::exists(programs_.publisher)) << "no publisher at " << programs_.publisher;
@@ -123,7 +123,7 @@ protected:
     // The viewer's main window as X knows it: by class on Linux; by its
     // title under Wine, which names the class after the program.
     std::uint64_t findViewerWindow() {
-        return programs_.underWine() ? display_->findByTitle("Vantorel") : display_->findByClass("OrvalisViewer");
+        return display_->findWindow(programs_.underWine() ? "Vantorel" : "OrvalisViewer");
     }
 
     // The scene's part of the client area once it shows, the menu bar in
@@ -209,6 +209,7 @@ protected:
     }
 
     Programs programs_;
+    bool keepWmState_ = false;  // see XDisplay::open
     std::unique_ptr<XDisplay> display_;
     test_support::ScratchFolder scratch_{"orvalis-gui"};
     std::unique_ptr<Program> publisher_;

@@ -64,7 +64,8 @@ public:
             posix_spawn_file_actions_adddup2(&actions, fromChild[1], 1);
         }
         if (!options.errorPath.empty())
-            posix_spawn_file_actions_addopen(&actions, 2, options.errorPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            posix_spawn_file_actions_addopen(&actions, 2, options.errorPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                             0600);
         // The given entries, then this process's environment less what they set.
         std::vector<std::string> argv{program}, env = options.environment;
         argv.insert(argv.end(), arguments.begin(), arguments.end());
@@ -152,7 +153,7 @@ public:
         const auto until = std::chrono::steady_clock::now() + deadline;
         std::string line;
         while (line.empty() || line.back() != '\n') {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
             pollfd p{out_, POLLIN, 0};
             char c = 0;
             if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0 || ::read(out_, &c, 1) != 1)
