@@ -51,8 +51,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool gone = orvalis::viewer::pluginsGone(view, seenPlugins);
     check(gone == (header.pluginCount == 0 && wasSeen));
 
-    // A publish that lands during the copy (the input's choice): nothing may be taken.
-    if ((header.reserved[1] & 1) != 0) {
+    // The two top bits of begunSequence, which the viewer never reads, are
+    // the input's choices. A publish that lands during the copy: nothing may be taken.
+    if ((header.begunSequence >> 63) != 0) {
         IntakeState raced;
         const bool taken = orvalis::viewer::readBlockStep(view, raced, [&] { view.u64(off::sequence).fetch_add(1); });
         check(!taken && raced.lastSequence == 0 && raced.points.empty());
@@ -60,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     IntakeState state;
-    state.lastSequence = header.sequence > 1 && (header.reserved[0] & 1) != 0 ? header.sequence - 1 : 0;
+    state.lastSequence = header.sequence > 1 && ((header.begunSequence >> 62) & 1) != 0 ? header.sequence - 1 : 0;
     const std::uint64_t before = state.lastSequence;
     const bool taken = orvalis::viewer::readBlockStep(view, state);
     if (taken) {

@@ -1,7 +1,7 @@
 # libFuzzer targets: one program per reader of input that another process, a
-# file or a user controls, each with a seed corpus in corpus/<name> made by
-# our own writers (make_fuzz_seeds). Built by the fuzz preset with clang,
-# ASan and UBSan; run.sh runs them.
+# file or a user controls, each with a seed corpus in corpus/<name>, made by
+# our own writers where they write the format (make_fuzz_seeds). Built by
+# the fuzz preset with clang, ASan and UBSan; run.sh runs them.
 if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
   message(FATAL_ERROR "The fuzz targets need clang (use the fuzz preset)")
 endif()

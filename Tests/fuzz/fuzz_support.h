@@ -2,12 +2,12 @@
 // the targets whose reader takes a path.
 #pragma once
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 namespace fuzz_support {
@@ -19,43 +19,27 @@ inline void check(bool condition) {
     }
 }
 
-// On tmpfs where there is one, so each input costs no disk work; removed at exit.
-
+// On tmpfs where there is one, so each input costs no disk work; removed at
+// exit. The name is never destroyed, so the removal can still read it.
 inline const std::string& scratchFolder() {
-    static const std::string folder = [] {
-        std::string base = std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : "/tmp";
-        std::string name = base + "/orvalis-fuzz-XXXXXX";
-        if (::mkdtemp(name.data()) == nullptr) {
-            std::abort();
-        }
+    static const std::string* const folder = [] {
+        auto* name = new std::string(std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : "/tmp");
+        *name += "/orvalis-fuzz-XXXXXX";
+        check(::mkdtemp(name->data()) != nullptr);
+        std::atexit([] {
+            std::error_code ignored;
+            std::filesystem::remove_all(scratchFolder(), ignored);
+        });
         return name;
     }();
-    static const bool removeAtExit = [] {
-        std::atexit([] {
-            std::error_code ec;
-            std::filesystem::remove_all(scratchFolder(), ec);
-        });
-        return true;
-    }();
-    (void)removeAtExit;
-    return folder;
+    return *folder;
 }
 
 // The file at path replaced by the bytes.
 inline void writeFile(const std::string& path, const std::uint8_t* data, std::size_t size) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        std::abort();
-    }
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::write(fd, data + done, size - done);
-        if (n <= 0) {
-            std::abort();
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    ::close(fd);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    check(static_cast<bool>(out.flush()));
 }
 
 }  // namespace fuzz_support

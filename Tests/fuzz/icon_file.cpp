@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <span>
 
+#include "Tests/fuzz/fuzz_support.h"
 #include "app/icon_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -14,10 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int side = data[0] + 1;
     const auto file = std::as_bytes(std::span(data + 1, size - 1));
     if (const auto icon = orvalis::viewer::decodeIcon(file, side)) {
-        if (icon->width != side || icon->height != side ||
-            icon->rgba.size() != static_cast<std::size_t>(side) * static_cast<std::size_t>(side) * 4) {
-            std::abort();
-        }
+        fuzz_support::check(icon->width == side && icon->height == side &&
+                            icon->rgba.size() == static_cast<std::size_t>(side) * static_cast<std::size_t>(side) * 4);
     }
     return 0;
 }

@@ -1,9 +1,8 @@
-// Writes the seed corpus of each fuzz target: valid inputs made by the code
-// that writes them (the exchange writer, the settings store, the image
-// writers, the viewer's own icon), and a few texts as systems and drivers
-// write them. Usage: make_fuzz_seeds <corpus folder> <repository root>
-#include <unistd.h>
-
+// Writes the seeds of the fuzz targets whose input our own code writes (the
+// exchange writer, the settings store, the image writers), so that they
+// follow those formats. The other targets' seeds (the icon, system and
+// driver texts, parameter values) are committed as they are.
+// Usage: make_fuzz_seeds <corpus folder>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -15,6 +14,7 @@
 #include <vector>
 
 #include "Shared/exchange.h"
+#include "Tests/support/scratch_folder.h"
 #include "link/exchange_writer.h"
 #include "ofxhost/image_io.h"
 #include "orvalis/platform/settings_store.h"
@@ -31,22 +31,14 @@ std::vector<char> readAll(const fs::path& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-void put(const std::string& target, const std::string& name, const void* bytes, std::size_t size) {
+void put(const std::string& target, const std::string& name, const std::vector<char>& bytes) {
     fs::create_directories(gCorpus / target);
     std::ofstream out(gCorpus / target / ("seed-" + name), std::ios::binary | std::ios::trunc);
-    out.write(static_cast<const char*>(bytes), static_cast<std::streamsize>(size));
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out.flush()) {
         std::cerr << "cannot write " << (gCorpus / target / name) << "\n";
         std::exit(1);
     }
-}
-
-void put(const std::string& target, const std::string& name, const std::vector<char>& bytes) {
-    put(target, name, bytes.data(), bytes.size());
-}
-
-void put(const std::string& target, const std::string& name, const std::string& text) {
-    put(target, name, text.data(), text.size());
 }
 
 std::vector<ex::PointRecord> cloud(std::size_t n, float spread) {
@@ -103,54 +95,6 @@ void settingsSeeds(const fs::path& scratch) {
     put("fuzz_settings_file", "written-max", readAll(file));
 }
 
-// The viewer's icon with only its smallest entries, so the seed stays small.
-void iconSeeds(const fs::path& root) {
-    const std::vector<char> ico = readAll(root / "Viewer/Resources/mirabloc_logo_c.ico");
-    auto u16 = [&](std::size_t at) {
-        return static_cast<unsigned>(static_cast<unsigned char>(ico.at(at))) |
-               static_cast<unsigned>(static_cast<unsigned char>(ico.at(at + 1))) << 8;
-    };
-    auto u32 = [&](std::size_t at) { return u16(at) | u16(at + 2) << 16; };
-    const unsigned count = u16(4);
-    std::vector<std::vector<char>> kept;  // directory entry, then data
-    for (unsigned i = 0; i < count; ++i) {
-        const std::size_t at = 6 + 16 * i;
-        const unsigned side = static_cast<unsigned char>(ico.at(at));
-        if (side == 0 || side > 24) {
-            continue;
-        }
-        std::vector<char> entry(ico.begin() + static_cast<long>(at), ico.begin() + static_cast<long>(at + 16));
-        const std::size_t bytes = u32(at + 8), offset = u32(at + 12);
-        std::vector<char> data(ico.begin() + static_cast<long>(offset),
-                               ico.begin() + static_cast<long>(offset + bytes));
-        kept.push_back(std::move(entry));
-        kept.push_back(std::move(data));
-    }
-    if (kept.empty()) {
-        std::cerr << "the icon has no small entries\n";
-        std::exit(1);
-    }
-    const std::size_t entries = kept.size() / 2;
-    std::vector<char> out = {0, 0, 1, 0, static_cast<char>(entries), 0};
-    std::size_t offset = 6 + 16 * entries;
-    for (std::size_t i = 0; i < entries; ++i) {
-        std::vector<char> entry = kept[2 * i];
-        for (int k = 0; k < 4; ++k) {
-            entry[12 + k] = static_cast<char>((offset >> (8 * k)) & 0xFF);
-        }
-        out.insert(out.end(), entry.begin(), entry.end());
-        offset += kept[2 * i + 1].size();
-    }
-    for (std::size_t i = 0; i < entries; ++i) {
-        out.insert(out.end(), kept[2 * i + 1].begin(), kept[2 * i + 1].end());
-    }
-    for (const int side : {16, 20, 48}) {  // the first byte is the side asked for, less one
-        std::vector<char> seed(1, static_cast<char>(side - 1));
-        seed.insert(seed.end(), out.begin(), out.end());
-        put("fuzz_icon_file", "viewer-icon-" + std::to_string(side), seed);
-    }
-}
-
 void imageSeeds(const fs::path& scratch) {
     const auto frame = ofxhost::makeSampleFrame(6, 4);
     const std::pair<const char*, ofxhost::Depth> files[] = {{"sample.pfm", ofxhost::Depth::Float},
@@ -168,58 +112,18 @@ void imageSeeds(const fs::path& scratch) {
     }
 }
 
-void textSeeds() {
-    put("fuzz_param_value", "choice-text", std::string("mode=Invert"));
-    put("fuzz_param_value", "choice-index", std::string("mode=2"));
-    put("fuzz_param_value", "boolean", std::string("flag=off"));
-    put("fuzz_param_value", "integer", std::string("count=3"));
-    put("fuzz_param_value", "double", std::string("gain=2.75"));
-    put("fuzz_param_value", "double3d", std::string("pos=0.5,-1,1e3"));
-    put("fuzz_param_value", "string", std::string("note=a=b"));
-
-    put("fuzz_system_text", "os-release",
-        std::string("PRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\nNAME=\"Debian "
-                    "GNU/Linux\"\nVERSION_ID=\"12\"\nID=debian\n"));
-    put("fuzz_system_text", "meminfo",
-        std::string("MemTotal:       16318412 kB\nMemFree:         1203840 kB\nMemAvailable:    9876543 kB\n"));
-    put("fuzz_system_text", "status",
-        std::string("Name:\tVantorel\nVmPeak:\t  612344 kB\nVmRSS:\t   85320 kB\nVmSwap:\t       0 kB\nThreads:\t4\n"));
-    put("fuzz_system_text", "pci-id", std::string("0x10de\n"));
-
-    auto gl = [](const std::string& name, std::int32_t major, std::int32_t minor, const std::string& vendor,
-                 const std::string& renderer, const std::string& version, const std::string& glsl) {
-        std::string seed(8, '\0');
-        std::memcpy(seed.data(), &major, 4);
-        std::memcpy(seed.data() + 4, &minor, 4);
-        seed += vendor + '\0' + renderer + '\0' + version + '\0' + glsl;
-        put("fuzz_gl_strings", name, seed);
-    };
-    gl("mesa-4.5", 4, 5, "Mesa", "llvmpipe (LLVM 15.0.6, 256 bits)", "4.5 (Compatibility Profile) Mesa 22.3.6", "4.50");
-    gl("nvidia-4.6", 4, 6, "NVIDIA Corporation", "NVIDIA GeForce RTX 3060/PCIe/SSE2", "4.6.0 NVIDIA 535.104.05",
-       "4.60 NVIDIA");
-    gl("gdi-1.1", 0, 0, "Microsoft Corporation", "GDI Generic", "1.1.0", "");
-    gl("legacy-2.1", 0, 0, "Intel", "Mobile Intel(R) 965", "2.1.0 - Build 8.15.10.2869", "1.20  - Intel Build");
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::cerr << "usage: make_fuzz_seeds <corpus folder> <repository root>\n";
+    if (argc != 2) {
+        std::cerr << "usage: make_fuzz_seeds <corpus folder>\n";
         return 1;
     }
     gCorpus = argv[1];
-    std::string scratch = (fs::temp_directory_path() / "orvalis-seeds-XXXXXX").string();
-    if (::mkdtemp(scratch.data()) == nullptr) {
-        std::cerr << "no scratch folder\n";
-        return 1;
-    }
+    const test_support::ScratchFolder scratch("orvalis-seeds");
     blockSeeds();
-    pointsFileSeeds(scratch);
-    settingsSeeds(scratch);
-    iconSeeds(argv[2]);
-    imageSeeds(scratch);
-    textSeeds();
-    fs::remove_all(scratch);
+    pointsFileSeeds(scratch.path());
+    settingsSeeds(scratch.path());
+    imageSeeds(scratch.path());
     return 0;
 }

@@ -18,7 +18,7 @@ if(NOT WIN32)
   if(NOT X11_XTest_FOUND)
     message(FATAL_ERROR "The GUI tests need the X test extension (libxtst-dev)")
   endif()
-  add_library(gui_driver STATIC ${_gui}/x_display.cpp ${_gui}/child_process.cpp)
+  add_library(gui_driver STATIC ${_gui}/x_display.cpp)
   target_link_libraries(gui_driver PUBLIC X11::X11 X11::Xtst)
   orvalis_warnings(gui_driver)
 

@@ -21,8 +21,8 @@
 
 #include "Shared/exchange.h"
 #include "Tests/support/polling.h"
+#include "Tests/support/run_program.h"
 #include "Tests/support/scratch_folder.h"
-#include "child_process.h"
 #include "scene_geometry.h"
 #include "x_display.h"
 
@@ -30,6 +30,7 @@ namespace gui_test {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using Program = test_support::StartedProgram;
 
 // Which programs the tests drive: those the environment names, else the
 // ones this build made. ORVALIS_GUI_WINE names Wine's loader: the viewer
@@ -56,7 +57,7 @@ inline bool waitFor(const std::function<bool()>& condition, std::chrono::millise
 class ViewerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        display_ = XDisplay::open();
+        display_ = XDisplay::open(keepWmState_);
         ASSERT_NE(display_, nullptr) << "no X display with the XTest extension (run under xvfb-run)";
         ASSERT_TRUE(fs::exists(programs_.viewer)) << "no viewer at " << programs_.viewer;
         ASSERT_TRUE(fs::exists(programs_.publisher)) << "no publisher at " << programs_.publisher;
@@ -68,7 +69,7 @@ protected:
 
     void TearDown() override {
         if (publisher_ && publisher_->ask("quit", 30s))
-            publisher_->waitForExit(30s);
+            publisher_->wait(30s);
         viewer_.reset();
         publisher_.reset();
         // The next test must not find this viewer's window.
@@ -79,19 +80,21 @@ protected:
     // Starts a program of the build under test; on Linux with the scratch
     // folder as its private temporary folder (so the block's lock files and
     // the fallback file are the test's own) and empty settings.
-    std::unique_ptr<ChildProcess> start(const std::string& program, std::vector<std::string> environment, bool pipes) {
-        if (!programs_.underWine()) {
+    std::unique_ptr<Program> start(const std::string& program, std::vector<std::string> environment, bool pipes) {
+        const bool wine = programs_.underWine();
+        if (!wine) {
             const std::string s = scratch_.str();
             environment.insert(environment.end(),
                                {"XDG_RUNTIME_DIR=" + s, "TMPDIR=" + s, "XDG_CONFIG_HOME=" + s + "/config",
                                 "XDG_STATE_HOME=" + s + "/state"});
         }
-        auto child = ChildProcess::start(programs_.underWine() ? std::vector<std::string>{programs_.wine, program}
-                                                               : std::vector<std::string>{program},
-                                         environment, pipes, pipes ? "" : scratch_.file("viewer-stderr.txt"));
-        if (!child)
-            ADD_FAILURE() << "cannot start " << program;
-        return child;
+        auto child = std::make_unique<Program>(
+            wine ? programs_.wine : program, wine ? std::vector<std::string>{program} : std::vector<std::string>{},
+            test_support::StartOptions{std::move(environment), pipes, pipes ? "" : scratch_.file("viewer-stderr.txt")});
+        if (child->started())
+            return child;
+        ADD_FAILURE() << "cannot start " << program;
+        return nullptr;
     }
 
     // Starts the publisher helper (it attaches only when told).
@@ -120,7 +123,7 @@ protected:
     // The viewer's main window as X knows it: by class on Linux; by its
     // title under Wine, which names the class after the program.
     std::uint64_t findViewerWindow() {
-        return programs_.underWine() ? display_->findByTitle("Vantorel") : display_->findByClass("OrvalisViewer");
+        return display_->findWindow(programs_.underWine() ? "Vantorel" : "OrvalisViewer");
     }
 
     // The scene's part of the client area once it shows, the menu bar in
@@ -206,10 +209,11 @@ protected:
     }
 
     Programs programs_;
+    bool keepWmState_ = false;  // see XDisplay::open
     std::unique_ptr<XDisplay> display_;
     test_support::ScratchFolder scratch_{"orvalis-gui"};
-    std::unique_ptr<ChildProcess> publisher_;
-    std::unique_ptr<ChildProcess> viewer_;
+    std::unique_ptr<Program> publisher_;
+    std::unique_ptr<Program> viewer_;
     Rect area_;     // the scene, in root coordinates
     Rect menuBar_;  // the menu bar: inside the client area on Linux, above it under Wine
     mutable int savedImages_ = 0;

@@ -8,6 +8,7 @@
 #include <utility>
 #include <cstdint>
 #include <cmath>
+#include <numbers>
 #include <vector>
 
 #include "x_display.h"
@@ -37,7 +38,7 @@ struct Pixel {
 
 // Eye coordinates of a cube point: the camera looks down -z.
 inline Vec3 toEye(const Camera& camera, Vec3 p) {
-    const double pi = 3.14159265358979323846;
+    using std::numbers::pi;
     // T(-0.5, -0.5, -0.5): the cube's centre at the origin.
     double x = p.x - 0.5, y = p.y - 0.5, z = p.z - 0.5;
     // Ry(yaw), right-handed: x' = x cos + z sin, z' = -x sin + z cos.
@@ -54,10 +55,9 @@ inline Vec3 toEye(const Camera& camera, Vec3 p) {
 
 // Where the camera puts a cube point on a width x height client area.
 inline Pixel project(const Camera& camera, int width, int height, Vec3 p) {
-    const double pi = 3.14159265358979323846;
     const Vec3 eye = toEye(camera, p);
     // Perspective: f = 1 / tan(22.5 degrees), clip w = -z.
-    const double f = 1.0 / std::tan(pi / 8.0);
+    const double f = 1.0 / std::tan(std::numbers::pi / 8.0);
     const double aspect = height > 0 ? static_cast<double>(width) / height : 1.0;
     const double ndcX = (f / aspect) * eye.x / -eye.z, ndcY = f * eye.y / -eye.z;
     return {(ndcX + 1.0) / 2.0 * width, (1.0 - ndcY) / 2.0 * height};
@@ -82,18 +82,22 @@ inline bool isShadeOf(Rgb p, Colour colour, double minScale, double maxScale, do
     return true;
 }
 
-// How many pixels within `radius` of (x, y) pass `test`.
+// How many pixels of the image within r pass `test`.
 template <class Test>
-int countAround(const Image& image, Pixel at, int radius, Test test) {
-    const int cx = static_cast<int>(std::floor(at.x)), cy = static_cast<int>(std::floor(at.y));
+int countIn(const Image& image, const Rect& r, Test test) {
     int count = 0;
-    for (int y = cy - radius; y <= cy + radius; ++y) {
-        for (int x = cx - radius; x <= cx + radius; ++x) {
-            if (test(image.at(x, y)))
-                ++count;
-        }
+    for (int y = r.y; y < r.y + r.h; ++y) {
+        for (int x = r.x; x < r.x + r.w; ++x)
+            count += test(image.at(x, y)) ? 1 : 0;
     }
     return count;
+}
+
+// How many pixels within `radius` of `at` pass `test`.
+template <class Test>
+int countAround(const Image& image, Pixel at, int radius, Test test) {
+    const int x = static_cast<int>(std::floor(at.x)), y = static_cast<int>(std::floor(at.y));
+    return countIn(image, {x - radius, y - radius, 2 * radius + 1, 2 * radius + 1}, test);
 }
 
 inline bool near(Rgb a, Rgb b, int tolerance) {

@@ -89,7 +89,7 @@ TEST_F(ViewerIntake, FileThenTheBlockWhereTheCameraPutsItUntilThePlugInsGo) {
 
     // The last plug-in goes: the viewer closes itself with exit code 0.
     tell("release");
-    EXPECT_EQ(viewer_->waitForExit(patience()), std::optional<int>(0));
+    EXPECT_EQ(viewer_->wait(patience()), std::optional<int>(0));
     EXPECT_EQ(findViewerWindow(), 0u);
 }
 
@@ -113,7 +113,7 @@ TEST_F(ViewerRefusal, OpenGlBelowThreeEndsWithCodeTwoAndTheMessage) {
             50ms);
         EXPECT_FALSE(message.empty()) << "no message box \"OpenGL 3.0+ Required\"";
     }
-    EXPECT_EQ(viewer_->waitForExit(patience()), std::optional<int>(2));
+    EXPECT_EQ(viewer_->wait(patience()), std::optional<int>(2));
     if (!programs_.underWine())
         message = viewerErrors();
     EXPECT_NE(message.find("This application requires OpenGL 3.0 or above."), std::string::npos) << message;

@@ -114,21 +114,15 @@ XDisplay::~XDisplay() {
     XCloseDisplay(display_);
 }
 
-std::uint64_t XDisplay::findByClass(std::string_view className) {
-    return findWindow(display_, root_, [&](::Window w) {
+std::uint64_t XDisplay::findWindow(std::string_view name) {
+    return gui_test::findWindow(display_, root_, [&](::Window w) {
         XClassHint hint{};
-        const bool found = XGetClassHint(display_, w, &hint) != 0 && hint.res_class && className == hint.res_class;
+        char* title = nullptr;
+        const bool found = (XGetClassHint(display_, w, &hint) != 0 && hint.res_class && name == hint.res_class) ||
+                           (XFetchName(display_, w, &title) != 0 && title != nullptr && name == title);
         XFree(hint.res_name);
         XFree(hint.res_class);
-        return found;
-    });
-}
-
-std::uint64_t XDisplay::findByTitle(std::string_view title) {
-    return findWindow(display_, root_, [&](::Window w) {
-        char* name = nullptr;
-        const bool found = XFetchName(display_, w, &name) != 0 && name != nullptr && title == name;
-        XFree(name);
+        XFree(title);
         return found;
     });
 }

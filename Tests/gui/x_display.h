@@ -47,10 +47,9 @@ public:
     XDisplay(const XDisplay&) = delete;
     XDisplay& operator=(const XDisplay&) = delete;
 
-    // The topmost viewable window whose WM_CLASS class, or whose title, is
-    // the one asked for; 0 when none.
-    std::uint64_t findByClass(std::string_view className);
-    std::uint64_t findByTitle(std::string_view title);
+    // The topmost viewable window whose WM_CLASS class or whose title is
+    // `name`; 0 when none.
+    std::uint64_t findWindow(std::string_view name);
     // The window's area in root coordinates; empty when it is gone or unmapped.
     std::optional<Rect> areaOf(std::uint64_t window);
     // What the server shows in this part of the screen; empty on failure.
