@@ -4,7 +4,7 @@
 //     a host: one instance of the bundle rendering a uniform frame of its
 //     colour 60 times a second for <ms> or until the stop file appears
 //     (or it is killed), then it ends normally (instances destroyed).
-//     Exit 0 when every render succeeded.
+//     Exit 0 when every render succeeded. Colour -1 only holds the instance.
 //   exchange_host view <colour> <ms>
 //     a viewer: attaches the block as the viewer does (trying again while
 //     there is none) and follows it with the read step; exit 0 once it took
@@ -63,7 +63,7 @@ int host(int argc, char** argv) {
         return !stopFile.empty() && std::filesystem::exists(stopFile, ignored);
     };
     for (double t = 0; Clock::now() - start < lifetime && !stopped(); t += 1) {
-        if (instance->render(t, bounds) != kOfxStatOK)
+        if (colour >= 0 && instance->render(t, bounds) != kOfxStatOK)
             ++failed;
         next += std::chrono::microseconds(16'667);
         std::this_thread::sleep_until(next);

@@ -1,6 +1,6 @@
 // Host processes and viewers that come, go and crash around one shared
-// block: one writer at a time, never a mixed cloud, and whoever is left
-// carries on. A reader here follows the block exactly as the viewer does.
+// block: its header made once, one writer at a time, never a mixed cloud,
+// and whoever is left carries on. A reader here follows the block exactly as the viewer does.
 #include "plugin_support.h"
 
 #include <algorithm>
@@ -8,11 +8,12 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <mutex>
 #include <thread>
 #include <vector>
 
-#include "app/exchange_reader.h"
+#include "block_follower.h"
 #include "exchange_colours.h"
 #include "orvalis/platform/paths.h"
 
@@ -52,24 +53,21 @@ std::unique_ptr<Process> startHost(const HostRun& h, const std::string& stopFile
 }
 
 // Holds the block as a viewer does (made here if no host has it yet) and
-// follows it on its own thread with the viewer's read step, keeping what it
-// saw: mixed clouds, sequence numbers going backwards, and the colours of the
+// follows it, keeping what it saw: mixed clouds, and the colours of the
 // clouds taken, one entry per change of host.
 class Follower {
 public:
-    Follower() : thread_([this] { run(); }) {}
-    ~Follower() {
-        stop_.store(true);
-        thread_.join();
+    Follower() {
+        if (memory_)
+            follower_.emplace(view(), [this](const viewer::IntakeState& state) { took(state); });
     }
     bool attached() const { return memory_ != nullptr; }
     BlockView view() const { return BlockView(memory_->data()); }
-    int mixed() const { return mixed_.load(); }
-    int regressions() const { return regressions_.load(); }
-    int taken() const { return taken_.load(); }
+    int regressions() const { return follower_ ? follower_->regressions() : 0; }
+    int mixed() const { return takenOf(exchange_colours::kMixed); }
     int takenOf(int colour) const {
         std::lock_guard lock(mutex_);
-        return colour >= 0 && colour < 16 ? perColour_[colour] : 0;
+        return taken_.contains(colour) ? taken_.at(colour) : 0;
     }
     std::vector<int> runs() const {
         std::lock_guard lock(mutex_);
@@ -77,49 +75,63 @@ public:
     }
     int lastColour() const {
         std::lock_guard lock(mutex_);
-        return last_;
+        return runs_.empty() ? exchange_colours::kEmpty : runs_.back();
     }
 
 private:
-    void run() {
-        viewer::IntakeState state;
-        std::uint64_t highest = 0;
-        while (memory_ && !stop_.load()) {
-            const std::uint64_t s = view().u64(off::sequence).load(std::memory_order_acquire);
-            if (s != 0 && s < highest)
-                ++regressions_;
-            highest = std::max(highest, s);
-            if (!viewer::readBlockStep(view(), state)) {
-                std::this_thread::sleep_for(Ms(1));
-                continue;
-            }
-            const int colour = exchange_colours::colourOf(state.points);
-            std::lock_guard lock(mutex_);
-            ++taken_;
-            last_ = colour;
-            if (colour == exchange_colours::kMixed)
-                ++mixed_;
-            if (colour >= 0 && colour < 16)
-                ++perColour_[colour];
-            if (runs_.empty() || runs_.back() != colour)
-                runs_.push_back(colour);
-        }
+    void took(const viewer::IntakeState& state) {
+        const int colour = exchange_colours::colourOf(state.points);
+        std::lock_guard lock(mutex_);
+        ++taken_[colour];
+        if (runs_.empty() || runs_.back() != colour)
+            runs_.push_back(colour);
     }
 
     const std::unique_ptr<orvalis::platform::SharedMemory> memory_ =
         orvalis::platform::SharedMemory::createOrOpen(orvalis::exchange::kBlockName, orvalis::exchange::kBlockSize);
-    std::atomic<bool> stop_{false};
-    std::atomic<int> mixed_{0}, regressions_{0}, taken_{0};
     mutable std::mutex mutex_;
-    int perColour_[16] = {};
+    std::map<int, int> taken_;
     std::vector<int> runs_;
-    int last_ = exchange_colours::kEmpty;
-    std::thread thread_;
+    std::optional<BlockFollower> follower_;  // last: stops before the rest goes
 };
 
 constexpr Ms kDeadline{60'000};
 
 }  // namespace
+
+// The first instance anywhere writes the creator values once; every
+// instance in every process counts itself in and out of pluginCount.
+TEST(ExchangeProcesses, CreatorValuesOnceAndPluginCountAcrossProcesses) {
+    ASSERT_FALSE(BlockReader().attached()) << "another holder of the shared block is running";
+    auto first = newInstance();
+    BlockReader block;
+    ASSERT_TRUE(first && block.attached());
+    const BlockView view = block.view();
+    EXPECT_EQ(view.f32(off::pointSize).load(), 1.0f);
+    EXPECT_EQ(view.u32(off::lightingEnabled).load(), 1u);
+    EXPECT_EQ(view.f32(off::ambient).load(), 0.3f);
+    EXPECT_EQ(view.f32(off::diffuse).load(), 0.4f);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(view.f32(off::lightDir2 + 4 * i).load(), -2.0f) << i;
+    EXPECT_EQ(block.pluginCount(), 1u);
+
+    // Markers a second creator would overwrite.
+    view.f32(off::pointSize).store(9.25f);
+    view.f32(off::ambient).store(0.75f);
+    const std::string stop = orvalis::platform::tempFolder() + "stop-holder";
+    std::filesystem::remove(stop);
+    auto holder = startHost({-1}, stop);
+    EXPECT_TRUE(waitFor([&] { return block.pluginCount() == 2u; }, kDeadline))
+        << "the second process did not make its instance";
+    EXPECT_EQ(view.f32(off::pointSize).load(), 9.25f) << "the second process must not re-initialise the header";
+    EXPECT_EQ(view.f32(off::ambient).load(), 0.75f);
+    std::ofstream(stop) << "stop";
+    EXPECT_EQ(holder->wait(kDeadline), 0);
+    std::filesystem::remove(stop);
+    EXPECT_EQ(block.pluginCount(), 1u);
+    first.reset();
+    EXPECT_EQ(block.pluginCount(), 0u);
+}
 
 // Hosts start two at a time while earlier ones still render and stop,
 // with frames of different sizes, depths and caps.
@@ -149,7 +161,7 @@ TEST(ExchangeProcesses, ChurningHostsNeverMixACloud) {
     for (auto& host : hosts) {
         EXPECT_EQ(host->wait(kDeadline), 0);
     }
-    std::cout << "clouds taken: " << follower.taken() << ", changes of host: " << follower.runs().size() - 1
+    std::cout << "changes of host: " << follower.runs().size() - 1
               << ", mixed: " << follower.mixed() << ", sequence regressions: " << follower.regressions() << "\n";
     EXPECT_EQ(follower.mixed(), 0);
     EXPECT_EQ(follower.regressions(), 0);

@@ -5,10 +5,6 @@
 file(RELATIVE_PATH _plugin_bundle_rel ${CMAKE_RUNTIME_OUTPUT_DIRECTORY} ${CMAKE_BINARY_DIR}/Orvalis.ofx.bundle)
 set(_plugin_includes ${PROJECT_SOURCE_DIR}/Tests/integration ${PROJECT_SOURCE_DIR}/Viewer)
 
-add_executable(plugin_holder ${PROJECT_SOURCE_DIR}/Tests/integration/plugin_holder.cpp)
-target_link_libraries(plugin_holder PRIVATE OfxHost)
-orvalis_warnings(plugin_holder)
-
 function(orvalis_plugin_test name)
   cmake_parse_arguments(P "" "" "SOURCES;LABELS;DEPENDS_ON" ${ARGN})
   set(scratch ${CMAKE_BINARY_DIR}/scratch/${name})
@@ -37,10 +33,6 @@ set(_plugin_dir ${PROJECT_SOURCE_DIR}/Tests/integration)
 
 orvalis_plugin_test(integration_plugin_describe SOURCES ${_plugin_dir}/plugin_describe_test.cpp)
 orvalis_plugin_test(integration_plugin_instance SOURCES ${_plugin_dir}/plugin_instance_test.cpp)
-orvalis_plugin_test(integration_plugin_processes SOURCES ${_plugin_dir}/plugin_processes_test.cpp
-  DEPENDS_ON plugin_holder)
-target_compile_definitions(integration_plugin_processes PRIVATE
-  HOLDER_PROGRAM="$<TARGET_FILE_NAME:plugin_holder>")
 orvalis_plugin_test(integration_plugin_render SOURCES ${_plugin_dir}/plugin_render_test.cpp
   LABELS threads)
 orvalis_plugin_test(integration_plugin_cloud SOURCES ${_plugin_dir}/plugin_cloud_test.cpp

@@ -9,7 +9,7 @@
 #include <iostream>
 #include <mutex>
 
-#include "app/exchange_reader.h"
+#include "block_follower.h"
 #include "exchange_colours.h"
 
 using namespace plugin_test;
@@ -28,14 +28,16 @@ const Kind kA{0, {200u * 100u, 180u * 100u}};  // 200 x 100, crop 180 x 100
 const Kind kB{1, {160u * 120u}};
 const Kind kC{2, {96u * 64u}};
 
-// Empty when the cloud is one source's whole cloud.
-std::string problemWith(const std::vector<orvalis::exchange::PointRecord>& cloud) {
-    const int colour = exchange_colours::colourOf(cloud);
+// Empty when the cloud is one source's whole cloud with a point size in range.
+std::string problemWith(const orvalis::viewer::IntakeState& state) {
+    const int colour = exchange_colours::colourOf(state.points);
     if (colour < kA.colour || colour > kC.colour)
         return "an empty, mixed or unknown cloud";
     const auto& counts = (colour == kA.colour ? kA : colour == kB.colour ? kB : kC).counts;
-    if (std::find(counts.begin(), counts.end(), cloud.size()) == counts.end())
-        return "count " + std::to_string(cloud.size()) + " does not fit its colour";
+    if (std::find(counts.begin(), counts.end(), state.points.size()) == counts.end())
+        return "count " + std::to_string(state.points.size()) + " does not fit its colour";
+    if (!(state.pointSize >= 1.0f && state.pointSize <= 10.0f))
+        return "point size " + std::to_string(state.pointSize);
     return {};
 }
 
@@ -56,29 +58,15 @@ TEST(PluginStress, RendersEditsAndChurnWithAReader) {
     connect(*b, kB, {0, 0, 160, 120});
 
     constexpr int kRendersPerThread = 150;
-    std::atomic<bool> stop{false};
     std::atomic<int> failedActions{0};
     std::atomic<int> clouds{0};
     std::mutex failureMutex;
     std::vector<std::string> failures;
-
-    std::thread reader([&] {
-        viewer::IntakeState state;
-        const BlockView view = block.view();
-        while (!stop.load()) {
-            if (viewer::readBlockStep(view, state)) {
-                clouds.fetch_add(1);
-                if (const std::string why = problemWith(state.points); !why.empty()) {
-                    std::lock_guard lock(failureMutex);
-                    failures.push_back(why + " at sequence " + std::to_string(state.lastSequence));
-                }
-                if (!(state.pointSize >= 1.0f && state.pointSize <= 10.0f)) {
-                    std::lock_guard lock(failureMutex);
-                    failures.push_back("point size " + std::to_string(state.pointSize));
-                }
-            } else {
-                std::this_thread::yield();
-            }
+    BlockFollower reader(block.view(), [&](const viewer::IntakeState& state) {
+        clouds.fetch_add(1);
+        if (const std::string why = problemWith(state); !why.empty()) {
+            std::lock_guard lock(failureMutex);
+            failures.push_back(why + " at sequence " + std::to_string(state.lastSequence));
         }
     });
 
@@ -108,7 +96,7 @@ TEST(PluginStress, RendersEditsAndChurnWithAReader) {
     }
 
     std::thread editor([&] {
-        for (int i = 0; !stop.load() && i < 400; ++i) {
+        for (int i = 0; i < 400; ++i) {
             ofxhost::Instance& inst = i % 2 ? *a : *b;
             OfxStatus s = kOfxStatOK;
             switch (i % 5) {
@@ -126,7 +114,7 @@ TEST(PluginStress, RendersEditsAndChurnWithAReader) {
     });
 
     std::thread churn([&] {
-        for (int i = 0; !stop.load() && i < 12; ++i) {
+        for (int i = 0; i < 12; ++i) {
             auto c = bundle().createInstance(0, kFilter);
             if (!c) {
                 failedActions.fetch_add(1);
@@ -156,12 +144,10 @@ TEST(PluginStress, RendersEditsAndChurnWithAReader) {
     ASSERT_EQ(a->render(1000, {0, 0, 200, 100}), kOfxStatOK);
     EXPECT_TRUE(waitFor([&] { return clouds.load() > before; })) << "the last cloud never arrived";
     waitFor([&] { return a->outstandingImages() == 0 && b->outstandingImages() == 0; });
-    stop.store(true);
-    reader.join();
 
     std::cout << "clouds taken: " << clouds.load() << "\n";
     EXPECT_EQ(failedActions.load(), 0);
-    EXPECT_GT(clouds.load(), 0);
+    EXPECT_EQ(reader.regressions(), 0);
     std::lock_guard lock(failureMutex);
     EXPECT_TRUE(failures.empty()) << failures.size() << " bad clouds, first: " << failures.front();
     EXPECT_EQ(a->outstandingImages(), 0);

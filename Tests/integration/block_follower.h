@@ -1,0 +1,48 @@
+// Follows a shared block as the viewer does, on a thread of its own, until
+// destroyed: each cloud the viewer's read step takes goes to `taken` (on that
+// thread), and every time the block's sequence is seen going backwards counts.
+#pragma once
+
+#include <algorithm>
+#include <atomic>
+#include <functional>
+#include <thread>
+
+#include "Shared/exchange.h"
+#include "app/exchange_reader.h"
+
+class BlockFollower {
+public:
+    using Taken = std::function<void(const orvalis::viewer::IntakeState&)>;
+
+    BlockFollower(orvalis::exchange::BlockView view, Taken taken)
+        : thread_([this, view, taken = std::move(taken)] { run(view, taken); }) {}
+    ~BlockFollower() {
+        stop_.store(true);
+        thread_.join();
+    }
+    BlockFollower(const BlockFollower&) = delete;
+    BlockFollower& operator=(const BlockFollower&) = delete;
+
+    int regressions() const { return regressions_.load(); }
+
+private:
+    void run(orvalis::exchange::BlockView view, const Taken& taken) {
+        orvalis::viewer::IntakeState state;
+        std::uint64_t highest = 0;
+        while (!stop_.load()) {
+            const std::uint64_t s = view.u64(orvalis::exchange::offset::sequence).load(std::memory_order_acquire);
+            if (s != 0 && s < highest)
+                ++regressions_;
+            highest = std::max(highest, s);
+            if (orvalis::viewer::readBlockStep(view, state))
+                taken(state);
+            else
+                std::this_thread::yield();
+        }
+    }
+
+    std::atomic<bool> stop_{false};
+    std::atomic<int> regressions_{0};
+    std::thread thread_;
+};
