@@ -161,8 +161,8 @@ TEST(ExchangeProcesses, ChurningHostsNeverMixACloud) {
     for (auto& host : hosts) {
         EXPECT_EQ(host->wait(kDeadline), 0);
     }
-    std::cout << "changes of host: " << follower.runs().size() - 1
-              << ", mixed: " << follower.mixed() << ", sequence regressions: " << follower.regressions() << "\n";
+    std::cout << "changes of host: " << follower.runs().size() - 1 << ", mixed: " << follower.mixed()
+              << ", sequence regressions: " << follower.regressions() << "\n";
     EXPECT_EQ(follower.mixed(), 0);
     EXPECT_EQ(follower.regressions(), 0);
     EXPECT_GE(follower.runs().size(), static_cast<std::size_t>(kPairs / 2)) << "the reader followed the hosts";

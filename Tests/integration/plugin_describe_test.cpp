@@ -4,6 +4,7 @@
 #include "ofxImageEffect.h"
 #include "ofxParam.h"
 
+#include <set>
 #include <vector>
 
 using namespace plugin_test;
@@ -13,31 +14,28 @@ using S = std::vector<std::string>;
 
 namespace {
 
-// A range is {min, max, displayMin, displayMax}; `animates` is checked
-// where it is 0 or 1.
+// A range is {min, max, displayMin, displayMax}; empty for none.
 struct ExpectedParam {
     std::string name, type, label, parent;
     S options;
-    V defaultValue, range;
+    V defaultValue;
+    std::vector<V> range;
     double increment;
-    int animates;
+    bool animates;
 };
 
 constexpr char kMain[] = "mainParameters";
 
-const std::vector<ExpectedParam>& expectedParams() {
-    static const std::vector<ExpectedParam> params = {
-        {"pluginMode", kOfxParamTypeChoice, "Mode", "", {"Orvalis", "CubeMap"}, {0}, {}, 0, 0},
-        {kMain, kOfxParamTypeGroup, "3D Visualization", "", {}, {}, {}, 0, -1},
-        {"cropToCubeMap", kOfxParamTypeBoolean, "Crop to cube map", kMain, {}, {0}, {}, 0, 0},
-        {"open3DViewer", kOfxParamTypePushButton, "Open 3D Viewer", kMain, {}, {}, {}, 0, -1},
-        {"cubeMapSize", kOfxParamTypeInteger, "Cube Map Size", "", {}, {30}, {8, 30, 8, 30}, 0, 0},
-        {"downsample", kOfxParamTypeChoice, "Downsample", kMain, {"100%", "75%", "50%", "25%", "10%"}, {2}, {}, 0, 0},
-        {"frameRate", kOfxParamTypeChoice, "FPS", kMain, {"24", "25", "30", "50", "60"}, {0}, {}, 0, 0},
-        {"pointSize", kOfxParamTypeDouble, "Points Size", kMain, {}, {4.0}, {1.0, 10.0, 1.0, 10.0}, 0.1, 1},
-    };
-    return params;
-}
+const std::vector<ExpectedParam> kParams = {
+    {"pluginMode", kOfxParamTypeChoice, "Mode", "", {"Orvalis", "CubeMap"}, {0}, {}, 0, false},
+    {kMain, kOfxParamTypeGroup, "3D Visualization", "", {}, {}, {}, 0, false},
+    {"cropToCubeMap", kOfxParamTypeBoolean, "Crop to cube map", kMain, {}, {0}, {}, 0, false},
+    {"open3DViewer", kOfxParamTypePushButton, "Open 3D Viewer", kMain, {}, {}, {}, 0, false},
+    {"cubeMapSize", kOfxParamTypeInteger, "Cube Map Size", "", {}, {30}, {{8}, {30}, {8}, {30}}, 0, false},
+    {"downsample", kOfxParamTypeChoice, "Downsample", kMain, {"100%", "75%", "50%", "25%", "10%"}, {2}, {}, 0, false},
+    {"frameRate", kOfxParamTypeChoice, "FPS", kMain, {"24", "25", "30", "50", "60"}, {0}, {}, 0, false},
+    {"pointSize", kOfxParamTypeDouble, "Points Size", kMain, {}, {4.0}, {{1.0}, {10.0}, {1.0}, {10.0}}, 0.1, true},
+};
 
 const std::map<std::string, std::string> kHints = {
     {"pluginMode", "Switch between (3D Cube Visualization) and (CubeMap)"},
@@ -55,69 +53,41 @@ void expectDescription(const ofxhost::PluginDescription& d) {
     EXPECT_EQ(d.identifier, "com.Quillmere.Orvalis");
     EXPECT_EQ(d.versionMajor, 0u);
     EXPECT_EQ(d.versionMinor, 1u);
-    EXPECT_EQ(d.label, "Orvalis 0.1.6");
-    EXPECT_EQ(d.shortLabel, "Orvalis 0.1.6");
-    EXPECT_EQ(d.longLabel, "Orvalis 0.1.6");
+    EXPECT_EQ((S{d.label, d.shortLabel, d.longLabel}), S(3, "Orvalis 0.1.6"));
     EXPECT_EQ(d.grouping, "Quillmere");
     EXPECT_EQ(d.description, "3D RGB Cube Visualization");
     EXPECT_EQ(d.contexts, (S{kOfxImageEffectContextFilter, kOfxImageEffectContextGeneral}));
     EXPECT_EQ(d.depths, (S{kOfxBitDepthByte, kOfxBitDepthShort, kOfxBitDepthFloat}));
-    EXPECT_FALSE(d.singleInstance);
-    EXPECT_TRUE(d.hostFrameThreading);
-    EXPECT_FALSE(d.multiResolution);
-    EXPECT_FALSE(d.tiles);
+    EXPECT_EQ((std::vector<bool>{d.singleInstance, d.hostFrameThreading, d.multiResolution, d.tiles}),
+              (std::vector<bool>{false, true, false, false}));
     EXPECT_EQ(d.renderThreadSafety, kOfxImageEffectRenderFullySafe);
 
-    ASSERT_EQ(d.clips.size(), 2u);
-    const ofxhost::ClipInfo* source = nullptr;
-    const ofxhost::ClipInfo* output = nullptr;
-    for (const auto& c : d.clips) {
-        if (c.name == "Source")
-            source = &c;
-        if (c.name == "Output")
-            output = &c;
+    std::set<std::string> clipNames;
+    for (const ofxhost::ClipInfo& c : d.clips) {
+        clipNames.insert(c.name);
+        EXPECT_EQ(c.components, (S{kOfxImageComponentRGBA})) << c.name;
+        EXPECT_FALSE(c.temporalAccess || c.tiles || c.isMask) << c.name;
     }
-    ASSERT_NE(source, nullptr);
-    ASSERT_NE(output, nullptr);
-    EXPECT_EQ(source->components, (S{kOfxImageComponentRGBA}));
-    EXPECT_FALSE(source->temporalAccess);
-    EXPECT_FALSE(source->tiles);
-    EXPECT_FALSE(source->isMask);
-    EXPECT_EQ(output->components, (S{kOfxImageComponentRGBA}));
-    EXPECT_FALSE(output->tiles);
+    EXPECT_EQ(clipNames, (std::set<std::string>{"Output", "Source"}));
+    EXPECT_EQ(d.clips.size(), 2u);
 
-    const auto& expected = expectedParams();
-    ASSERT_EQ(d.params.size(), expected.size());
-    for (std::size_t i = 0; i < expected.size(); ++i) {
+    ASSERT_EQ(d.params.size(), kParams.size());
+    for (std::size_t i = 0; i < kParams.size(); ++i) {
         const ParamInfo& p = d.params[i];
-        const ExpectedParam& e = expected[i];
+        const ExpectedParam& e = kParams[i];
         SCOPED_TRACE("parameter " + e.name);
         EXPECT_EQ(p.name, e.name);
         EXPECT_EQ(p.type, e.type);
-        EXPECT_EQ(p.label, e.label);
-        EXPECT_EQ(p.shortLabel, e.label);
-        EXPECT_EQ(p.longLabel, e.label);
+        EXPECT_EQ((S{p.label, p.shortLabel, p.longLabel}), S(3, e.label));
         EXPECT_EQ(p.hint, kHints.at(e.name));
         EXPECT_EQ(p.parent, e.parent);
         EXPECT_EQ(p.options, e.options);
-        if (!e.defaultValue.empty()) {
-            EXPECT_EQ(p.defaultValue, e.defaultValue);
-        }
-        if (!e.range.empty()) {
-            EXPECT_EQ(p.min, V{e.range[0]});
-            EXPECT_EQ(p.max, V{e.range[1]});
-            EXPECT_EQ(p.displayMin, V{e.range[2]});
-            EXPECT_EQ(p.displayMax, V{e.range[3]});
-        }
-        if (e.increment != 0) {
-            EXPECT_DOUBLE_EQ(p.increment, e.increment);
-        }
-        if (e.animates >= 0) {
-            EXPECT_EQ(p.animates, e.animates == 1);
-        }
-        if (e.type == kOfxParamTypeGroup) {
-            EXPECT_TRUE(p.open);
-        }
+        EXPECT_EQ(p.defaultValue, e.defaultValue);
+        EXPECT_EQ((std::vector<V>{p.min, p.max, p.displayMin, p.displayMax}),
+                  e.range.empty() ? std::vector<V>(4) : e.range);
+        EXPECT_DOUBLE_EQ(p.increment, e.increment);
+        EXPECT_EQ(p.animates, e.animates);
+        EXPECT_EQ(p.open, e.type == kOfxParamTypeGroup);
         // Nothing is hidden or disabled at describe time.
         EXPECT_TRUE(p.enabled);
         EXPECT_FALSE(p.secret);
