@@ -181,12 +181,12 @@ void runAndWatch(const std::vector<std::string>& argv, Outcome& out) {
     out.count = peek.count;
 }
 
-// The launcher's way: an instance in our host library presses the button.
-// Returns the messages the host was given.
+// The launcher's way: an instance in our host library presses the button
+// (in CubeMap mode, where it works too). Returns the messages the host was given.
 std::string pressOpenViewer(Outcome& out) {
     std::string error, messages;
     auto bundle = ofxhost::Bundle::load(ORVALIS_BUNDLE_PATH, error);
-    auto instance = bundle ? bundle->createInstance(0, "OfxImageEffectContextFilter", {}) : nullptr;
+    auto instance = bundle ? bundle->createInstance(0, "OfxImageEffectContextFilter", {{"pluginMode", {1}}}) : nullptr;
     if (!instance)
         return bundle ? bundle->lastError() : error;
     out.exitCode = instance->pressButton("open3DViewer") == kOfxStatOK ? 0 : 1;
