@@ -1,4 +1,4 @@
-// Another process on the shared block, for the tests that start, stop and
+// Another process on a shared block, for the tests that start, stop and
 // kill them:
 //   exchange_host host <bundle> <ms> <colour> <W>x<H> <8|16|float> <downsample> [stop file]
 //     a host: one instance of the bundle rendering a uniform frame of its
@@ -10,16 +10,26 @@
 //     there is none) and follows it with the read step; exit 0 once it took
 //     a whole cloud of <colour>, 1 when none came within <ms>, 2 on a mixed
 //     cloud, 3 when it never found a block.
+//   exchange_host publish <block name> <ms>
+//     a plug-in's writer alone: publishes into the named block as fast as it
+//     can, each cloud marked with its sequence number (exchange_cloud.h).
+//     Exit 0 when it published any.
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "app/exchange_reader.h"
+#include "exchange_cloud.h"
 #include "exchange_colours.h"
+#include "link/exchange_writer.h"
 #include "ofxhost/host.h"
+#include "orvalis/platform/clock.h"
+#include "orvalis/platform/process.h"
 
 namespace {
 
@@ -98,6 +108,32 @@ int view(char** argv) {
     return 1;
 }
 
+int publish(char** argv) {
+    using namespace orvalis;
+    plugin::BlockAttachment block = plugin::attachBlock(argv[2]);
+    if (!block.attached())
+        return 3;
+    const exchange::BlockView view = *block.view();
+    const std::uint32_t processId = platform::currentProcessId();
+    plugin::setOwner(view, 1, processId);
+    std::atomic<std::uint64_t> counter{1};
+    std::vector<exchange::PointRecord> cloud;
+    std::uint64_t published = 0;
+    const std::int64_t end = platform::steadyMilliseconds() + std::atoll(argv[3]);
+    while (platform::steadyMilliseconds() < end && plugin::isOwner(view, 1, processId)) {
+        const plugin::BlockWriterLock lock(view, processId, plugin::kPublishPatience, platform::processAlive);
+        if (!lock.held())
+            continue;
+        const std::uint64_t sequence = plugin::nextSequence(counter, plugin::previousBlockSequence(view));
+        exchange_cloud::fillCloud(cloud, sequence);
+        plugin::publishToBlock(view, cloud, exchange_cloud::cloudPointSize(sequence), sequence);
+        ++published;
+    }
+    plugin::clearOwnerIf(view, 1, processId);
+    std::printf("published %llu clouds\n", static_cast<unsigned long long>(published));
+    return published > 0 ? 0 : 4;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -106,8 +142,11 @@ int main(int argc, char** argv) {
         return host(argc, argv);
     if (mode == "view" && argc == 4)
         return view(argv);
+    if (mode == "publish" && argc == 4)
+        return publish(argv);
     std::fprintf(stderr,
                  "usage: exchange_host host <bundle> <ms> <colour> <W>x<H> <8|16|float> <downsample> [stop]\n"
-                 "       exchange_host view <colour> <ms>\n");
+                 "       exchange_host view <colour> <ms>\n"
+                 "       exchange_host publish <block name> <ms>\n");
     return 2;
 }

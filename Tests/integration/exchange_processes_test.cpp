@@ -107,12 +107,9 @@ TEST(ExchangeProcesses, CreatorValuesOnceAndPluginCountAcrossProcesses) {
     BlockReader block;
     ASSERT_TRUE(first && block.attached());
     const BlockView view = block.view();
+    // The creator's values (all of them are the writer unit test's).
     EXPECT_EQ(view.f32(off::pointSize).load(), 1.0f);
-    EXPECT_EQ(view.u32(off::lightingEnabled).load(), 1u);
     EXPECT_EQ(view.f32(off::ambient).load(), 0.3f);
-    EXPECT_EQ(view.f32(off::diffuse).load(), 0.4f);
-    for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(view.f32(off::lightDir2 + 4 * i).load(), -2.0f) << i;
     EXPECT_EQ(block.pluginCount(), 1u);
 
     // Markers a second creator would overwrite.
@@ -260,9 +257,10 @@ TEST(ExchangeProcesses, HostKilledHoldingTheBlock) {
 #endif
 
 #ifndef _WIN32
-// What another user could open of what a host leaves: nothing. The block is
-// 0600, the points, config and fallback files 0600 in the 0700 private
-// folder; the log is shut off by its file or by its folder.
+// What another user could open of the files a host leaves: nothing. The
+// points, config and fallback files are 0600; the log is shut off by its file
+// or by its folder. (The block's and the private folder's modes are the
+// platform unit tests'.)
 TEST(ExchangeProcesses, AnotherUserCanOpenNothing) {
     const std::string folder = orvalis::platform::tempFolder();
     const std::string stop = folder + "stop-modes";
@@ -278,9 +276,6 @@ TEST(ExchangeProcesses, AnotherUserCanOpenNothing) {
         EXPECT_EQ(st.st_uid, ::geteuid()) << path;
         return st.st_mode & 0777;
     };
-    EXPECT_EQ(mode("/dev/shm/" + std::string(orvalis::exchange::kBlockName) + "." + std::to_string(::geteuid())),
-              0600u);
-    EXPECT_EQ(mode(folder.substr(0, folder.size() - 1)), 0700u);
     for (const char* name : {orvalis::exchange::kPointsFileName, orvalis::exchange::kConfigFileName,
                              orvalis::exchange::kFallbackFileName}) {
         EXPECT_EQ(mode(folder + name), 0600u) << name;

@@ -26,7 +26,7 @@ TEST(ExchangeCrossProcess, ReaderNeverTakesATornCloud) {
                 state.pointSize != exchange_cloud::cloudPointSize(state.lastSequence))
                 ++torn;
         });
-        EXPECT_EQ(exchange_test::runProgram(EXCHANGE_PUBLISHER, {name, "2000"}), 0);
+        EXPECT_EQ(exchange_test::runProgram(EXCHANGE_HOST, {"publish", name, "2000"}), 0);
         EXPECT_EQ(follower.regressions(), 0);
     }
     std::cout << "clouds taken: " << taken << "\n";

@@ -25,19 +25,12 @@ std::array<T, 4> raw(const ImageBuffer& image, int x, int y) {
 using B4 = std::array<std::uint8_t, 4>;
 using S4 = std::array<std::uint16_t, 4>;
 
-// An instance in CubeMap mode with the output and (optionally) a source set.
+// An instance in CubeMap mode (the default 30 steps) with a source and an output.
 struct CubeMapRig {
-    std::unique_ptr<ofxhost::Instance> instance;
-    std::shared_ptr<ImageBuffer> source, output;
-    CubeMapRig(Depth depth, RectI bounds, int steps, bool withSource, int outputPadding = 0) {
-        instance = newInstance({{"pluginMode", {kCubeMap}}, {"cubeMapSize", {static_cast<double>(steps)}}});
-        if (withSource) {
-            source = solidImage(depth, bounds, 0.2f, 0.4f, 0.6f, 0.8f);
-            instance->setClipImage("Source", source);
-        } else {
-            instance->setClipImage("Source", nullptr);
-        }
-        output = solidImage(depth, bounds, 0.4f, 0.4f, 0.4f, 0.4f, outputPadding);
+    std::unique_ptr<ofxhost::Instance> instance = newInstance({{"pluginMode", {kCubeMap}}});
+    std::shared_ptr<ImageBuffer> output;
+    CubeMapRig(Depth depth, RectI bounds) : output(solidImage(depth, bounds, 0.4f, 0.4f, 0.4f, 0.4f)) {
+        instance->setClipImage("Source", solidImage(depth, bounds, 0.2f, 0.4f, 0.6f, 0.8f));
         instance->setClipImage("Output", output);
     }
     OfxStatus render(RectI window) { return instance->render(0.0, window); }
@@ -46,7 +39,7 @@ struct CubeMapRig {
 }  // namespace
 
 TEST(CubeMapRender, EightBitCornersOfTheDefaultMap) {
-    CubeMapRig rig(Depth::UByte, {0, 0, 256, 200}, 30, true);
+    CubeMapRig rig(Depth::UByte, {0, 0, 256, 200});
     ASSERT_EQ(rig.render({0, 0, 256, 200}), kOfxStatOK);
     const auto& out = *rig.output;
     EXPECT_EQ(raw<std::uint8_t>(out, 0, 0), (B4{0, 0, 0, 255}));
@@ -61,7 +54,7 @@ TEST(CubeMapRender, EightBitCornersOfTheDefaultMap) {
 }
 
 TEST(CubeMapRender, OnlyTheRenderWindowIsWrittenFromTheBoundsOrigin) {
-    CubeMapRig rig(Depth::UShort, {10, 20, 266, 220}, 30, true);
+    CubeMapRig rig(Depth::UShort, {10, 20, 266, 220});
     ASSERT_EQ(rig.render({10, 30, 110, 40}), kOfxStatOK);
     const S4 untouched{26214, 26214, 26214, 26214};
     EXPECT_EQ(raw<std::uint16_t>(*rig.output, 39, 29), untouched);
@@ -71,7 +64,7 @@ TEST(CubeMapRender, OnlyTheRenderWindowIsWrittenFromTheBoundsOrigin) {
 }
 
 TEST(CubeMapRender, AnAbortedRenderLeavesTheRowsUnwritten) {
-    CubeMapRig rig(Depth::UByte, {0, 0, 256, 200}, 30, true);
+    CubeMapRig rig(Depth::UByte, {0, 0, 256, 200});
     rig.instance->setAbort(true);
     ASSERT_EQ(rig.render({0, 0, 256, 200}), kOfxStatOK);
     EXPECT_EQ(raw<std::uint8_t>(*rig.output, 29, 0), (B4{102, 102, 102, 102}));

@@ -84,9 +84,8 @@ inline std::unique_ptr<ofxhost::Instance> newInstance(const std::map<std::string
 
 // A uniform RGBA image.
 inline std::shared_ptr<ofxhost::ImageBuffer> solidImage(ofxhost::Depth depth, ofxhost::RectI bounds, float r, float g,
-                                                        float b, float a = 1.0f, int padding = 0,
-                                                        bool bottomUp = false) {
-    auto image = std::make_shared<ofxhost::ImageBuffer>(depth, bounds, padding, bottomUp);
+                                                        float b, float a = 1.0f) {
+    auto image = std::make_shared<ofxhost::ImageBuffer>(depth, bounds);
     const float rgba[4] = {r, g, b, a};
     image->fill(rgba);
     return image;
@@ -121,11 +120,6 @@ inline bool waitFor(const std::function<bool()>& condition,
 inline std::uint64_t instanceNumber(ofxhost::Instance& instance, const BlockReader& block) {
     EXPECT_EQ(instance.syncPrivateData(), kOfxStatOK);
     return block.owner();
-}
-
-// Runs a helper program beside this one and returns its exit status.
-inline int runProgram(const std::string& program, const std::vector<std::string>& arguments) {
-    return test_support::runProgramAt(programFolder() + program, arguments);
 }
 
 }  // namespace plugin_test
