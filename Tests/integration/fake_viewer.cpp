@@ -54,13 +54,6 @@ private:
 
 void appendLine(const fs::path& file, const std::string& line) { std::ofstream(file, std::ios::app) << line << "\n"; }
 
-std::string readMode(const fs::path& folder) {
-    std::ifstream in(folder / "fake_viewer_mode.txt");
-    std::string mode;
-    in >> mode;
-    return mode;
-}
-
 bool stopRequested(const fs::path& folder, std::chrono::steady_clock::time_point start) {
     return fs::exists(folder / "stop") || std::chrono::steady_clock::now() - start > kLifetime;
 }
@@ -166,7 +159,8 @@ int main() {
     static const int anchor = 0;
     const fs::path folder = fs::u8path(orvalis::platform::modulePath(&anchor)).parent_path();
     appendLine(folder / "starts.txt", "start");
-    const std::string mode = readMode(folder);
+    std::string mode;
+    std::ifstream(folder / "fake_viewer_mode.txt") >> mode;
     if (mode == "exit2") {
         return 2;
     }

@@ -188,20 +188,15 @@ INSTANTIATE_TEST_SUITE_P(AllDepthsAndRowLayouts, HostRenderLayouts,
                                            Layout{Depth::Float, 16, false, false},
                                            Layout{Depth::Float, 4, true, false}));
 
-TEST_F(Host, WindowLimitsWhatIsWrittenAndRenderScaleReachesImages) {
-    auto instance = create({{"mode", {1}}});
+// Time, scale and field reach the effect and its images (which window is
+// written is the Orvalis cube map's render test).
+TEST_F(Host, RenderArgumentsReachTheEffect) {
+    auto instance = create();
     ASSERT_TRUE(instance);
-    auto src = patterned(Depth::UByte, RectI{0, 0, 16, 16});
-    auto dst = connect(*instance, Depth::UByte, RectI{0, 0, 16, 16}, src);
+    connect(*instance, Depth::UByte, RectI{0, 0, 16, 16});
     ASSERT_EQ(instance->render(12.5, RectI{4, 4, 8, 8}, 0.5, 0.25), kOfxStatOK) << firstError(*instance);
     EXPECT_EQ(instance->messages().back().text,
               std::string("source  t=12.5 scale=0.5,0.25 field=") + kOfxImageFieldNone);
-    const auto* inside = static_cast<const std::uint8_t*>(dst->pixelAddress(5, 5));
-    const auto* source = static_cast<const std::uint8_t*>(src->pixelAddress(5, 5));
-    EXPECT_EQ(inside[0], 255 - source[0]);  // inverted
-    EXPECT_EQ(inside[3], source[3]);
-    const auto* outside = static_cast<const std::uint8_t*>(dst->pixelAddress(3, 5));
-    EXPECT_EQ(outside[3], 0);  // untouched
 }
 
 TEST_F(Host, MissingImagesAndThrowingRendersAreFailuresNotCrashes) {
