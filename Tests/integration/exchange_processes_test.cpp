@@ -1,6 +1,7 @@
 // Host processes and viewers that come, go and crash around one shared
 // block: its header made once, one writer at a time, never a mixed cloud,
-// and whoever is left carries on. A reader here follows the block exactly as the viewer does.
+// and whoever is left carries on. A reader here follows the block exactly as
+// the viewer does.
 #include "plugin_support.h"
 
 #include <algorithm>
@@ -28,10 +29,23 @@ using Ms = std::chrono::milliseconds;
 
 namespace {
 
-// A host or viewer process of the helper program.
+constexpr Ms kDeadline{60'000};
+
+// A host or viewer process of the helper program. A host may be given a stop
+// file, which stop() makes (and then waits for the host's end).
 class Process : public test_support::StartedProgram {
 public:
-    explicit Process(const std::vector<std::string>& args) : StartedProgram(programFolder() + EXCHANGE_HOST, args) {}
+    explicit Process(const std::vector<std::string>& args, std::string stopFile = {})
+        : StartedProgram(programFolder() + EXCHANGE_HOST, args), stopFile_(std::move(stopFile)) {}
+    std::optional<int> stop() {
+        std::ofstream(stopFile_) << "stop";
+        const std::optional<int> code = wait(kDeadline);
+        std::filesystem::remove(stopFile_);
+        return code;
+    }
+
+private:
+    std::string stopFile_;
 };
 
 struct HostRun {
@@ -42,12 +56,14 @@ struct HostRun {
     int lifetimeMs = 60'000;
 };
 
-std::unique_ptr<Process> startHost(const HostRun& h, const std::string& stopFile = {}) {
+std::unique_ptr<Process> startHost(const HostRun& h, bool stoppable = false) {
     std::vector<std::string> args{"host", bundlePath(), std::to_string(h.lifetimeMs), std::to_string(h.colour),
                                   h.size, h.depth,      std::to_string(h.downsample)};
-    if (!stopFile.empty())
-        args.push_back(stopFile);
-    auto p = std::make_unique<Process>(args);
+    if (stoppable) {
+        args.push_back(orvalis::platform::tempFolder() + "stop-" + std::to_string(h.colour));
+        std::filesystem::remove(args.back());
+    }
+    auto p = std::make_unique<Process>(args, stoppable ? args.back() : "");
     EXPECT_TRUE(p->started());
     return p;
 }
@@ -95,8 +111,6 @@ private:
     std::optional<BlockFollower> follower_;  // last: stops before the rest goes
 };
 
-constexpr Ms kDeadline{60'000};
-
 }  // namespace
 
 // The first instance anywhere writes the creator values once; every
@@ -115,16 +129,12 @@ TEST(ExchangeProcesses, CreatorValuesOnceAndPluginCountAcrossProcesses) {
     // Markers a second creator would overwrite.
     view.f32(off::pointSize).store(9.25f);
     view.f32(off::ambient).store(0.75f);
-    const std::string stop = orvalis::platform::tempFolder() + "stop-holder";
-    std::filesystem::remove(stop);
-    auto holder = startHost({-1}, stop);
+    auto holder = startHost({-1}, true);
     EXPECT_TRUE(waitFor([&] { return block.pluginCount() == 2u; }, kDeadline))
         << "the second process did not make its instance";
     EXPECT_EQ(view.f32(off::pointSize).load(), 9.25f) << "the second process must not re-initialise the header";
     EXPECT_EQ(view.f32(off::ambient).load(), 0.75f);
-    std::ofstream(stop) << "stop";
-    EXPECT_EQ(holder->wait(kDeadline), 0);
-    std::filesystem::remove(stop);
+    EXPECT_EQ(holder->stop(), 0);
     EXPECT_EQ(block.pluginCount(), 1u);
     first.reset();
     EXPECT_EQ(block.pluginCount(), 0u);
@@ -170,19 +180,15 @@ TEST(ExchangeProcesses, ChurningHostsNeverMixACloud) {
 TEST(ExchangeProcesses, TwoSteadyHostsTakeTurnsOnlyWhenOneStops) {
     Follower follower;
     ASSERT_TRUE(follower.attached());
-    const std::string stopFirst = orvalis::platform::tempFolder() + "stop-first";
-    std::filesystem::remove(stopFirst);
-    auto first = startHost({3}, stopFirst);
+    auto first = startHost({3}, true);
     ASSERT_TRUE(waitFor([&] { return follower.takenOf(3) > 0; }, kDeadline));
     auto second = startHost({4, "640x360", "float", 1});
     // Both render for a good while; then the first stops.
     const int before = follower.takenOf(3);
     ASSERT_TRUE(waitFor([&] { return follower.takenOf(3) > before + 60; }, kDeadline));
-    std::ofstream(stopFirst) << "stop";
-    EXPECT_EQ(first->wait(kDeadline), 0);
+    EXPECT_EQ(first->stop(), 0);
     EXPECT_TRUE(waitFor([&] { return follower.takenOf(4) > 10; }, kDeadline)) << "the second host was not followed";
     second->kill();
-    std::filesystem::remove(stopFirst);
     EXPECT_EQ(follower.runs(), (std::vector<int>{3, 4}));
     EXPECT_EQ(follower.mixed(), 0);
 }
@@ -240,9 +246,7 @@ TEST(ExchangeProcesses, HostKilledHoldingTheBlock) {
     struct stat st {};
     EXPECT_EQ(::stat(shmPath.c_str(), &st), 0) << "the killed host's block is left behind";
 
-    const std::string stopNext = orvalis::platform::tempFolder() + "stop-next";
-    std::filesystem::remove(stopNext);
-    auto next = startHost({9}, stopNext);
+    auto next = startHost({9}, true);
     Process viewerProcess({"view", "9", "60000"});
     EXPECT_EQ(viewerProcess.wait(kDeadline), 0) << "the viewer did not see the next host's clouds";
     {
@@ -250,9 +254,7 @@ TEST(ExchangeProcesses, HostKilledHoldingTheBlock) {
         ASSERT_TRUE(block.attached());
         EXPECT_EQ(block.pluginCount(), 1u) << "the leftover block (counting the killed host) was not replaced";
     }
-    std::ofstream(stopNext) << "stop";
-    EXPECT_EQ(next->wait(kDeadline), 0);
-    std::filesystem::remove(stopNext);
+    EXPECT_EQ(next->stop(), 0);
 }
 #endif
 
@@ -263,9 +265,7 @@ TEST(ExchangeProcesses, HostKilledHoldingTheBlock) {
 // platform unit tests'.)
 TEST(ExchangeProcesses, AnotherUserCanOpenNothing) {
     const std::string folder = orvalis::platform::tempFolder();
-    const std::string stop = folder + "stop-modes";
-    std::filesystem::remove(stop);
-    auto host = startHost({10}, stop);
+    auto host = startHost({10}, true);
     const std::string points = folder + orvalis::exchange::kPointsFileName;
     std::filesystem::remove(points);
     ASSERT_TRUE(waitFor([&] { return std::filesystem::exists(points); }, kDeadline));
@@ -289,8 +289,6 @@ TEST(ExchangeProcesses, AnotherUserCanOpenNothing) {
         EXPECT_TRUE(fileShut || folderShut) << entry.path() << " can be read by another user";
     }
     EXPECT_TRUE(logSeen) << "no log in " << logFolder;
-    std::ofstream(stop) << "stop";
-    EXPECT_EQ(host->wait(kDeadline), 0);
-    std::filesystem::remove(stop);
+    EXPECT_EQ(host->stop(), 0);
 }
 #endif
