@@ -6,12 +6,11 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 #include "block_follower.h"

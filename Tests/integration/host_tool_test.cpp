@@ -5,12 +5,10 @@
 #include "Tests/support/scratch_folder.h"
 
 #include <chrono>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <random>
 #include <sstream>
 
 #include "ofxImageEffect.h"

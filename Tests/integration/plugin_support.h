@@ -12,7 +12,6 @@
 #include <map>
 #include <vector>
 #include <memory>
-#include <optional>
 #include <string>
 #include <functional>
 
