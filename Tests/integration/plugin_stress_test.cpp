@@ -59,6 +59,7 @@ TEST(PluginStress, RendersEditsAndChurnWithAReader) {
 
     constexpr int kRendersPerThread = 150;
     std::atomic<int> failedActions{0};
+    const auto check = [&](OfxStatus s) { failedActions.fetch_add(s == kOfxStatOK ? 0 : 1); };
     std::atomic<int> clouds{0};
     std::mutex failureMutex;
     std::vector<std::string> failures;
@@ -81,13 +82,9 @@ TEST(PluginStress, RendersEditsAndChurnWithAReader) {
         const ofxhost::RectI window = t < 2 ? ofxhost::RectI{0, 0, 200, 100} : ofxhost::RectI{0, 0, 160, 120};
         renderers.emplace_back([&, inst, output, window] {
             for (int i = 0; i < kRendersPerThread; ++i) {
-                OfxStatus s = kOfxStatOK;
                 {
                     std::lock_guard lock(*output);
-                    s = inst->render(i, window);
-                }
-                if (s != kOfxStatOK) {
-                    failedActions.fetch_add(1);
+                    check(inst->render(i, window));
                 }
                 // Paced like playback, so the worker publishes many of them.
                 std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -98,16 +95,12 @@ TEST(PluginStress, RendersEditsAndChurnWithAReader) {
     std::thread editor([&] {
         for (int i = 0; i < 400; ++i) {
             ofxhost::Instance& inst = i % 2 ? *a : *b;
-            OfxStatus s = kOfxStatOK;
             switch (i % 5) {
-            case 0: s = inst.setValue("pointSize", {1.0 + (i % 90) / 10.0}); break;
-            case 1: s = inst.setValue("frameRate", {static_cast<double>(i % 5)}); break;
-            case 2: s = a->setValue("cropToCubeMap", {static_cast<double>((i / 5) % 2)}); break;
-            case 3: s = b->setValue("pluginMode", {static_cast<double>((i / 5) % 2)}); break;
-            case 4: s = inst.syncPrivateData(); break;
-            }
-            if (s != kOfxStatOK) {
-                failedActions.fetch_add(1);
+            case 0: check(inst.setValue("pointSize", {1.0 + (i % 90) / 10.0})); break;
+            case 1: check(inst.setValue("frameRate", {static_cast<double>(i % 5)})); break;
+            case 2: check(a->setValue("cropToCubeMap", {static_cast<double>((i / 5) % 2)})); break;
+            case 3: check(b->setValue("pluginMode", {static_cast<double>((i / 5) % 2)})); break;
+            case 4: check(inst.syncPrivateData()); break;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
@@ -117,17 +110,14 @@ TEST(PluginStress, RendersEditsAndChurnWithAReader) {
         for (int i = 0; i < 12; ++i) {
             auto c = bundle().createInstance(0, kFilter);
             if (!c) {
-                failedActions.fetch_add(1);
+                check(kOfxStatFailed);
                 continue;
             }
             connect(*c, kC, {0, 0, 96, 64});
-            for (int f = 0; f < 5; ++f) {
-                if (c->render(f, {0, 0, 96, 64}) != kOfxStatOK) {
-                    failedActions.fetch_add(1);
-                }
-            }
-            c->syncPrivateData();
-            c->setValue("pointSize", {2.0});
+            for (int f = 0; f < 5; ++f)
+                check(c->render(f, {0, 0, 96, 64}));
+            check(c->syncPrivateData());
+            check(c->setValue("pointSize", {2.0}));
         }  // destroyed while its worker may still hold a job
     });
 
