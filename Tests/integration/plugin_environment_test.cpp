@@ -116,7 +116,9 @@ const std::vector<Case>& cases() {
          },
          Block::Updates, kUsable + kOwn, "cannot create the log folder /tmp/case/plainfile/Orvalis"},
         {"NoDisplayViewer", Run::Viewer, 256, [](auto&) {}, Block::Unchecked, "", "cannot open a window (no X display"},
-        {"NoDisplayLauncher", Run::Launcher, 256, [](auto&) {}, Block::Unchecked, "", "no display"},
+        // Told through the host's message suite, not only on the console.
+        {"NoDisplayLauncher", Run::Launcher, 256, [](auto&) {}, Block::Unchecked, "",
+         "message [OfxMessageError] Orvalis: The 3D viewer cannot open its window: no display"},
     };
     return all;
 }
