@@ -234,17 +234,12 @@ TEST(ExchangeProcesses, ViewerKilledWhileAttached) {
 // A host killed while it alone holds the block leaves it behind; the next
 // host makes it afresh and a viewer started afterwards sees its clouds.
 TEST(ExchangeProcesses, HostKilledHoldingTheBlock) {
-    const std::string shmPath =
-        "/dev/shm/" + std::string(orvalis::exchange::kBlockName) + "." + std::to_string(::geteuid());
     const std::string pointsFile = orvalis::platform::tempFolder() + orvalis::exchange::kPointsFileName;
     std::filesystem::remove(pointsFile);
     auto first = startHost({8});
     ASSERT_TRUE(waitFor([&] { return std::filesystem::exists(pointsFile); }, kDeadline));
     first->kill();
-    ASSERT_TRUE(first->wait(kDeadline).has_value());
-    struct stat st {};
-    EXPECT_EQ(::stat(shmPath.c_str(), &st), 0) << "the killed host's block is left behind";
-
+    ASSERT_TRUE(first->wait(kDeadline).has_value());  // its block stays behind (the platform unit test's)
     auto next = startHost({9}, true);
     Process viewerProcess({"view", "9", "60000"});
     EXPECT_EQ(viewerProcess.wait(kDeadline), 0) << "the viewer did not see the next host's clouds";
