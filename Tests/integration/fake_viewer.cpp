@@ -36,22 +36,6 @@ namespace {
 constexpr auto kLifetime = std::chrono::seconds(20);
 constexpr auto kPoll = std::chrono::milliseconds(20);
 
-// Marks this copy as running for as long as it lives.
-class AliveFile {
-public:
-    explicit AliveFile(const fs::path& folder)
-        : path_(folder / ("alive-" + std::to_string(orvalis::platform::currentProcessId()))) {
-        std::ofstream(path_) << "alive";
-    }
-    ~AliveFile() {
-        std::error_code ignored;
-        fs::remove(path_, ignored);
-    }
-
-private:
-    fs::path path_;
-};
-
 void appendLine(const fs::path& file, const std::string& line) { std::ofstream(file, std::ios::app) << line << "\n"; }
 
 bool stopRequested(const fs::path& folder, std::chrono::steady_clock::time_point start) {
@@ -161,23 +145,20 @@ int main() {
     appendLine(folder / "starts.txt", "start");
     std::string mode;
     std::ifstream(folder / "fake_viewer_mode.txt") >> mode;
-    if (mode == "exit2") {
-        return 2;
-    }
-    if (mode == "exit0") {
-        return 0;
-    }
-    AliveFile alive(folder);
+    if (mode == "exit2" || mode == "exit0")
+        return mode == "exit2" ? 2 : 0;
+    const fs::path alive = folder / ("alive-" + std::to_string(orvalis::platform::currentProcessId()));
+    std::ofstream(alive) << "alive";
+    int code = 0;
     if (mode == "window") {
-        const int code = runWindow(folder);
-        if (code == 3) {
+        code = runWindow(folder);
+        if (code == 3)
             appendLine(folder / "no_window.txt", "no window");
-        }
-        return code;
+    } else {
+        for (const auto start = std::chrono::steady_clock::now(); !stopRequested(folder, start);)
+            std::this_thread::sleep_for(kPoll);
     }
-    const auto start = std::chrono::steady_clock::now();
-    while (!stopRequested(folder, start)) {
-        std::this_thread::sleep_for(kPoll);
-    }
-    return 0;
+    std::error_code ignored;
+    fs::remove(alive, ignored);
+    return code;
 }
