@@ -1,10 +1,13 @@
 // Follows a shared block as the viewer does, on a thread of its own, until
 // destroyed: each cloud the viewer's read step takes goes to `taken` (on that
 // thread), and every time the block's sequence is seen going backwards counts.
+// Between reads that find nothing new it yields, or sleeps for `idle` where
+// spinning would starve the processes it watches.
 #pragma once
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <thread>
 
@@ -15,8 +18,8 @@ class BlockFollower {
 public:
     using Taken = std::function<void(const orvalis::viewer::IntakeState&)>;
 
-    BlockFollower(orvalis::exchange::BlockView view, Taken taken)
-        : thread_([this, view, taken = std::move(taken)] { run(view, taken); }) {}
+    BlockFollower(orvalis::exchange::BlockView view, Taken taken, std::chrono::microseconds idle = {})
+        : thread_([this, view, taken = std::move(taken), idle] { run(view, taken, idle); }) {}
     ~BlockFollower() {
         stop_.store(true);
         thread_.join();
@@ -27,7 +30,7 @@ public:
     int regressions() const { return regressions_.load(); }
 
 private:
-    void run(orvalis::exchange::BlockView view, const Taken& taken) {
+    void run(orvalis::exchange::BlockView view, const Taken& taken, std::chrono::microseconds idle) {
         orvalis::viewer::IntakeState state;
         std::uint64_t highest = 0;
         while (!stop_.load()) {
@@ -37,8 +40,10 @@ private:
             highest = std::max(highest, s);
             if (orvalis::viewer::readBlockStep(view, state))
                 taken(state);
-            else
+            else if (idle.count() == 0)
                 std::this_thread::yield();
+            else
+                std::this_thread::sleep_for(idle);
         }
     }
 

@@ -74,7 +74,8 @@ class Follower {
 public:
     Follower() {
         if (memory_)
-            follower_.emplace(view(), [this](const viewer::IntakeState& state) { took(state); });
+            follower_.emplace(
+                view(), [this](const viewer::IntakeState& state) { took(state); }, Ms(1));
     }
     bool attached() const { return memory_ != nullptr; }
     BlockView view() const { return BlockView(memory_->data()); }
