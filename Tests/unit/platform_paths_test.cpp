@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cstddef>
-#include <optional>
 #include <span>
 #include <thread>
 #include <vector>
@@ -52,27 +51,9 @@ TEST(TempFolder, ExistsAndEndsWithASeparator) {
 // Points the folder search at a scratch base for the length of a test.
 class TempFolderOverride : public ::testing::Test {
 protected:
-    void SetUp() override {
-        if (const char* v = std::getenv("TMPDIR"))
-            savedTmp_ = v;
-        if (const char* v = std::getenv("XDG_RUNTIME_DIR"))
-            savedRuntime_ = v;
-        base_ = fs::temp_directory_path() / uniqueName("orvalis-base");
-        fs::create_directories(base_);
-        unsetEnv("XDG_RUNTIME_DIR");
-        setEnv("TMPDIR", base_.string());
-        own_ = (base_ / ("orvalis-" + std::to_string(::geteuid()))).string();
-    }
-    void TearDown() override {
-        savedTmp_ ? setEnv("TMPDIR", *savedTmp_) : unsetEnv("TMPDIR");
-        if (savedRuntime_)
-            setEnv("XDG_RUNTIME_DIR", *savedRuntime_);
-        std::error_code ignored;
-        fs::remove_all(base_, ignored);
-    }
-    fs::path base_;
-    std::string own_;
-    std::optional<std::string> savedTmp_, savedRuntime_;
+    ScratchFolder base_{"orvalis-base"};
+    const ScopedEnv tmp_{"TMPDIR", base_.str().c_str()}, runtime_{"XDG_RUNTIME_DIR", nullptr};
+    const std::string own_ = base_.file("orvalis-" + std::to_string(::geteuid()));
 };
 
 TEST_F(TempFolderOverride, MakesAPrivateFolderUnderTmpdir) {
@@ -85,7 +66,7 @@ TEST_F(TempFolderOverride, MakesAPrivateFolderUnderTmpdir) {
 }
 
 TEST_F(TempFolderOverride, RefusesALink) {
-    const fs::path elsewhere = base_ / "elsewhere";
+    const fs::path elsewhere = base_.path() / "elsewhere";
     fs::create_directory(elsewhere);
     fs::permissions(elsewhere, fs::perms::owner_all, fs::perm_options::replace);
     fs::create_directory_symlink(elsewhere, own_);

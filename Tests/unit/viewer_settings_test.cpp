@@ -10,6 +10,7 @@
 #include <sstream>
 #include <string>
 
+#include "Tests/support/scoped_env.h"
 #include "Tests/support/scratch_folder.h"
 #include "app/settings.h"
 #include "app/view_menu.h"
@@ -20,7 +21,6 @@
 #include <windows.h>
 #else
 #include <sys/stat.h>
-#include <cstdlib>
 #endif
 
 namespace {
@@ -257,18 +257,9 @@ TEST_F(SystemSettingsStore, UnreadableOrUnwritableFileIsOffAndNeverHangs) {
     EXPECT_FALSE(settingsStoreAt(blocked + "/Orvalis/settings.ini")->writeAll(1, 0, 0));
 }
 
-// Sets (or, for null, unsets) an environment variable until the scope ends.
-struct ScopedEnv {
-    ScopedEnv(const char* name, const char* value) : name(name), old(std::getenv(name) ? std::getenv(name) : "") {
-        value != nullptr ? ::setenv(name, value, 1) : ::unsetenv(name);
-    }
-    ~ScopedEnv() { old.empty() ? ::unsetenv(name) : ::setenv(name, old.c_str(), 1); }
-    const char* name;
-    std::string old;
-};
-
 TEST(SystemSettingsLocation, FollowsXdgConfigHomeElseHomeConfig) {
     using orvalis::platform::userSettingsLocation;
+    using test_support::ScopedEnv;
     {
         ScopedEnv config("XDG_CONFIG_HOME", "/somewhere/config/");
         EXPECT_EQ(userSettingsLocation("Orvalis"), "/somewhere/config/Orvalis/settings.ini");
