@@ -142,7 +142,7 @@ TEST(ReplaceFile, ConcurrentWritersLeaveOneWholeVersion) {
     }
     for (auto& thread : threads)
         thread.join();
-    const std::string result = readAll(path);
+    const std::string result = fileText(path);
     ASSERT_EQ(result.size(), 20000u);
     EXPECT_EQ(std::count(result.begin(), result.end(), result.front()), 20000);
     EXPECT_EQ(scratch.entryCount(), 1u);
@@ -155,7 +155,7 @@ TEST(UniqueFile, EachCallMakesAnotherEmptyFileAndAMissingFolderNone) {
     const std::string b = createUniqueFile(scratch.folder(), "qvt");
     ASSERT_FALSE(a.empty());
     EXPECT_NE(a, b);
-    EXPECT_EQ(readAll(b), "");
+    EXPECT_EQ(fileText(b), "");
     EXPECT_EQ(scratch.entryCount(), 2u);
     EXPECT_EQ(createUniqueFile(scratch.file("nope") + pathSeparator(), "qvt"), "");
 }
@@ -166,7 +166,7 @@ TEST(Files, WriteTruncatesRemoveRemovesAMissingFolderFails) {
     const std::string longText(1000, 'L'), shortText = "s";
     ASSERT_TRUE(writeFile(path, std::vector<std::span<const std::byte>>{bytesOf(longText)}));
     ASSERT_TRUE(writeFile(path, std::vector<std::span<const std::byte>>{bytesOf(shortText)}));
-    EXPECT_EQ(readAll(path), "s");
+    EXPECT_EQ(fileText(path), "s");
     std::int64_t time = 0;
     EXPECT_TRUE(lastWriteTime(path, time));
     EXPECT_TRUE(removeFile(path));

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "Tests/support/file_text.h"
 #include "Tests/support/polling.h"
 #include "Tests/support/scoped_env.h"
 #include "Tests/support/scratch_folder.h"
@@ -17,6 +18,7 @@
 namespace orvalis::platform::testing {
 
 using test_support::eventually;
+using test_support::fileText;
 using test_support::ScopedEnv;
 using test_support::ScratchFolder;
 using test_support::setEnv;
@@ -44,10 +46,5 @@ inline std::unique_ptr<ChildProcess> startHelper(const std::string& mode, const 
 }
 
 inline void touch(const std::string& path) { std::ofstream(path, std::ios::binary) << "x"; }
-
-inline std::string readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 }  // namespace orvalis::platform::testing

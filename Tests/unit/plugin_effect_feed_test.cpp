@@ -10,14 +10,13 @@
 
 #include <gtest/gtest.h>
 
+#include "Tests/support/file_text.h"
 #include "Tests/support/polling.h"
 #include "Tests/support/unique_name.h"
 
 #include <chrono>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <functional>
 #include <thread>
@@ -48,11 +47,6 @@ std::optional<SampledCloud> sampleJob(const RenderJob& job) {
         points[i].r = static_cast<float>(job.time);
     }
     return SampledCloud{std::make_shared<const PointList>(std::move(points)), static_cast<float>(job.time)};
-}
-
-std::vector<char> readBytes(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 class FeedTest : public ::testing::Test {
@@ -166,8 +160,8 @@ TEST_F(FeedTest, WithoutABlockTheCloudGoesToTheFilesOnly) {
     // writes all three with this job's cloud.
     feed->queueRender(jobAt(4));
     const std::size_t size4 = 4 + 4 * sizeof(exchange::PointRecord);
-    ASSERT_TRUE(waitFor([&] { return readBytes(fallback).size() == size4 && readBytes(config).size() == 8; }));
-    EXPECT_EQ(readBytes(points), readBytes(fallback));
+    ASSERT_TRUE(waitFor([&] { return test_support::fileText(fallback).size() == size4 && test_support::fileText(config).size() == 8; }));
+    EXPECT_EQ(test_support::fileText(points), test_support::fileText(fallback));
     EXPECT_EQ(feed->currentRecords().size(), 4u);
     // Nothing else touched the block, and the watcher never claimed.
     EXPECT_EQ(owner(), 0u);

@@ -7,9 +7,9 @@
 #include <fstream>
 #include <map>
 #include <optional>
-#include <sstream>
 #include <string>
 
+#include "Tests/support/file_text.h"
 #include "Tests/support/scoped_env.h"
 #include "Tests/support/scratch_folder.h"
 #include "app/settings.h"
@@ -183,9 +183,7 @@ void writeText(const std::string& path, const std::string& text) {
 TEST_F(SystemSettingsStore, FileIsReplacedWholeWithNoStrayTemporary) {
     writeText(location_, "Something=else\nBackgroundColor=1\n");
     ASSERT_TRUE(settingsStoreAt(location_)->writeAll(0, 1, 0));
-    std::ostringstream text;
-    text << std::ifstream(location_, std::ios::binary).rdbuf();
-    EXPECT_EQ(text.str(), "BackgroundColor=0\nHighlightOutOfRange=1\nGamutIndicator=0\n");
+    EXPECT_EQ(test_support::fileText(location_), "BackgroundColor=0\nHighlightOutOfRange=1\nGamutIndicator=0\n");
     const auto folder = std::filesystem::path(location_).parent_path();
     for (const auto& entry : std::filesystem::directory_iterator(folder))
         EXPECT_EQ(entry.path().filename(), "settings.ini");
