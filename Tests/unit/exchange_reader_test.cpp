@@ -17,8 +17,6 @@ using namespace orvalis;
 using namespace exchange_test;
 namespace off = exchange::offset;
 
-// ---- the block ------------------------------------------------------------
-
 TEST(ExchangeRead, TakesAPublishedCloud) {
     HeapBlock block;
     plugin::initialiseBlockHeader(block.view());
@@ -163,8 +161,6 @@ TEST(ExchangeViewerBlock, AViewerIsNoPlugin) {
     ASSERT_NE(block, nullptr);
     EXPECT_EQ(plugin.view()->u32(off::pluginCount).load(), 1u);
 }
-
-// ---- the file fallback ----------------------------------------------------
 
 class ExchangeFallback : public ::testing::Test {
 protected:

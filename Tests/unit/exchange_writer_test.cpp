@@ -24,8 +24,6 @@ constexpr std::uint32_t kOtherProcess = 4343;
 // A dot in the folder's name catches a file name cut at the wrong dot.
 ScratchFolder dottedFolder() { return ScratchFolder("orvalis.exchange"); }
 
-// ---- attaching ------------------------------------------------------------
-
 TEST(ExchangeAttach, HoldersCountThemselvesInAndOutAndTheLastTakesTheBlock) {
     const std::string name = uniqueName("OrvalisExchangeTest");
     plugin::BlockAttachment first = plugin::attachBlock(name);
@@ -92,8 +90,6 @@ TEST(ExchangeAttach, InitialisingWritesTheCreatorValuesWhereNobodyWroteFirst) {
     }
 }
 
-// ---- ownership ------------------------------------------------------------
-
 TEST(ExchangeOwnership, OwnerIsTheInstanceOfTheProcessAndOnlyItClears) {
     HeapBlock block;
     const BlockView view = block.view();
@@ -152,8 +148,6 @@ TEST(ExchangeOwnership, AnotherProcessTakesTheBlockOnlyAsTheRoleIsTaken) {
     }
 }
 
-// ---- the write lock across processes --------------------------------------
-
 TEST(ExchangeWriterLock, ALiveHolderKeepsItAGoneOneLosesIt) {
     HeapBlock block;
     const BlockView view = block.view();
@@ -199,8 +193,6 @@ TEST(ExchangeWriterLock, OneThreadOfAProcessAtATimeAndOwnLeftoverTaken) {
     std::thread([&] { EXPECT_TRUE(lock()->held()); }).join();
 }
 
-// ---- sequence numbers -----------------------------------------------------
-
 TEST(ExchangeSequence, NumbersRiseAboveBothTheCounterAndTheBlock) {
     std::atomic<std::uint64_t> counter{1};
     // {the block's sequence, the number given}: a fresh counter counts from
@@ -213,8 +205,6 @@ TEST(ExchangeSequence, NumbersRiseAboveBothTheCounterAndTheBlock) {
     EXPECT_EQ(counter.load(), 103u);
     EXPECT_NE(plugin::nextSequence(counter, std::numeric_limits<std::uint64_t>::max()), 0u);
 }
-
-// ---- the block publish ----------------------------------------------------
 
 TEST(ExchangePublish, BlockHeaderAndBufferAfterOnePublish) {
     HeapBlock block;
@@ -299,8 +289,6 @@ TEST(ExchangePublish, LargeCloudIsCutInTheBlockButWholeInTheFile) {
     EXPECT_EQ(at<std::uint32_t>(file, 0), 1'200'000u);
     EXPECT_EQ(std::memcmp(file.data() + 4, records.data(), records.size() * 32), 0);
 }
-
-// ---- the files ------------------------------------------------------------
 
 TEST(ExchangeFiles, PointsConfigAndFallbackLayout) {
     const ScratchFolder folder = dottedFolder();

@@ -199,8 +199,6 @@ TEST_F(SyncWorkerTest, AThrowingJobDoesNotEndTheWorker) {
     EXPECT_EQ(released().size(), 2u);
 }
 
-// ---- history ----
-
 namespace {
 PointList cloudOf(std::size_t n, float marker) {
     PointList list(n);
@@ -234,8 +232,6 @@ TEST(ResultHistory, CapacityIsFiveSecondsAtTheChosenRate) {
     EXPECT_EQ(historyCapacityForFrameRate(-1), 120u);
     EXPECT_EQ(historyCapacityForFrameRate(17), 120u);
 }
-
-// ---- watcher ----
 
 TEST(WatcherDecision, Table) {
     // mode, block, attached, window, renderedLast, owns, owned -> action

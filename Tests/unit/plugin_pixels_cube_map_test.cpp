@@ -51,8 +51,6 @@ Px<T> pixelAt(const TestImage& img, const PixelView& v, int x, int y) {
     return {img.get<T>(px, py, 0), img.get<T>(px, py, 1), img.get<T>(px, py, 2), img.get<T>(px, py, 3)};
 }
 
-// --- layout -----------------------------------------------------------------
-
 TEST(PixelsCubeMapLayout, SizesAndClamping) {
     const std::tuple<int, int, int, int, int, int> cases[] = {
         // steps in, N, T, W, H, D
@@ -68,8 +66,6 @@ TEST(PixelsCubeMapLayout, SizesAndClamping) {
         EXPECT_EQ(l.divisor, d) << in;
     }
 }
-
-// --- per depth --------------------------------------------------------------
 
 template <class T>
 class PixelsCubeMap : public ::testing::Test {};
@@ -226,8 +222,6 @@ TYPED_TEST(PixelsCubeMap, AbortStopsBetweenRows) {
     EXPECT_EQ(out.pixelBytes(0, 3)[0], 0x77);
     EXPECT_EQ(out.pixelBytes(49, 19)[0], 0x77);
 }
-
-// --- whole-map properties ---------------------------------------------------
 
 TEST(PixelsCubeMapColours, EveryColourExactlyOnce) {
     for (const int n : {8, 30, 50}) {

@@ -29,8 +29,6 @@ TestImage coordinateImage(int w, int h, int padBytes = 0, bool topDown = false) 
 int columnOf(const Rgb& c) { return static_cast<int>(std::lround(c.r * 65535.0f)); }
 int rowOf(const Rgb& c) { return static_cast<int>(std::lround(c.g * 65535.0f)); }
 
-// --- grid size under the cap ------------------------------------------------
-
 struct GridCase {
     int w, h;
     std::uint32_t cap;
@@ -86,8 +84,6 @@ TEST(PixelsGridSize, EmptyOrMissingImageGivesNothing) {
     EXPECT_TRUE(sampleGrid(v, 10).samples.empty());
 }
 
-// --- which pixels a grid reads ----------------------------------------------
-
 TEST(PixelsGridPixels, NearestPixelsBottomRowFirst) {
     const TestImage img = coordinateImage(1920, 1080);
     const SampleGrid grid = sampleGrid(img.view(), 50'000);
@@ -121,8 +117,6 @@ TEST(PixelsGridPixels, TallNarrowImage) {
         ASSERT_EQ(grid.samples[j].g, static_cast<float>(j * 20));
     }
 }
-
-// --- pixel formats and row layouts ------------------------------------------
 
 TEST(PixelsRead, EachDepthScalesToUnit) {
     TestImage b(0, 0, 2, 1, PixelDepth::UByte);
@@ -182,8 +176,6 @@ TEST(PixelsRead, BoundsAwayFromTheOrigin) {
     EXPECT_EQ(grid.samples[0].r, 1.0f);
     EXPECT_EQ(grid.samples[1].r, 0.0f);
 }
-
-// --- black-border trim ------------------------------------------------------
 
 SampleGrid gridOf(int gw, int gh, Rgb fill) {
     SampleGrid g;
@@ -287,8 +279,6 @@ TEST(PixelsTrim, EmptyAndShortGrids) {
     EXPECT_EQ(samplePoints(img.view(), false, 50'000).size(), sampleGrid(img.view(), 50'000).samples.size());
 }
 
-// --- crop window ------------------------------------------------------------
-
 TEST(PixelsCrop, TheBottomLeftWindowUncappedAndUntrimmed) {
     const TestImage small = coordinateImage(100, 80);
     EXPECT_EQ(cropSamples(small.view()).size(), 8'000u);
@@ -307,8 +297,6 @@ TEST(PixelsCrop, TheBottomLeftWindowUncappedAndUntrimmed) {
     dark.setUnit(5, 5, 1.0f, 1.0f, 1.0f);
     EXPECT_EQ(samplePoints(dark.view(), true, 50'000).size(), 180u * 20u);  // no trim
 }
-
-// --- point records ----------------------------------------------------------
 
 TEST(PixelsRecords, OrderLayoutAndAlignment) {
     const std::vector<Rgb> samples = {{0.1f, 0.2f, 0.3f}, {0.4f, 0.5f, 0.6f}, {-1.0f, 7.0f, 0.0f}};

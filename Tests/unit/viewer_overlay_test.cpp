@@ -32,8 +32,6 @@ std::unique_ptr<LabelRasterizer> platformRasterizer() {
 #endif
 }
 
-// ---- scale and geometry -----------------------------------------------------
-
 TEST(OverlayScale, IsOneUpTo720ThenGrowsToFourAt2880AndSizesTheLabels) {
     const struct {
         int height;
@@ -144,8 +142,6 @@ TEST(OverlayBadge, OutlineIsARoundedRectangleDrawnCounterClockwiseAndTheDotARing
     EXPECT_TRUE(discRim({}, 1.0f, 0).empty());
 }
 
-// ---- coverage and label bitmaps ----------------------------------------------
-
 TEST(LabelCoverage, DimPixelsVanishAndTheBrightestChannelBecomesAlpha) {
     const std::uint8_t pixels[5][4] = {
         {10, 10, 10, 0},     // at the threshold: gone
@@ -224,8 +220,6 @@ TEST(LabelTexture, AsksForTwiceTheDisplaySizeInTheLabelColourAndFitsWideText) {
     EXPECT_EQ(fitLabelStyle(measuring, "In Gamut", style, 0).pixelHeight, 1);
     EXPECT_EQ(fitLabelStyle(failing, "In Gamut", style, 10).pixelHeight, 22) << "unmeasured: left alone";
 }
-
-// ---- the platform's text renderer ---------------------------------------------
 
 LabelStyle labelStyle(GamutLabel which, float scale, int weight = 600) {
     const TextColour colour = labelTextColour(which);

@@ -17,8 +17,6 @@ namespace {
 
 using namespace orvalis::viewer;
 
-// ---- the matrix -------------------------------------------------------------
-
 using Vec4 = std::array<double, 4>;
 
 Vec4 apply(const std::array<float, 16>& m, double x, double y, double z) {
@@ -77,8 +75,6 @@ TEST(RenderMatrix, PutsCubePointsWhereTheCameraSeesThem) {
     }
 }
 
-// ---- the sphere mesh ----------------------------------------------------------
-
 TEST(RenderSphereMesh, ClosedRingsUnitNormalsAndValidIndicesTurningOneWay) {
     using V3 = std::array<double, 3>;
     const SphereMesh mesh = makeSphereMesh();
@@ -117,8 +113,6 @@ TEST(RenderSphereMesh, ClosedRingsUnitNormalsAndValidIndicesTurningOneWay) {
     EXPECT_TRUE(outward == 0 || inward == 0) << outward << " / " << inward;
     EXPECT_EQ(outward + inward, 256 - 32);
 }
-
-// ---- the draw path and the upload ---------------------------------------------
 
 TEST(RenderDrawPath, BestPathTheRendererCanDraw) {
     // Each case starts from everything there and a cloud of 1,000,000.
@@ -177,8 +171,6 @@ TEST(RenderUpload, OneDataUploadWhenGrowingElseOrphanAndSubData) {
         EXPECT_EQ(capacity, 32'000u);
     }
 }
-
-// ---- the sphere shader's values -------------------------------------------------
 
 TEST(RenderSphereUniforms, ScaleLightingAndTheSecondLightsDirection) {
     auto words = [](std::int32_t enabled, float a, float d, float a2, float d2, float x, float y, float z) {
