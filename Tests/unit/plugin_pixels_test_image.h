@@ -6,6 +6,8 @@
 
 #include "pixels/pixel_view.h"
 
+#include <gtest/gtest.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -109,5 +111,27 @@ private:
     std::ptrdiff_t stride_;
     std::vector<unsigned char> storage_;
 };
+
+// Checks every pixel of `image`: inside the window (bounds coordinates, end
+// exclusive) the bytes `reference` has at the same place, elsewhere `fill`
+// in every byte; and its padding untouched.
+inline void expectWrittenOnlyIn(const TestImage& image, int x1, int y1, int x2, int y2, const TestImage& reference,
+                                unsigned char fill) {
+    const PixelView d = image.view(), r = reference.view();
+    const int bpp = bytesPerPixel(d.depth);
+    for (int y = d.y1; y < d.y2; ++y) {
+        for (int x = d.x1; x < d.x2; ++x) {
+            const unsigned char* got = image.pixelBytes(x - d.x1, y - d.y1);
+            if (x >= x1 && x < x2 && y >= y1 && y < y2) {
+                ASSERT_EQ(std::memcmp(got, reference.pixelBytes(x - r.x1, y - r.y1), bpp), 0) << x << "," << y;
+            } else {
+                for (int i = 0; i < bpp; ++i) {
+                    ASSERT_EQ(got[i], fill) << x << "," << y;
+                }
+            }
+        }
+    }
+    EXPECT_TRUE(image.paddingIntact());
+}
 
 }  // namespace orvalis::plugin::testing
