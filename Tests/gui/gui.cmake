@@ -20,6 +20,7 @@ if(NOT WIN32)
   endif()
   add_library(gui_driver STATIC ${_gui}/x_display.cpp)
   target_link_libraries(gui_driver PUBLIC X11::X11 X11::Xtst)
+  target_include_directories(gui_driver PRIVATE ${PROJECT_SOURCE_DIR})
   orvalis_warnings(gui_driver)
 
   set(_gui_viewer ${ORVALIS_BUNDLE_DIR}/Vantorel)

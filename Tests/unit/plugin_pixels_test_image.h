@@ -40,14 +40,6 @@ public:
         return MutablePixelView{rowAddress(0), x1_, y1_, x1_ + width_, y1_ + height_, rowBytes(), depth_};
     }
 
-    // Component c of pixel (px, py) from the bounds origin, in the image's
-    // own type (byte, short or float).
-    template <class T>
-    T get(int px, int py, int c) const {
-        T v;
-        std::memcpy(&v, rowAddress(py) + (static_cast<std::size_t>(px) * 4 + c) * sizeof(T), sizeof v);
-        return v;
-    }
     template <class T>
     void set(int px, int py, T r, T g, T b, T a) {
         const T v[4] = {r, g, b, a};
