@@ -21,8 +21,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-using test_support::ScratchFolder;
 using test_support::fileText;
+using test_support::ScratchFolder;
 
 std::vector<std::string> readLines(const fs::path& file) {
     std::ifstream in(file);

@@ -27,6 +27,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using test_support::fileText;
 
 bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit = 10s) {
     return test_support::eventually(done, limit, 1ms);
@@ -160,8 +161,8 @@ TEST_F(FeedTest, WithoutABlockTheCloudGoesToTheFilesOnly) {
     // writes all three with this job's cloud.
     feed->queueRender(jobAt(4));
     const std::size_t size4 = 4 + 4 * sizeof(exchange::PointRecord);
-    ASSERT_TRUE(waitFor([&] { return test_support::fileText(fallback).size() == size4 && test_support::fileText(config).size() == 8; }));
-    EXPECT_EQ(test_support::fileText(points), test_support::fileText(fallback));
+    ASSERT_TRUE(waitFor([&] { return fileText(fallback).size() == size4 && fileText(config).size() == 8; }));
+    EXPECT_EQ(fileText(points), fileText(fallback));
     EXPECT_EQ(feed->currentRecords().size(), 4u);
     // Nothing else touched the block, and the watcher never claimed.
     EXPECT_EQ(owner(), 0u);

@@ -48,11 +48,7 @@ TEST(PixelsCubeMapLayout, SizesAndClamping) {
     };
     for (const auto& [in, n, t, w, h, d] : cases) {
         const CubeMapLayout l = cubeMapLayout(in);
-        EXPECT_EQ(l.steps, n) << in;
-        EXPECT_EQ(l.tilesPerRow, t) << in;
-        EXPECT_EQ(l.width, w) << in;
-        EXPECT_EQ(l.height, h) << in;
-        EXPECT_EQ(l.divisor, d) << in;
+        EXPECT_EQ(std::tuple(l.steps, l.tilesPerRow, l.width, l.height, l.divisor), std::tuple(n, t, w, h, d)) << in;
     }
 }
 

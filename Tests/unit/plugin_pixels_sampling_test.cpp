@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 namespace orvalis::plugin {
 namespace {
@@ -92,8 +93,8 @@ TEST(PixelsGridPixels, NearestPixelsBottomRowFirst) {
     // a row (rows outer), rounding down.
     EXPECT_EQ(columnOf(grid.samples.front()), 0);
     EXPECT_EQ(rowOf(grid.samples.front()), 0);
-    EXPECT_EQ(columnOf(grid.samples[1]), 6);         // floor(1920 / 298)
     EXPECT_EQ(rowOf(grid.samples[1]), 0);
+    EXPECT_EQ(columnOf(grid.samples[1]), 6);         // floor(1920 / 298)
     EXPECT_EQ(rowOf(grid.samples[298]), 6);          // floor(1080 / 167)
     EXPECT_EQ(columnOf(grid.samples.back()), 1913);  // floor(297 * 1920 / 298)
     EXPECT_EQ(rowOf(grid.samples.back()), 1073);     // floor(166 * 1080 / 167)
@@ -289,14 +290,9 @@ TEST(PixelsRecords, OrderLayoutAndAlignment) {
     ASSERT_EQ(rec.size(), 3u);
     EXPECT_EQ(reinterpret_cast<std::uintptr_t>(rec.data()) % 32, 0u);
     for (std::size_t i = 0; i < samples.size(); ++i) {
-        EXPECT_EQ(rec[i].x, samples[i].b);
-        EXPECT_EQ(rec[i].y, samples[i].g);
-        EXPECT_EQ(rec[i].z, samples[i].r);
-        EXPECT_EQ(rec[i].r, samples[i].r);
-        EXPECT_EQ(rec[i].g, samples[i].g);
-        EXPECT_EQ(rec[i].b, samples[i].b);
-        EXPECT_EQ(rec[i].reserved[0], 0u);
-        EXPECT_EQ(rec[i].reserved[1], 0u);
+        const Rgb& s = samples[i];  // placed at (b, g, r), its colour as it is, reserved zero
+        const exchange::PointRecord want{s.b, s.g, s.r, s.r, s.g, s.b, {0, 0}};
+        EXPECT_EQ(std::memcmp(&rec[i], &want, sizeof want), 0) << i;
     }
     EXPECT_TRUE(buildPointRecords({}).empty());
     PointRecordList copy = rec;  // the allocator survives copies
