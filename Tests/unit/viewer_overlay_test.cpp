@@ -195,12 +195,10 @@ TEST(LabelTexture, AsksForTwiceTheDisplaySizeInTheLabelColourAndFitsWideText) {
     LabelSize size;
     EXPECT_EQ(makeLabelTexture(&failing, GamutLabel::OutOfGamut, interfaceScale(1440), size), 0u);
     EXPECT_EQ(size.width, 164);
-    EXPECT_EQ(failing.lastText, "Out of Gamut");
-    EXPECT_EQ(failing.lastSize.width, 328);
-    EXPECT_EQ(failing.lastSize.height, 56);
-    EXPECT_EQ(failing.lastStyle.pixelHeight, 44);
-    EXPECT_EQ(failing.lastStyle.weight, 600);
-    EXPECT_EQ(failing.lastStyle.red, 255);
+    // The text, the bitmap's size, then the style: height, weight and red.
+    EXPECT_EQ(std::tuple(failing.lastText, failing.lastSize.width, failing.lastSize.height,
+                         failing.lastStyle.pixelHeight, failing.lastStyle.weight, int{failing.lastStyle.red}),
+              std::tuple("Out of Gamut", 328, 56, 44, 600, 255));
     makeLabelTexture(&failing, GamutLabel::InGamut, 1.0f, size);
     EXPECT_EQ(failing.lastText, "In Gamut");
     EXPECT_EQ(failing.lastStyle.red, 235);
