@@ -9,11 +9,11 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "Shared/exchange.h"
+#include "Tests/support/file_text.h"
 #include "Tests/support/scratch_folder.h"
 #include "link/exchange_writer.h"
 #include "ofxhost/image_io.h"
@@ -23,15 +23,11 @@ namespace {
 
 namespace fs = std::filesystem;
 namespace ex = orvalis::exchange;
+using test_support::fileText;
 
 fs::path gCorpus;
 
-std::vector<char> readAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void put(const std::string& target, const std::string& name, const std::vector<char>& bytes) {
+void put(const std::string& target, const std::string& name, const std::string& bytes) {
     fs::create_directories(gCorpus / target);
     std::ofstream out(gCorpus / target / ("seed-" + name), std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -59,7 +55,7 @@ void blockSeeds() {
     auto take = [&](const std::string& name) {
         const auto& h = view.header();
         const std::uint32_t n = h.activeBuffer <= 1 ? h.pointCount[h.activeBuffer] : 0;
-        std::vector<char> bytes(ex::offset::header + n * sizeof(ex::PointRecord));
+        std::string bytes(ex::offset::header + n * sizeof(ex::PointRecord), 0);
         std::memcpy(bytes.data(), block.data(), ex::offset::header);
         if (n > 0) {
             std::memcpy(bytes.data() + ex::offset::header, view.buffer(h.activeBuffer), n * sizeof(ex::PointRecord));
@@ -77,10 +73,10 @@ void blockSeeds() {
 
 void pointsFileSeeds(const fs::path& scratch) {
     orvalis::plugin::writePointsFiles(scratch.string(), cloud(4, 1.0f), 4.0f);
-    put("fuzz_points_file", "fallback-4", readAll(scratch / ex::kFallbackFileName));
+    put("fuzz_points_file", "fallback-4", fileText(scratch / ex::kFallbackFileName));
     orvalis::plugin::writePointsFiles(scratch.string(), cloud(9, 1.2f), 3.0f);
-    put("fuzz_points_file", "points-9", readAll(scratch / ex::kPointsFileName));
-    put("fuzz_points_file", "config", readAll(scratch / ex::kConfigFileName));
+    put("fuzz_points_file", "points-9", fileText(scratch / ex::kPointsFileName));
+    put("fuzz_points_file", "config", fileText(scratch / ex::kConfigFileName));
 }
 
 void settingsSeeds(const fs::path& scratch) {
@@ -88,11 +84,11 @@ void settingsSeeds(const fs::path& scratch) {
     const orvalis::platform::SettingValue on[] = {
         {"BackgroundColor", 1}, {"HighlightOutOfRange", 0}, {"GamutIndicator", 1}};
     orvalis::platform::writeSettingValues(file.string(), on);
-    put("fuzz_settings_file", "written", readAll(file));
+    put("fuzz_settings_file", "written", fileText(file));
     const orvalis::platform::SettingValue off[] = {
         {"BackgroundColor", 0}, {"HighlightOutOfRange", 1}, {"GamutIndicator", 4294967295u}};
     orvalis::platform::writeSettingValues(file.string(), off);
-    put("fuzz_settings_file", "written-max", readAll(file));
+    put("fuzz_settings_file", "written-max", fileText(file));
 }
 
 void imageSeeds(const fs::path& scratch) {
@@ -108,7 +104,7 @@ void imageSeeds(const fs::path& scratch) {
             std::cerr << error << "\n";
             std::exit(1);
         }
-        put("fuzz_image_file", name, readAll(scratch / name));
+        put("fuzz_image_file", name, fileText(scratch / name));
     }
 }
 

@@ -9,6 +9,7 @@ set(_gui ${CMAKE_CURRENT_LIST_DIR})
 # The stand-in plug-in process: the real block through the real writer.
 add_executable(gui_publisher ${_gui}/gui_publisher.cpp)
 target_link_libraries(gui_publisher PRIVATE OrvalisCore $<$<BOOL:${WIN32}>:user32>)
+target_include_directories(gui_publisher PRIVATE ${PROJECT_SOURCE_DIR})
 orvalis_warnings(gui_publisher)
 
 set(_gui_lock "shared_block;viewer_window")
@@ -20,6 +21,7 @@ if(NOT WIN32)
   endif()
   add_library(gui_driver STATIC ${_gui}/x_display.cpp)
   target_link_libraries(gui_driver PUBLIC X11::X11 X11::Xtst)
+  target_include_directories(gui_driver PRIVATE ${PROJECT_SOURCE_DIR})
   orvalis_warnings(gui_driver)
 
   set(_gui_viewer ${ORVALIS_BUNDLE_DIR}/Vantorel)

@@ -17,6 +17,7 @@
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
+#include <iostream>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -186,10 +187,8 @@ int main() {
     std::setvbuf(stdout, nullptr, _IONBF, 0);
     Publisher pub;
     bool quit = false;
-    std::vector<char> buffer(1 << 20);
-    while (!quit && std::fgets(buffer.data(), static_cast<int>(buffer.size()), stdin) != nullptr) {
-        std::string line = buffer.data();
-        while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+    for (std::string line; !quit && std::getline(std::cin, line);) {
+        if (!line.empty() && line.back() == '\r')
             line.pop_back();
         if (!line.empty())
             std::printf("%s\n", handle(pub, line, quit).c_str());

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "Shared/exchange.h"
+#include "Tests/support/file_text.h"
 #include "Tests/support/polling.h"
 #include "Tests/support/run_program.h"
 #include "Tests/support/scratch_folder.h"
@@ -114,11 +115,7 @@ protected:
         return answer && answer->size() > 3 ? answer->substr(3) : std::string();
     }
 
-    std::string viewerErrors() const {
-        std::stringstream text;
-        text << std::ifstream(scratch_.file("viewer-stderr.txt")).rdbuf();
-        return text.str();
-    }
+    std::string viewerErrors() const { return test_support::fileText(scratch_.file("viewer-stderr.txt")); }
 
     // The viewer's main window as X knows it: by class on Linux; by its
     // title under Wine, which names the class after the program.

@@ -1,7 +1,6 @@
-// Where the viewer must draw things, worked out here from the camera rules
-// alone (never from the viewer's code): the model-view-projection of an
-// orbiting camera 3 x zoom units from the cube's centre, 45 degree
-// vertical field of view, near 0.1, far 100.
+// Where the viewer must draw things, worked out from the camera rules alone
+// (never from the viewer's code): 45 degree vertical field of view, near
+// 0.1, far 100, and what the drawn picture must show there.
 #pragma once
 
 #include <algorithm>
@@ -11,20 +10,14 @@
 #include <numbers>
 #include <vector>
 
+#include "Tests/support/camera_rules.h"
 #include "x_display.h"
 
 namespace gui_test {
 
-// The camera's angles in degrees and its distance factor; the defaults
-// are the start view.
-struct Camera {
-    double yaw = 35.0, pitch = 20.0, zoom = 1.0;
-};
-
-// A point in cube units.
-struct Vec3 {
-    double x = 0, y = 0, z = 0;
-};
+using test_support::Camera;
+using test_support::toEye;
+using test_support::Vec3;
 
 // A colour with channels from 0 to 1.
 struct Colour {
@@ -35,23 +28,6 @@ struct Colour {
 struct Pixel {
     double x = 0, y = 0;
 };
-
-// Eye coordinates of a cube point: the camera looks down -z.
-inline Vec3 toEye(const Camera& camera, Vec3 p) {
-    using std::numbers::pi;
-    // T(-0.5, -0.5, -0.5): the cube's centre at the origin.
-    double x = p.x - 0.5, y = p.y - 0.5, z = p.z - 0.5;
-    // Ry(yaw), right-handed: x' = x cos + z sin, z' = -x sin + z cos.
-    const double cy = std::cos(camera.yaw * pi / 180.0), sy = std::sin(camera.yaw * pi / 180.0);
-    const double x1 = x * cy + z * sy, z1 = -x * sy + z * cy;
-    x = x1;
-    z = z1;
-    // Rx(pitch): y' = y cos - z sin, z' = y sin + z cos.
-    const double cp = std::cos(camera.pitch * pi / 180.0), sp = std::sin(camera.pitch * pi / 180.0);
-    const double y2 = y * cp - z * sp, z2 = y * sp + z * cp;
-    // T(0, 0, -3 zoom).
-    return {x, y2, z2 - 3.0 * camera.zoom};
-}
 
 // Where the camera puts a cube point on a width x height client area.
 inline Pixel project(const Camera& camera, int width, int height, Vec3 p) {

@@ -11,8 +11,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
-#include <functional>
-#include <thread>
+
+#include "Tests/support/polling.h"
 
 namespace gui_test {
 
@@ -22,38 +22,6 @@ namespace {
 // Xlib's default handler would end the test program, so errors are only
 // counted.
 int ignoreErrors(::Display*, XErrorEvent*) { return 0; }
-
-// The topmost viewable top-level window that matches: with no window
-// manager (Xvfb) those are the root's children.
-::Window findWindow(::Display* d, ::Window root, const std::function<bool(::Window)>& match) {
-    ::Window rootReturn = 0, parent = 0, found = 0;
-    ::Window* children = nullptr;
-    unsigned count = 0;
-    if (XQueryTree(d, root, &rootReturn, &parent, &children, &count) == 0)
-        return 0;
-    for (unsigned i = count; i-- > 0 && found == 0;) {
-        XWindowAttributes a{};
-        if (XGetWindowAttributes(d, children[i], &a) != 0 && a.map_state == IsViewable && match(children[i]))
-            found = children[i];
-    }
-    if (children)
-        XFree(children);
-    return found;
-}
-
-// A connection to the display; a busy server can refuse one for a moment
-// (a viewer that just ended may not have let go of its own yet), so this
-// tries again for a while before it gives up.
-::Display* openDisplayPatiently() {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    for (;;) {
-        if (::Display* d = XOpenDisplay(nullptr))
-            return d;
-        if (std::getenv("DISPLAY") == nullptr || std::chrono::steady_clock::now() >= until)
-            return nullptr;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-}
 
 std::vector<Atom> atomList(::Display* d, ::Window w, Atom property, bool& present) {
     Atom type = 0;
@@ -76,7 +44,11 @@ std::vector<Atom> atomList(::Display* d, ::Window w, Atom property, bool& presen
 }  // namespace
 
 std::unique_ptr<XDisplay> XDisplay::open(bool keepWmState) {
-    ::Display* d = openDisplayPatiently();
+    // A busy server can refuse a connection for a moment (a viewer that just
+    // ended may not have let go of its own yet).
+    ::Display* d = nullptr;
+    test_support::eventually([&] { return (d = XOpenDisplay(nullptr)) != nullptr || !std::getenv("DISPLAY"); },
+                             std::chrono::seconds(10), std::chrono::milliseconds(100));
     int event = 0, error = 0, major = 0, minor = 0;
     if (d != nullptr && !XTestQueryExtension(d, &event, &error, &major, &minor)) {
         XCloseDisplay(d);
@@ -114,27 +86,38 @@ XDisplay::~XDisplay() {
     XCloseDisplay(display_);
 }
 
+// With no window manager (Xvfb) the top-level windows are the root's
+// children, the topmost last.
 std::uint64_t XDisplay::findWindow(std::string_view name) {
-    return gui_test::findWindow(display_, root_, [&](::Window w) {
+    ::Window rootReturn = 0, parent = 0, found = 0;
+    ::Window* children = nullptr;
+    unsigned count = 0;
+    if (XQueryTree(display_, root_, &rootReturn, &parent, &children, &count) == 0)
+        return 0;
+    for (unsigned i = count; i-- > 0 && found == 0;) {
+        XWindowAttributes a{};
         XClassHint hint{};
         char* title = nullptr;
-        const bool found = (XGetClassHint(display_, w, &hint) != 0 && hint.res_class && name == hint.res_class) ||
-                           (XFetchName(display_, w, &title) != 0 && title != nullptr && name == title);
+        if (XGetWindowAttributes(display_, children[i], &a) != 0 && a.map_state == IsViewable &&
+            ((XGetClassHint(display_, children[i], &hint) != 0 && hint.res_class && name == hint.res_class) ||
+             (XFetchName(display_, children[i], &title) != 0 && title != nullptr && name == title)))
+            found = children[i];
         XFree(hint.res_name);
         XFree(hint.res_class);
         XFree(title);
-        return found;
-    });
+    }
+    if (children)
+        XFree(children);
+    return found;
 }
 
 std::optional<Rect> XDisplay::areaOf(std::uint64_t window) {
-    ::Display* d = display_;
     XWindowAttributes a{};
-    if (window == 0 || XGetWindowAttributes(d, window, &a) == 0 || a.map_state != IsViewable)
+    if (window == 0 || XGetWindowAttributes(display_, window, &a) == 0 || a.map_state != IsViewable)
         return std::nullopt;
     int x = 0, y = 0;
     ::Window child = 0;
-    if (!XTranslateCoordinates(d, window, root_, 0, 0, &x, &y, &child))
+    if (!XTranslateCoordinates(display_, window, root_, 0, 0, &x, &y, &child))
         return std::nullopt;
     return Rect{x, y, a.width, a.height};
 }

@@ -17,15 +17,18 @@ using namespace orvalis;
 using namespace exchange_test;
 namespace off = exchange::offset;
 
-// ---- the block ------------------------------------------------------------
-
-TEST(ExchangeRead, TakesAPublishedCloud) {
+// A zeroed block and a reader that has taken nothing yet.
+class ExchangeRead : public ::testing::Test {
+protected:
     HeapBlock block;
+    const BlockView view = block.view();
+    viewer::IntakeState state;
+};
+
+TEST_F(ExchangeRead, TakesAPublishedCloud) {
     plugin::initialiseBlockHeader(block.view());
     const auto records = distinctRecords(500);
     plugin::publishToBlock(block.view(), records, 6.0f, 2);
-
-    viewer::IntakeState state;
     ASSERT_TRUE(viewer::readBlockStep(block.view(), state));
     ASSERT_EQ(state.points.size(), records.size());
     EXPECT_EQ(std::memcmp(state.points.data(), records.data(), records.size() * 32), 0);
@@ -35,9 +38,7 @@ TEST(ExchangeRead, TakesAPublishedCloud) {
     EXPECT_EQ(std::memcmp(state.lighting.data(), block.bytes() + 36, 32), 0);
 }
 
-TEST(ExchangeRead, NothingNewWithoutANewerSequence) {
-    HeapBlock block;
-    viewer::IntakeState state;
+TEST_F(ExchangeRead, NothingNewWithoutANewerSequence) {
     EXPECT_FALSE(viewer::readBlockStep(block.view(), state)) << "sequence 0";
 
     plugin::publishToBlock(block.view(), distinctRecords(4), 4.0f, 5);
@@ -56,13 +57,10 @@ TEST(ExchangeRead, NothingNewWithoutANewerSequence) {
 // takes its number with it. The next host process, with a fresh counter,
 // must still publish above what the viewer took, or the viewer would
 // ignore it until that counter caught up.
-TEST(ExchangeRead, TakesTheNextHostsCloudAfterAWriterKilledMidPublish) {
-    HeapBlock block;
-    const exchange::BlockView view = block.view();
+TEST_F(ExchangeRead, TakesTheNextHostsCloudAfterAWriterKilledMidPublish) {
     plugin::initialiseBlockHeader(view);
     constexpr std::uint32_t kHost = 77;
     plugin::setOwner(view, 1, kHost);
-    viewer::IntakeState state;
     std::atomic<std::uint64_t> killedHost{1};
     for (int i = 0; i < 40; ++i) {
         plugin::publishCloud(view, 1, kHost, distinctRecords(3), 4.0f, {}, killedHost);
@@ -78,10 +76,8 @@ TEST(ExchangeRead, TakesTheNextHostsCloudAfterAWriterKilledMidPublish) {
     EXPECT_EQ(state.points.size(), 5u);
 }
 
-TEST(ExchangeRead, RejectsABadBufferIndexOrACountAboveTheBuffer) {
-    HeapBlock block;
+TEST_F(ExchangeRead, RejectsABadBufferIndexOrACountAboveTheBuffer) {
     plugin::publishToBlock(block.view(), distinctRecords(4), 4.0f, 2);
-    viewer::IntakeState state;
     block.view().u32(off::activeBuffer).store(2);
     EXPECT_FALSE(viewer::readBlockStep(block.view(), state));
     block.view().u32(off::activeBuffer).store(1);
@@ -95,9 +91,7 @@ TEST(ExchangeRead, RejectsABadBufferIndexOrACountAboveTheBuffer) {
     EXPECT_EQ(state.points.size(), 1'000'000u);
 }
 
-TEST(ExchangeRead, EmptyCloudClearsThePointsAndKeepsThePointSize) {
-    HeapBlock block;
-    viewer::IntakeState state;
+TEST_F(ExchangeRead, EmptyCloudClearsThePointsAndKeepsThePointSize) {
     plugin::publishToBlock(block.view(), std::vector{record(2.0f, 0, 0, 0, 0, 0)}, 6.0f, 2);
     ASSERT_TRUE(viewer::readBlockStep(block.view(), state));
     ASSERT_TRUE(state.hasOutOfRange);
@@ -116,9 +110,7 @@ TEST(ExchangeRead, EmptyCloudClearsThePointsAndKeepsThePointSize) {
 }
 
 // A publish that lands, or starts, while the reader copies: the copy is dropped.
-TEST(ExchangeRead, DropsACopyThatAPublishOverwroteOrIsWriting) {
-    HeapBlock block;
-    const BlockView view = block.view();
+TEST_F(ExchangeRead, DropsACopyThatAPublishOverwroteOrIsWriting) {
     const auto newer = distinctRecords(30, 0.5f);
     const struct {
         const char* what;
@@ -132,15 +124,15 @@ TEST(ExchangeRead, DropsACopyThatAPublishOverwroteOrIsWriting) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         plugin::publishToBlock(view, distinctRecords(c.count), 4.0f, 2);
-        viewer::IntakeState state;
-        EXPECT_FALSE(viewer::readBlockStep(view, state, c.during));
-        EXPECT_TRUE(state.points.empty());
-        EXPECT_EQ(state.lastSequence, 0u);
+        viewer::IntakeState reader;  // each case from nothing taken
+        EXPECT_FALSE(viewer::readBlockStep(view, reader, c.during));
+        EXPECT_TRUE(reader.points.empty());
+        EXPECT_EQ(reader.lastSequence, 0u);
         // The next step looks again and takes the newer cloud whole.
         plugin::publishToBlock(view, newer, 4.0f, 3);
-        ASSERT_TRUE(viewer::readBlockStep(view, state));
-        EXPECT_EQ(state.lastSequence, 3u);
-        EXPECT_EQ(std::memcmp(state.points.data(), newer.data(), newer.size() * 32), 0);
+        ASSERT_TRUE(viewer::readBlockStep(view, reader));
+        EXPECT_EQ(reader.lastSequence, 3u);
+        EXPECT_EQ(std::memcmp(reader.points.data(), newer.data(), newer.size() * 32), 0);
     }
 }
 
@@ -163,8 +155,6 @@ TEST(ExchangeViewerBlock, AViewerIsNoPlugin) {
     ASSERT_NE(block, nullptr);
     EXPECT_EQ(plugin.view()->u32(off::pluginCount).load(), 1u);
 }
-
-// ---- the file fallback ----------------------------------------------------
 
 class ExchangeFallback : public ::testing::Test {
 protected:

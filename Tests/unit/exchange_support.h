@@ -71,14 +71,7 @@ T at(const std::vector<std::byte>& bytes, std::size_t offset) {
 }
 
 inline PointRecord record(float x, float y, float z, float r, float g, float b) {
-    PointRecord p;
-    p.x = x;
-    p.y = y;
-    p.z = z;
-    p.r = r;
-    p.g = g;
-    p.b = b;
-    return p;
+    return {x, y, z, r, g, b, {0, 0}};
 }
 
 // n records whose fields all differ, so that a shifted or partial copy shows.

@@ -24,7 +24,18 @@ constexpr std::uint32_t kOtherProcess = 4343;
 // A dot in the folder's name catches a file name cut at the wrong dot.
 ScratchFolder dottedFolder() { return ScratchFolder("orvalis.exchange"); }
 
-// ---- attaching ------------------------------------------------------------
+// A zeroed block, a fresh sequence counter and an empty folder for the files.
+class BlockTest : public ::testing::Test {
+protected:
+    HeapBlock block;
+    const BlockView view = block.view();
+    std::atomic<std::uint64_t> counter{1};
+    ScratchFolder folder;
+};
+using ExchangeHeader = BlockTest;
+using ExchangeOwnership = BlockTest;
+using ExchangeWriterLock = BlockTest;
+using ExchangePublish = BlockTest;
 
 TEST(ExchangeAttach, HoldersCountThemselvesInAndOutAndTheLastTakesTheBlock) {
     const std::string name = uniqueName("OrvalisExchangeTest");
@@ -69,9 +80,7 @@ TEST(ExchangeAttach, HoldersCountThemselvesInAndOutAndTheLastTakesTheBlock) {
 
 // The creator's values, on a zeroed block, where nobody wrote first. The
 // plug-in's processes test sees them in a block made by the real plug-in.
-TEST(ExchangeAttach, InitialisingWritesTheCreatorValuesWhereNobodyWroteFirst) {
-    HeapBlock block;
-    const BlockView view = block.view();
+TEST_F(ExchangeHeader, InitialisingWritesTheCreatorValuesWhereNobodyWroteFirst) {
     view.u32(off::viewerAttached).store(1);
     view.u32(off::pluginCount).store(1);
     view.f32(off::pointSize).store(4.0f);
@@ -92,11 +101,7 @@ TEST(ExchangeAttach, InitialisingWritesTheCreatorValuesWhereNobodyWroteFirst) {
     }
 }
 
-// ---- ownership ------------------------------------------------------------
-
-TEST(ExchangeOwnership, OwnerIsTheInstanceOfTheProcessAndOnlyItClears) {
-    HeapBlock block;
-    const BlockView view = block.view();
+TEST_F(ExchangeOwnership, OwnerIsTheInstanceOfTheProcessAndOnlyItClears) {
     EXPECT_FALSE(plugin::isOwner(view, 0, 0)) << "0 never names an instance";
     plugin::setOwner(view, 3, kThisProcess);
     EXPECT_EQ(at<std::uint64_t>(block.bytes(), 8), 3u);
@@ -116,7 +121,7 @@ TEST(ExchangeOwnership, OwnerIsTheInstanceOfTheProcessAndOnlyItClears) {
 // within one: only from no owner, a gone owner, or one that has not claimed
 // for 240 ms. Within one process the registry has decided already. That each
 // render's claim keeps the other process out is the processes test's.
-TEST(ExchangeOwnership, AnotherProcessTakesTheBlockOnlyAsTheRoleIsTaken) {
+TEST_F(ExchangeOwnership, AnotherProcessTakesTheBlockOnlyAsTheRoleIsTaken) {
     struct Case {
         const char* what;
         std::uint32_t ownerProcess;
@@ -135,9 +140,7 @@ TEST(ExchangeOwnership, AnotherProcessTakesTheBlockOnlyAsTheRoleIsTaken) {
         {"a claim time far ahead of the clock", kOtherProcess, 5, -100'000, true, true},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        HeapBlock block;
-        const BlockView view = block.view();
+        SCOPED_TRACE(c.what);  // each case sets every owner field it reads
         const std::int64_t now = 1'000'000;
         view.u32(off::ownerProcess).store(c.ownerProcess);
         view.u64(off::ownerInstance).store(c.ownerInstance);
@@ -152,11 +155,7 @@ TEST(ExchangeOwnership, AnotherProcessTakesTheBlockOnlyAsTheRoleIsTaken) {
     }
 }
 
-// ---- the write lock across processes --------------------------------------
-
-TEST(ExchangeWriterLock, ALiveHolderKeepsItAGoneOneLosesIt) {
-    HeapBlock block;
-    const BlockView view = block.view();
+TEST_F(ExchangeWriterLock, ALiveHolderKeepsItAGoneOneLosesIt) {
     bool holderAlive = true;
     const plugin::ProcessProbe alive = [&](std::uint32_t) { return holderAlive; };
     view.u32(off::writerProcess).store(kOtherProcess);
@@ -168,9 +167,7 @@ TEST(ExchangeWriterLock, ALiveHolderKeepsItAGoneOneLosesIt) {
     view.u32(off::writerProcess).store(0);
     ASSERT_TRUE(plugin::setOwner(view, 1, kThisProcess, 1000, alive));
     view.u32(off::writerProcess).store(kOtherProcess);
-    std::atomic<std::uint64_t> counter{1};
     const auto records = distinctRecords(3);
-    ScratchFolder folder;
     const auto busy = plugin::publishCloud(view, 1, kThisProcess, records, 4.0f, folder.folder(), counter, alive);
     EXPECT_TRUE(busy.skippedBusy);
     EXPECT_EQ(view.u64(off::sequence).load(), 0u);
@@ -182,9 +179,7 @@ TEST(ExchangeWriterLock, ALiveHolderKeepsItAGoneOneLosesIt) {
     EXPECT_EQ(view.u32(off::writerProcess).load(), 0u);
 }
 
-TEST(ExchangeWriterLock, OneThreadOfAProcessAtATimeAndOwnLeftoverTaken) {
-    HeapBlock block;
-    const BlockView view = block.view();
+TEST_F(ExchangeWriterLock, OneThreadOfAProcessAtATimeAndOwnLeftoverTaken) {
     const plugin::ProcessProbe alive = [](std::uint32_t) { return true; };
     const auto lock = [&] {
         return std::make_unique<plugin::BlockWriterLock>(view, kThisProcess, std::chrono::milliseconds(5), alive);
@@ -199,8 +194,6 @@ TEST(ExchangeWriterLock, OneThreadOfAProcessAtATimeAndOwnLeftoverTaken) {
     std::thread([&] { EXPECT_TRUE(lock()->held()); }).join();
 }
 
-// ---- sequence numbers -----------------------------------------------------
-
 TEST(ExchangeSequence, NumbersRiseAboveBothTheCounterAndTheBlock) {
     std::atomic<std::uint64_t> counter{1};
     // {the block's sequence, the number given}: a fresh counter counts from
@@ -214,11 +207,7 @@ TEST(ExchangeSequence, NumbersRiseAboveBothTheCounterAndTheBlock) {
     EXPECT_NE(plugin::nextSequence(counter, std::numeric_limits<std::uint64_t>::max()), 0u);
 }
 
-// ---- the block publish ----------------------------------------------------
-
-TEST(ExchangePublish, BlockHeaderAndBufferAfterOnePublish) {
-    HeapBlock block;
-    const BlockView view = block.view();
+TEST_F(ExchangePublish, BlockHeaderAndBufferAfterOnePublish) {
     plugin::initialiseBlockHeader(view);
     const auto records = distinctRecords(1000);
     plugin::publishToBlock(view, records, 6.5f, 2);
@@ -239,13 +228,10 @@ TEST(ExchangePublish, BlockHeaderAndBufferAfterOnePublish) {
     EXPECT_EQ(at<float>(b, 96), 0.0f) << "buffer 0 untouched";
 }
 
-TEST(ExchangePublish, BuffersAlternateAndSequenceRisesAboveTheBlocks) {
-    HeapBlock block;
-    const BlockView view = block.view();
+TEST_F(ExchangePublish, BuffersAlternateAndSequenceRisesAboveTheBlocks) {
     plugin::initialiseBlockHeader(view);
     plugin::setOwner(view, 1, kThisProcess);
     view.u64(off::sequence).store(100);  // left by an earlier process
-    std::atomic<std::uint64_t> counter{1};
 
     const std::uint32_t expectedBuffer[] = {1, 0, 1};
     for (int i = 0; i < 3; ++i) {
@@ -261,14 +247,10 @@ TEST(ExchangePublish, BuffersAlternateAndSequenceRisesAboveTheBlocks) {
     }
 }
 
-TEST(ExchangePublish, NonOwnerDoesNothing) {
-    HeapBlock block;
-    const BlockView view = block.view();
+TEST_F(ExchangePublish, NonOwnerDoesNothing) {
     plugin::initialiseBlockHeader(view);
     plugin::setOwner(view, 1, kOtherProcess);
     view.u64(off::sequence).store(9);
-    ScratchFolder folder;
-    std::atomic<std::uint64_t> counter{1};
 
     const auto records = distinctRecords(3);
     const auto result = plugin::publishCloud(view, 1, kThisProcess, records, 4.0f, folder.folder(), counter);
@@ -280,12 +262,8 @@ TEST(ExchangePublish, NonOwnerDoesNothing) {
     EXPECT_EQ(folder.entryCount(), 0u);
 }
 
-TEST(ExchangePublish, LargeCloudIsCutInTheBlockButWholeInTheFile) {
-    HeapBlock block;
-    const BlockView view = block.view();
+TEST_F(ExchangePublish, LargeCloudIsCutInTheBlockButWholeInTheFile) {
     plugin::setOwner(view, 1, kThisProcess);
-    ScratchFolder folder;
-    std::atomic<std::uint64_t> counter{1};
 
     const auto records = distinctRecords(1'200'000);
     const auto result = plugin::publishCloud(view, 1, kThisProcess, records, 4.0f, folder.folder(), counter);
@@ -299,8 +277,6 @@ TEST(ExchangePublish, LargeCloudIsCutInTheBlockButWholeInTheFile) {
     EXPECT_EQ(at<std::uint32_t>(file, 0), 1'200'000u);
     EXPECT_EQ(std::memcmp(file.data() + 4, records.data(), records.size() * 32), 0);
 }
-
-// ---- the files ------------------------------------------------------------
 
 TEST(ExchangeFiles, PointsConfigAndFallbackLayout) {
     const ScratchFolder folder = dottedFolder();

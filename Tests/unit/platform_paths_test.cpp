@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cstddef>
-#include <optional>
 #include <span>
 #include <thread>
 #include <vector>
@@ -31,11 +30,6 @@ std::span<const std::byte> bytesOf(const std::string& text) {
 
 bool endsWithSeparator(const std::string& path) { return !path.empty() && (path.back() == '/' || path.back() == '\\'); }
 
-std::string fileNameOf(const std::string& path) {
-    const auto cut = path.find_last_of("\\/");
-    return cut == std::string::npos ? path : path.substr(cut + 1);
-}
-
 std::string lower(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
     return text;
@@ -52,27 +46,9 @@ TEST(TempFolder, ExistsAndEndsWithASeparator) {
 // Points the folder search at a scratch base for the length of a test.
 class TempFolderOverride : public ::testing::Test {
 protected:
-    void SetUp() override {
-        if (const char* v = std::getenv("TMPDIR"))
-            savedTmp_ = v;
-        if (const char* v = std::getenv("XDG_RUNTIME_DIR"))
-            savedRuntime_ = v;
-        base_ = fs::temp_directory_path() / uniqueName("orvalis-base");
-        fs::create_directories(base_);
-        unsetEnv("XDG_RUNTIME_DIR");
-        setEnv("TMPDIR", base_.string());
-        own_ = (base_ / ("orvalis-" + std::to_string(::geteuid()))).string();
-    }
-    void TearDown() override {
-        savedTmp_ ? setEnv("TMPDIR", *savedTmp_) : unsetEnv("TMPDIR");
-        if (savedRuntime_)
-            setEnv("XDG_RUNTIME_DIR", *savedRuntime_);
-        std::error_code ignored;
-        fs::remove_all(base_, ignored);
-    }
-    fs::path base_;
-    std::string own_;
-    std::optional<std::string> savedTmp_, savedRuntime_;
+    ScratchFolder base_{"orvalis-base"};
+    const ScopedEnv tmp_{"TMPDIR", base_.str().c_str()}, runtime_{"XDG_RUNTIME_DIR", nullptr};
+    const std::string own_ = base_.file("orvalis-" + std::to_string(::geteuid()));
 };
 
 TEST_F(TempFolderOverride, MakesAPrivateFolderUnderTmpdir) {
@@ -85,7 +61,7 @@ TEST_F(TempFolderOverride, MakesAPrivateFolderUnderTmpdir) {
 }
 
 TEST_F(TempFolderOverride, RefusesALink) {
-    const fs::path elsewhere = base_ / "elsewhere";
+    const fs::path elsewhere = base_.path() / "elsewhere";
     fs::create_directory(elsewhere);
     fs::permissions(elsewhere, fs::perms::owner_all, fs::perm_options::replace);
     fs::create_directory_symlink(elsewhere, own_);
@@ -123,13 +99,10 @@ TEST(AppDataFolder, IsAFolderPathWithoutTrailingSeparator) {
 
 TEST(ModulePath, NamesTheTestExecutableOrNothing) {
     EXPECT_EQ(modulePath(nullptr), "");
-    const std::string path = modulePath(reinterpret_cast<const void*>(&fileNameOf));
+    const std::string path = modulePath(reinterpret_cast<const void*>(&lower));
     ASSERT_FALSE(path.empty());
     EXPECT_TRUE(pathExists(path));
-    std::string name = lower(fileNameOf(path));
-    if (name.size() > 4 && name.substr(name.size() - 4) == ".exe")
-        name.resize(name.size() - 4);
-    EXPECT_EQ(name, "platform_paths_test");
+    EXPECT_EQ(lower(fs::path(path).stem().string()), "platform_paths_test");
 }
 
 // Making and replacing a whole file, in chunks, with no temporary left: the
@@ -161,7 +134,7 @@ TEST(ReplaceFile, ConcurrentWritersLeaveOneWholeVersion) {
     }
     for (auto& thread : threads)
         thread.join();
-    const std::string result = readAll(path);
+    const std::string result = fileText(path);
     ASSERT_EQ(result.size(), 20000u);
     EXPECT_EQ(std::count(result.begin(), result.end(), result.front()), 20000);
     EXPECT_EQ(scratch.entryCount(), 1u);
@@ -174,7 +147,7 @@ TEST(UniqueFile, EachCallMakesAnotherEmptyFileAndAMissingFolderNone) {
     const std::string b = createUniqueFile(scratch.folder(), "qvt");
     ASSERT_FALSE(a.empty());
     EXPECT_NE(a, b);
-    EXPECT_EQ(readAll(b), "");
+    EXPECT_EQ(fileText(b), "");
     EXPECT_EQ(scratch.entryCount(), 2u);
     EXPECT_EQ(createUniqueFile(scratch.file("nope") + pathSeparator(), "qvt"), "");
 }
@@ -185,7 +158,7 @@ TEST(Files, WriteTruncatesRemoveRemovesAMissingFolderFails) {
     const std::string longText(1000, 'L'), shortText = "s";
     ASSERT_TRUE(writeFile(path, std::vector<std::span<const std::byte>>{bytesOf(longText)}));
     ASSERT_TRUE(writeFile(path, std::vector<std::span<const std::byte>>{bytesOf(shortText)}));
-    EXPECT_EQ(readAll(path), "s");
+    EXPECT_EQ(fileText(path), "s");
     std::int64_t time = 0;
     EXPECT_TRUE(lastWriteTime(path, time));
     EXPECT_TRUE(removeFile(path));

@@ -5,36 +5,24 @@
 #include <orvalis/platform/paths.h>
 #include <orvalis/platform/process.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <string>
 
+#include "Tests/support/file_text.h"
 #include "Tests/support/polling.h"
+#include "Tests/support/scoped_env.h"
 #include "Tests/support/scratch_folder.h"
 #include "Tests/support/unique_name.h"
 
 namespace orvalis::platform::testing {
 
 using test_support::eventually;
+using test_support::fileText;
+using test_support::ScopedEnv;
 using test_support::ScratchFolder;
+using test_support::setEnv;
 using test_support::uniqueName;
-
-inline void setEnv(const char* name, const std::string& value) {
-#ifdef _WIN32
-    _putenv_s(name, value.c_str());
-#else
-    setenv(name, value.c_str(), 1);
-#endif
-}
-
-inline void unsetEnv(const char* name) {
-#ifdef _WIN32
-    _putenv_s(name, "");
-#else
-    unsetenv(name);
-#endif
-}
 
 // A helper program, built beside the test executables.
 inline std::string helperPath(const std::string& program = "platform_helper_child") {
@@ -58,10 +46,5 @@ inline std::unique_ptr<ChildProcess> startHelper(const std::string& mode, const 
 }
 
 inline void touch(const std::string& path) { std::ofstream(path, std::ios::binary) << "x"; }
-
-inline std::string readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 }  // namespace orvalis::platform::testing

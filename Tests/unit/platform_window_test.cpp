@@ -7,9 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <optional>
-
 namespace {
 
 using namespace orvalis::platform;
@@ -24,14 +21,9 @@ TEST(FindWindow, UnknownClassGivesNothingAndRaisingNothingIsHarmless) {
 
 #if !defined(_WIN32)
 TEST(FindWindow, NoDisplayGivesNothing) {
-    std::optional<std::string> saved;
-    if (const char* v = std::getenv("DISPLAY"))
-        saved = v;
-    unsetEnv("DISPLAY");
+    const ScopedEnv noDisplay("DISPLAY", nullptr);
     EXPECT_FALSE(findWindowByClass("OrvalisViewer"));
     raiseWindow(WindowId{0x7FFFF0});
-    if (saved)
-        setEnv("DISPLAY", *saved);
 }
 #endif
 

@@ -10,14 +10,13 @@
 
 #include <gtest/gtest.h>
 
+#include "Tests/support/file_text.h"
 #include "Tests/support/polling.h"
 #include "Tests/support/unique_name.h"
 
 #include <chrono>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <functional>
 #include <thread>
@@ -28,6 +27,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using test_support::fileText;
 
 bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit = 10s) {
     return test_support::eventually(done, limit, 1ms);
@@ -48,11 +48,6 @@ std::optional<SampledCloud> sampleJob(const RenderJob& job) {
         points[i].r = static_cast<float>(job.time);
     }
     return SampledCloud{std::make_shared<const PointList>(std::move(points)), static_cast<float>(job.time)};
-}
-
-std::vector<char> readBytes(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 class FeedTest : public ::testing::Test {
@@ -166,8 +161,8 @@ TEST_F(FeedTest, WithoutABlockTheCloudGoesToTheFilesOnly) {
     // writes all three with this job's cloud.
     feed->queueRender(jobAt(4));
     const std::size_t size4 = 4 + 4 * sizeof(exchange::PointRecord);
-    ASSERT_TRUE(waitFor([&] { return readBytes(fallback).size() == size4 && readBytes(config).size() == 8; }));
-    EXPECT_EQ(readBytes(points), readBytes(fallback));
+    ASSERT_TRUE(waitFor([&] { return fileText(fallback).size() == size4 && fileText(config).size() == 8; }));
+    EXPECT_EQ(fileText(points), fileText(fallback));
     EXPECT_EQ(feed->currentRecords().size(), 4u);
     // Nothing else touched the block, and the watcher never claimed.
     EXPECT_EQ(owner(), 0u);

@@ -7,13 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#include "Tests/support/file_text.h"
 #include "Tests/support/scratch_folder.h"
 
 #include <atomic>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -44,11 +44,6 @@ void touch(const fs::path& file) {
     std::ofstream(file) << "stand-in";
 }
 
-std::vector<char> readBytes(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 std::vector<PointRecord> sampleRecords(std::size_t n) {
     std::vector<PointRecord> records(n);
     for (std::size_t i = 0; i < n; ++i) {
@@ -60,7 +55,7 @@ std::vector<PointRecord> sampleRecords(std::size_t n) {
 
 // The snapshot must be the points-file layout: u32 count, then the records.
 void expectSnapshot(const std::string& path, const std::vector<PointRecord>& records) {
-    const std::vector<char> bytes = readBytes(fs::path(path));
+    const std::string bytes = test_support::fileText(path);
     ASSERT_EQ(bytes.size(), 4 + records.size() * sizeof(PointRecord));
     std::uint32_t count = 0;
     std::memcpy(&count, bytes.data(), 4);

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <stdexcept>
 #include <condition_variable>
+#include <future>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -47,20 +48,12 @@ RenderJob makeJob(int id) {
 // in the MinGW build under Wine).
 class Gate {
 public:
-    void open() {
-        std::lock_guard lock(mutex_);
-        open_ = true;
-        cv_.notify_all();
-    }
-    void wait() {
-        std::unique_lock lock(mutex_);
-        cv_.wait(lock, [this] { return open_; });
-    }
+    void open() { opened_.set_value(); }
+    void wait() { done_.wait(); }
 
 private:
-    std::mutex mutex_;
-    std::condition_variable cv_;
-    bool open_ = false;
+    std::promise<void> opened_;
+    std::shared_future<void> done_ = opened_.get_future().share();
 };
 
 class SyncWorkerTest : public ::testing::Test {
@@ -199,8 +192,6 @@ TEST_F(SyncWorkerTest, AThrowingJobDoesNotEndTheWorker) {
     EXPECT_EQ(released().size(), 2u);
 }
 
-// ---- history ----
-
 namespace {
 PointList cloudOf(std::size_t n, float marker) {
     PointList list(n);
@@ -234,8 +225,6 @@ TEST(ResultHistory, CapacityIsFiveSecondsAtTheChosenRate) {
     EXPECT_EQ(historyCapacityForFrameRate(-1), 120u);
     EXPECT_EQ(historyCapacityForFrameRate(17), 120u);
 }
-
-// ---- watcher ----
 
 TEST(WatcherDecision, Table) {
     // mode, block, attached, window, renderedLast, owns, owned -> action

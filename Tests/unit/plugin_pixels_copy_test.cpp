@@ -32,22 +32,8 @@ constexpr unsigned char kFill = 0xEE;
 
 // Checks dst against src over their common area and against kFill elsewhere.
 void expectCopied(const TestImage& src, const TestImage& dst) {
-    const PixelView s = src.view(), d = dst.view();
-    const int bpp = bytesPerPixel(d.depth);
-    for (int y = d.y1; y < d.y2; ++y) {
-        for (int x = d.x1; x < d.x2; ++x) {
-            const unsigned char* got = dst.pixelBytes(x - d.x1, y - d.y1);
-            const bool common = x >= s.x1 && x < s.x2 && y >= s.y1 && y < s.y2;
-            if (common) {
-                ASSERT_EQ(std::memcmp(got, src.pixelBytes(x - s.x1, y - s.y1), bpp), 0) << x << "," << y;
-            } else {
-                for (int i = 0; i < bpp; ++i) {
-                    ASSERT_EQ(got[i], kFill) << x << "," << y;
-                }
-            }
-        }
-    }
-    EXPECT_TRUE(dst.paddingIntact());
+    const PixelView s = src.view();
+    testing::expectWrittenOnlyIn(dst, s.x1, s.y1, s.x2, s.y2, src, kFill);
 }
 
 struct Layout {

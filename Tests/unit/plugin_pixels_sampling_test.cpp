@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 namespace orvalis::plugin {
 namespace {
@@ -29,8 +30,6 @@ TestImage coordinateImage(int w, int h, int padBytes = 0, bool topDown = false) 
 int columnOf(const Rgb& c) { return static_cast<int>(std::lround(c.r * 65535.0f)); }
 int rowOf(const Rgb& c) { return static_cast<int>(std::lround(c.g * 65535.0f)); }
 
-// --- grid size under the cap ------------------------------------------------
-
 struct GridCase {
     int w, h;
     std::uint32_t cap;
@@ -49,7 +48,6 @@ TEST(PixelsGridSize, WorkedResults) {
         EXPECT_EQ(grid.gw, c.gw) << c.w << "x" << c.h << " cap " << c.cap;
         EXPECT_EQ(grid.gh, c.gh) << c.w << "x" << c.h << " cap " << c.cap;
         EXPECT_EQ(grid.samples.size(), static_cast<std::size_t>(c.gw) * c.gh);
-        EXPECT_LE(grid.samples.size(), c.cap);
     }
 }
 
@@ -86,28 +84,20 @@ TEST(PixelsGridSize, EmptyOrMissingImageGivesNothing) {
     EXPECT_TRUE(sampleGrid(v, 10).samples.empty());
 }
 
-// --- which pixels a grid reads ----------------------------------------------
-
 TEST(PixelsGridPixels, NearestPixelsBottomRowFirst) {
     const TestImage img = coordinateImage(1920, 1080);
     const SampleGrid grid = sampleGrid(img.view(), 50'000);
     ASSERT_EQ(grid.gw, 298);
     ASSERT_EQ(grid.gh, 167);
-    // First sample is the bottom-left pixel; the grid steps by w / gw.
+    // First sample is the bottom-left pixel; the grid steps by w / gw along
+    // a row (rows outer), rounding down.
     EXPECT_EQ(columnOf(grid.samples.front()), 0);
     EXPECT_EQ(rowOf(grid.samples.front()), 0);
+    EXPECT_EQ(rowOf(grid.samples[1]), 0);
     EXPECT_EQ(columnOf(grid.samples[1]), 6);         // floor(1920 / 298)
     EXPECT_EQ(rowOf(grid.samples[298]), 6);          // floor(1080 / 167)
     EXPECT_EQ(columnOf(grid.samples.back()), 1913);  // floor(297 * 1920 / 298)
     EXPECT_EQ(rowOf(grid.samples.back()), 1073);     // floor(166 * 1080 / 167)
-    // Rows and columns never decrease along the grid.
-    for (int j = 0; j < grid.gh; ++j) {
-        for (int i = 1; i < grid.gw; ++i) {
-            const auto idx = static_cast<std::size_t>(j) * grid.gw + i;
-            ASSERT_LT(columnOf(grid.samples[idx - 1]), columnOf(grid.samples[idx]));
-            ASSERT_EQ(rowOf(grid.samples[idx - 1]), rowOf(grid.samples[idx]));
-        }
-    }
 }
 
 TEST(PixelsGridPixels, TallNarrowImage) {
@@ -121,8 +111,6 @@ TEST(PixelsGridPixels, TallNarrowImage) {
         ASSERT_EQ(grid.samples[j].g, static_cast<float>(j * 20));
     }
 }
-
-// --- pixel formats and row layouts ------------------------------------------
 
 TEST(PixelsRead, EachDepthScalesToUnit) {
     TestImage b(0, 0, 2, 1, PixelDepth::UByte);
@@ -183,8 +171,6 @@ TEST(PixelsRead, BoundsAwayFromTheOrigin) {
     EXPECT_EQ(grid.samples[1].r, 0.0f);
 }
 
-// --- black-border trim ------------------------------------------------------
-
 SampleGrid gridOf(int gw, int gh, Rgb fill) {
     SampleGrid g;
     g.gw = gw;
@@ -208,20 +194,12 @@ TEST(PixelsTrim, LetterboxBarsAreDropped) {
             img.setUnit(px, py, 0.2f + 0.5f * (px % 2), 0.4f, 0.6f);
         }
     }
+    // Which rows the trim keeps is the table's test; here, that the points are
+    // the trimmed grid's, every bar sample gone.
     const SampleGrid grid = sampleGrid(img.view(), 50'000);
-    std::size_t picture = 0;
-    for (const Rgb& s : grid.samples) {
-        picture += isBlack(s) ? 0 : 1;
-    }
-    ASSERT_GT(picture, 0u);
-    ASSERT_LT(picture, grid.samples.size());
-
-    const SampleGrid kept = trimmed(grid);
-    EXPECT_EQ(kept.gw, grid.gw);
-    EXPECT_LT(kept.gh, grid.gh);
-    EXPECT_EQ(kept.samples.size(), picture);
     const PointRecordList rec = samplePoints(img.view(), false, pointCapForDownsample(2));
-    EXPECT_EQ(rec.size(), picture);
+    EXPECT_LT(rec.size(), grid.samples.size());
+    EXPECT_EQ(rec.size(), trimmed(grid).samples.size());
     for (const auto& r : rec) {
         ASSERT_FALSE(isBlack(Rgb{r.r, r.g, r.b}));
     }
@@ -287,8 +265,6 @@ TEST(PixelsTrim, EmptyAndShortGrids) {
     EXPECT_EQ(samplePoints(img.view(), false, 50'000).size(), sampleGrid(img.view(), 50'000).samples.size());
 }
 
-// --- crop window ------------------------------------------------------------
-
 TEST(PixelsCrop, TheBottomLeftWindowUncappedAndUntrimmed) {
     const TestImage small = coordinateImage(100, 80);
     EXPECT_EQ(cropSamples(small.view()).size(), 8'000u);
@@ -308,22 +284,15 @@ TEST(PixelsCrop, TheBottomLeftWindowUncappedAndUntrimmed) {
     EXPECT_EQ(samplePoints(dark.view(), true, 50'000).size(), 180u * 20u);  // no trim
 }
 
-// --- point records ----------------------------------------------------------
-
 TEST(PixelsRecords, OrderLayoutAndAlignment) {
     const std::vector<Rgb> samples = {{0.1f, 0.2f, 0.3f}, {0.4f, 0.5f, 0.6f}, {-1.0f, 7.0f, 0.0f}};
     const PointRecordList rec = buildPointRecords(samples);
     ASSERT_EQ(rec.size(), 3u);
     EXPECT_EQ(reinterpret_cast<std::uintptr_t>(rec.data()) % 32, 0u);
     for (std::size_t i = 0; i < samples.size(); ++i) {
-        EXPECT_EQ(rec[i].x, samples[i].b);
-        EXPECT_EQ(rec[i].y, samples[i].g);
-        EXPECT_EQ(rec[i].z, samples[i].r);
-        EXPECT_EQ(rec[i].r, samples[i].r);
-        EXPECT_EQ(rec[i].g, samples[i].g);
-        EXPECT_EQ(rec[i].b, samples[i].b);
-        EXPECT_EQ(rec[i].reserved[0], 0u);
-        EXPECT_EQ(rec[i].reserved[1], 0u);
+        const Rgb& s = samples[i];  // placed at (b, g, r), its colour as it is, reserved zero
+        const exchange::PointRecord want{s.b, s.g, s.r, s.r, s.g, s.b, {0, 0}};
+        EXPECT_EQ(std::memcmp(&rec[i], &want, sizeof want), 0) << i;
     }
     EXPECT_TRUE(buildPointRecords({}).empty());
     PointRecordList copy = rec;  // the allocator survives copies

@@ -6,6 +6,8 @@
 
 #include "pixels/pixel_view.h"
 
+#include <gtest/gtest.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -38,14 +40,6 @@ public:
         return MutablePixelView{rowAddress(0), x1_, y1_, x1_ + width_, y1_ + height_, rowBytes(), depth_};
     }
 
-    // Component c of pixel (px, py) from the bounds origin, in the image's
-    // own type (byte, short or float).
-    template <class T>
-    T get(int px, int py, int c) const {
-        T v;
-        std::memcpy(&v, rowAddress(py) + (static_cast<std::size_t>(px) * 4 + c) * sizeof(T), sizeof v);
-        return v;
-    }
     template <class T>
     void set(int px, int py, T r, T g, T b, T a) {
         const T v[4] = {r, g, b, a};
@@ -109,5 +103,27 @@ private:
     std::ptrdiff_t stride_;
     std::vector<unsigned char> storage_;
 };
+
+// Checks every pixel of `image`: inside the window (bounds coordinates, end
+// exclusive) the bytes `reference` has at the same place, elsewhere `fill`
+// in every byte; and its padding untouched.
+inline void expectWrittenOnlyIn(const TestImage& image, int x1, int y1, int x2, int y2, const TestImage& reference,
+                                unsigned char fill) {
+    const PixelView d = image.view(), r = reference.view();
+    const int bpp = bytesPerPixel(d.depth);
+    for (int y = d.y1; y < d.y2; ++y) {
+        for (int x = d.x1; x < d.x2; ++x) {
+            const unsigned char* got = image.pixelBytes(x - d.x1, y - d.y1);
+            if (x >= x1 && x < x2 && y >= y1 && y < y2) {
+                ASSERT_EQ(std::memcmp(got, reference.pixelBytes(x - r.x1, y - r.y1), bpp), 0) << x << "," << y;
+            } else {
+                for (int i = 0; i < bpp; ++i) {
+                    ASSERT_EQ(got[i], fill) << x << "," << y;
+                }
+            }
+        }
+    }
+    EXPECT_TRUE(image.paddingIntact());
+}
 
 }  // namespace orvalis::plugin::testing

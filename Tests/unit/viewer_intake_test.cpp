@@ -100,8 +100,6 @@ TEST(ViewerIconPath, ThreeFoldersUpThenResources) {
     EXPECT_EQ(iconFilePath("Vantorel", '/'), "Vantorel/Resources/mirabloc_logo_c.ico") << "no separator: no cut";
 }
 
-// ---- the loop on a driven clock ----------------------------------------------
-
 class ViewerIntakeLoop : public ::testing::Test {
 protected:
     // The fallback file with a chosen count and last-write time (seconds on from base).
@@ -227,8 +225,6 @@ TEST_F(ViewerIntakeLoop, WakesOnNewDataAndAfterAQuietPeriodAndAdaptsTheRate) {
     EXPECT_FALSE(state.redrawRequested.load()) << "cleared even with no window";
     EXPECT_EQ(state.lastRedrawTime.load(), 1020 * kMs);
 }
-
-// ---- the thread -----------------------------------------------------------------
 
 using test_support::eventually;
 

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace orvalis::viewer {
 namespace {
 
@@ -17,10 +19,7 @@ MenuLayout sampleMenu(int width = 540, int height = 520, int textHeight = 13) {
 }
 
 void expectRect(const MenuRect& rect, int left, int top, int right, int bottom) {
-    EXPECT_EQ(rect.left, left);
-    EXPECT_EQ(rect.top, top);
-    EXPECT_EQ(rect.right, right);
-    EXPECT_EQ(rect.bottom, bottom);
+    EXPECT_EQ(std::tuple(rect.left, rect.top, rect.right, rect.bottom), std::tuple(left, top, right, bottom));
 }
 
 TEST(ViewerMenuLayout, BarAndItemsTakeTheirSizesFromTheText) {

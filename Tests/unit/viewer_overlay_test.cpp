@@ -32,8 +32,6 @@ std::unique_ptr<LabelRasterizer> platformRasterizer() {
 #endif
 }
 
-// ---- scale and geometry -----------------------------------------------------
-
 TEST(OverlayScale, IsOneUpTo720ThenGrowsToFourAt2880AndSizesTheLabels) {
     const struct {
         int height;
@@ -144,8 +142,6 @@ TEST(OverlayBadge, OutlineIsARoundedRectangleDrawnCounterClockwiseAndTheDotARing
     EXPECT_TRUE(discRim({}, 1.0f, 0).empty());
 }
 
-// ---- coverage and label bitmaps ----------------------------------------------
-
 TEST(LabelCoverage, DimPixelsVanishAndTheBrightestChannelBecomesAlpha) {
     const std::uint8_t pixels[5][4] = {
         {10, 10, 10, 0},     // at the threshold: gone
@@ -199,12 +195,10 @@ TEST(LabelTexture, AsksForTwiceTheDisplaySizeInTheLabelColourAndFitsWideText) {
     LabelSize size;
     EXPECT_EQ(makeLabelTexture(&failing, GamutLabel::OutOfGamut, interfaceScale(1440), size), 0u);
     EXPECT_EQ(size.width, 164);
-    EXPECT_EQ(failing.lastText, "Out of Gamut");
-    EXPECT_EQ(failing.lastSize.width, 328);
-    EXPECT_EQ(failing.lastSize.height, 56);
-    EXPECT_EQ(failing.lastStyle.pixelHeight, 44);
-    EXPECT_EQ(failing.lastStyle.weight, 600);
-    EXPECT_EQ(failing.lastStyle.red, 255);
+    // The text, the bitmap's size, then the style: height, weight and red.
+    EXPECT_EQ(std::tuple(failing.lastText, failing.lastSize.width, failing.lastSize.height,
+                         failing.lastStyle.pixelHeight, failing.lastStyle.weight, int{failing.lastStyle.red}),
+              std::tuple("Out of Gamut", 328, 56, 44, 600, 255));
     makeLabelTexture(&failing, GamutLabel::InGamut, 1.0f, size);
     EXPECT_EQ(failing.lastText, "In Gamut");
     EXPECT_EQ(failing.lastStyle.red, 235);
@@ -224,8 +218,6 @@ TEST(LabelTexture, AsksForTwiceTheDisplaySizeInTheLabelColourAndFitsWideText) {
     EXPECT_EQ(fitLabelStyle(measuring, "In Gamut", style, 0).pixelHeight, 1);
     EXPECT_EQ(fitLabelStyle(failing, "In Gamut", style, 10).pixelHeight, 22) << "unmeasured: left alone";
 }
-
-// ---- the platform's text renderer ---------------------------------------------
 
 LabelStyle labelStyle(GamutLabel which, float scale, int weight = 600) {
     const TextColour colour = labelTextColour(which);

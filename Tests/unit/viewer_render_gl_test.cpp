@@ -38,8 +38,6 @@ struct FakeDriver {
     }
 };
 
-// ---- capabilities ---------------------------------------------------------
-
 TEST(RenderCapabilities, VersionStringAndQueryGiveVersionAndPath) {
     const struct {
         const char* version;
@@ -130,8 +128,6 @@ TEST(RenderCapabilities, RefusalTextNamesUnknownAndStaysBounded) {
     EXPECT_TRUE(text.ends_with("\n\nThe 3D Visualizer cannot run on this system."));
     EXPECT_EQ(text.size(), unknown.size() - 8 + 3 * 255 - 2 * 7);
 }
-
-// ---- entry points ---------------------------------------------------------
 
 // Has exactly the names in `available`, with a distinct fake pointer each;
 // records every name asked.
@@ -228,8 +224,6 @@ TEST(RenderLoader, InstancingNeedsADivisorAndAnInstancedDraw) {
     EXPECT_TRUE(std::all_of(table.procs.begin(), table.procs.end(), [](GlProc p) { return p == nullptr; }));
     EXPECT_FALSE(caps.hasVbo || caps.hasShaders || caps.hasInstancing);
 }
-
-// ---- shader generations -----------------------------------------------------
 
 TEST(RenderShaders, PathPicksOneGenerationForAllFourTexts) {
     struct Case {

@@ -10,14 +10,13 @@
 #include <utility>
 #include <vector>
 
+#include "Tests/support/camera_rules.h"
 #include "render/frame_plan.h"
 #include "render/scene_math.h"
 
 namespace {
 
 using namespace orvalis::viewer;
-
-// ---- the matrix -------------------------------------------------------------
 
 using Vec4 = std::array<double, 4>;
 
@@ -32,24 +31,15 @@ Vec4 apply(const std::array<float, 16>& m, double x, double y, double z) {
     return out;
 }
 
-// Where the camera puts a cube point, step by step: centre the cube, turn
-// about y by yaw, about x by pitch (both right-handed), step back 3 x zoom,
-// project with a 45 degree field of view.
+// Clip coordinates of a cube point: the camera rules' eye coordinates,
+// projected with a 45 degree field of view, near 0.1, far 100.
 Vec4 expectedClip(double yaw, double pitch, double zoom, double aspect, double x, double y, double z) {
-    const double pi = 3.14159265358979;
-    x -= 0.5;
-    y -= 0.5;
-    z -= 0.5;
-    const double a = yaw * pi / 180.0;
-    const double x1 = std::cos(a) * x + std::sin(a) * z;
-    const double z1 = -std::sin(a) * x + std::cos(a) * z;
-    const double b = pitch * pi / 180.0;
-    const double y2 = std::cos(b) * y - std::sin(b) * z1;
-    const double z2 = std::sin(b) * y + std::cos(b) * z1 - 3.0 * zoom;
-    const double f = 1.0 / std::tan(pi / 8.0);
+    const test_support::Vec3 eye = test_support::toEye({yaw, pitch, zoom}, {x, y, z});
+    const double f = 1.0 / std::tan(3.14159265358979 / 8.0);
     const double near = 0.1;
     const double far = 100.0;
-    return {f / aspect * x1, f * y2, (far + near) / (near - far) * z2 + 2.0 * far * near / (near - far), -z2};
+    return {f / aspect * eye.x, f * eye.y, (far + near) / (near - far) * eye.z + 2.0 * far * near / (near - far),
+            -eye.z};
 }
 
 TEST(RenderMatrix, PutsCubePointsWhereTheCameraSeesThem) {
@@ -76,8 +66,6 @@ TEST(RenderMatrix, PutsCubePointsWhereTheCameraSeesThem) {
         }
     }
 }
-
-// ---- the sphere mesh ----------------------------------------------------------
 
 TEST(RenderSphereMesh, ClosedRingsUnitNormalsAndValidIndicesTurningOneWay) {
     using V3 = std::array<double, 3>;
@@ -117,8 +105,6 @@ TEST(RenderSphereMesh, ClosedRingsUnitNormalsAndValidIndicesTurningOneWay) {
     EXPECT_TRUE(outward == 0 || inward == 0) << outward << " / " << inward;
     EXPECT_EQ(outward + inward, 256 - 32);
 }
-
-// ---- the draw path and the upload ---------------------------------------------
 
 TEST(RenderDrawPath, BestPathTheRendererCanDraw) {
     // Each case starts from everything there and a cloud of 1,000,000.
@@ -177,8 +163,6 @@ TEST(RenderUpload, OneDataUploadWhenGrowingElseOrphanAndSubData) {
         EXPECT_EQ(capacity, 32'000u);
     }
 }
-
-// ---- the sphere shader's values -------------------------------------------------
 
 TEST(RenderSphereUniforms, ScaleLightingAndTheSecondLightsDirection) {
     auto words = [](std::int32_t enabled, float a, float d, float a2, float d2, float x, float y, float z) {

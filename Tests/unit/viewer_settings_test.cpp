@@ -7,9 +7,10 @@
 #include <fstream>
 #include <map>
 #include <optional>
-#include <sstream>
 #include <string>
 
+#include "Tests/support/file_text.h"
+#include "Tests/support/scoped_env.h"
 #include "Tests/support/scratch_folder.h"
 #include "app/settings.h"
 #include "app/view_menu.h"
@@ -20,7 +21,6 @@
 #include <windows.h>
 #else
 #include <sys/stat.h>
-#include <cstdlib>
 #endif
 
 namespace {
@@ -183,9 +183,7 @@ void writeText(const std::string& path, const std::string& text) {
 TEST_F(SystemSettingsStore, FileIsReplacedWholeWithNoStrayTemporary) {
     writeText(location_, "Something=else\nBackgroundColor=1\n");
     ASSERT_TRUE(settingsStoreAt(location_)->writeAll(0, 1, 0));
-    std::ostringstream text;
-    text << std::ifstream(location_, std::ios::binary).rdbuf();
-    EXPECT_EQ(text.str(), "BackgroundColor=0\nHighlightOutOfRange=1\nGamutIndicator=0\n");
+    EXPECT_EQ(test_support::fileText(location_), "BackgroundColor=0\nHighlightOutOfRange=1\nGamutIndicator=0\n");
     const auto folder = std::filesystem::path(location_).parent_path();
     for (const auto& entry : std::filesystem::directory_iterator(folder))
         EXPECT_EQ(entry.path().filename(), "settings.ini");
@@ -257,18 +255,9 @@ TEST_F(SystemSettingsStore, UnreadableOrUnwritableFileIsOffAndNeverHangs) {
     EXPECT_FALSE(settingsStoreAt(blocked + "/Orvalis/settings.ini")->writeAll(1, 0, 0));
 }
 
-// Sets (or, for null, unsets) an environment variable until the scope ends.
-struct ScopedEnv {
-    ScopedEnv(const char* name, const char* value) : name(name), old(std::getenv(name) ? std::getenv(name) : "") {
-        value != nullptr ? ::setenv(name, value, 1) : ::unsetenv(name);
-    }
-    ~ScopedEnv() { old.empty() ? ::unsetenv(name) : ::setenv(name, old.c_str(), 1); }
-    const char* name;
-    std::string old;
-};
-
 TEST(SystemSettingsLocation, FollowsXdgConfigHomeElseHomeConfig) {
     using orvalis::platform::userSettingsLocation;
+    using test_support::ScopedEnv;
     {
         ScopedEnv config("XDG_CONFIG_HOME", "/somewhere/config/");
         EXPECT_EQ(userSettingsLocation("Orvalis"), "/somewhere/config/Orvalis/settings.ini");
