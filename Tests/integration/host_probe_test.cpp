@@ -1,8 +1,8 @@
 // The host driving the probe effect, written on our OFX layer: description,
 // parameter values and change notifications, images of every depth and row
-// layout, concurrent renders and failures inside the effect; a fault in either the host or the layer shows here. Then the
-// suites as any plug-in sees them: fetching, property rules, threads,
-// mutexes, messages and memory.
+// layout, concurrent renders and failures inside the effect; a fault in
+// either the host or the layer shows here. Then the suites as any plug-in
+// sees them: fetching, property rules, threads, mutexes, messages and memory.
 #include <gtest/gtest.h>
 
 #include <atomic>
