@@ -118,15 +118,6 @@ inline exchange::PointRecord toRecord(const Rgb& c) noexcept {
 
 }  // namespace
 
-Rgb readColour(const PixelView& view, int px, int py) noexcept {
-    const unsigned char* p = pixelAddress(view, px, py);
-    switch (view.depth) {
-    case PixelDepth::UShort: return loadRgb<std::uint16_t>(p);
-    case PixelDepth::Float: return loadRgb<float>(p);
-    default: return loadRgb<std::uint8_t>(p);
-    }
-}
-
 SampleGrid sampleGrid(const PixelView& view, std::uint32_t cap) {
     SampleGrid grid;
     if (!isUsable(view)) {

@@ -29,10 +29,6 @@ struct SampleGrid {
 
 using orvalis::PointRecordList;
 
-// Colour of pixel (px, py), counted from the bounds origin, py upwards:
-// bytes / 255, shorts / 65535, floats unchanged. Callers keep it in bounds.
-Rgb readColour(const PixelView& view, int px, int py) noexcept;
-
 // Nearest-pixel grid of at most cap samples, keeping the image's aspect.
 // Empty (0 x 0) when the view has no pixels.
 SampleGrid sampleGrid(const PixelView& view, std::uint32_t cap);
