@@ -7,9 +7,11 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "Tests/support/file_text.h"
 #include "Tests/support/run_program.h"
 #include "Tests/support/scratch_folder.h"
 #include "Tests/support/unique_name.h"
@@ -20,37 +22,21 @@ namespace exchange_test {
 
 using orvalis::exchange::BlockView;
 using orvalis::exchange::PointRecord;
+using test_support::fileText;
 using test_support::uniqueName;
 
 // A zeroed block of the full size in this process's memory, for protocol
 // tests that need no second process.
-class HeapBlock {
-public:
-    HeapBlock() : memory_(std::calloc(orvalis::exchange::kBlockSize, 1)) {}
-    ~HeapBlock() { std::free(memory_); }
-    HeapBlock(const HeapBlock&) = delete;
-    HeapBlock& operator=(const HeapBlock&) = delete;
-    BlockView view() const { return BlockView(memory_); }
-    const std::byte* bytes() const { return static_cast<const std::byte*>(memory_); }
-
-private:
-    void* memory_;
+struct HeapBlock {
+    const std::unique_ptr<std::byte, decltype(&std::free)> memory{
+        static_cast<std::byte*>(std::calloc(orvalis::exchange::kBlockSize, 1)), &std::free};
+    BlockView view() const { return BlockView(memory.get()); }
+    const std::byte* bytes() const { return memory.get(); }
 };
 
 // A UTF-8 path as the standard library takes it.
 inline std::filesystem::path fsPath(const std::string& utf8) {
     return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
-}
-
-inline std::vector<std::byte> readBytes(const std::string& path) {
-    std::ifstream in(fsPath(path), std::ios::binary | std::ios::ate);
-    if (!in) {
-        return {};
-    }
-    std::vector<std::byte> bytes(static_cast<std::size_t>(in.tellg()));
-    in.seekg(0);
-    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    return bytes;
 }
 
 inline void writeBytes(const std::string& path, const void* data, std::size_t size) {
@@ -66,8 +52,8 @@ T at(const std::byte* base, std::size_t offset) {
     return value;
 }
 template <typename T>
-T at(const std::vector<std::byte>& bytes, std::size_t offset) {
-    return offset + sizeof(T) <= bytes.size() ? at<T>(bytes.data(), offset) : T{};
+T at(const std::string& bytes, std::size_t offset) {
+    return offset + sizeof(T) <= bytes.size() ? at<T>(reinterpret_cast<const std::byte*>(bytes.data()), offset) : T{};
 }
 
 inline PointRecord record(float x, float y, float z, float r, float g, float b) {

@@ -21,9 +21,6 @@ namespace off = exchange::offset;
 constexpr std::uint32_t kThisProcess = 4242;
 constexpr std::uint32_t kOtherProcess = 4343;
 
-// A dot in the folder's name catches a file name cut at the wrong dot.
-ScratchFolder dottedFolder() { return ScratchFolder("orvalis.exchange"); }
-
 // A zeroed block, a fresh sequence counter and an empty folder for the files.
 class BlockTest : public ::testing::Test {
 protected:
@@ -43,15 +40,11 @@ TEST(ExchangeAttach, HoldersCountThemselvesInAndOutAndTheLastTakesTheBlock) {
     ASSERT_TRUE(first.attached());
     const BlockView view = *first.view();
     view.f32(off::pointSize).store(7.5f);
-    view.u64(off::sequence).store(55);
     {
         plugin::BlockAttachment second = plugin::attachBlock(name);
         ASSERT_TRUE(second.attached());
         EXPECT_FALSE(second.created());
-        const BlockView other = *second.view();
-        EXPECT_EQ(other.f32(off::pointSize).load(), 7.5f);
-        EXPECT_EQ(other.u64(off::sequence).load(), 55u);
-        EXPECT_EQ(other.u32(off::pluginCount).load(), 2u);
+        EXPECT_EQ(second.view()->u32(off::pluginCount).load(), 2u);
         plugin::BlockAttachment moved = std::move(second);
         EXPECT_FALSE(second.attached());
         moved.detach();
@@ -272,47 +265,37 @@ TEST_F(ExchangePublish, LargeCloudIsCutInTheBlockButWholeInTheFile) {
     EXPECT_EQ(std::memcmp(view.buffer(1), records.data(), 1'000'000 * 32), 0);
 
     ASSERT_TRUE(result.files.points);
-    const auto file = readBytes(folder.file("ov_points.bin"));
+    const auto file = fileText(folder.file("ov_points.bin"));
     ASSERT_EQ(file.size(), 4u + 32u * 1'200'000u);
     EXPECT_EQ(at<std::uint32_t>(file, 0), 1'200'000u);
     EXPECT_EQ(std::memcmp(file.data() + 4, records.data(), records.size() * 32), 0);
 }
 
 TEST(ExchangeFiles, PointsConfigAndFallbackLayout) {
-    const ScratchFolder folder = dottedFolder();
+    const ScratchFolder folder("orvalis.exchange");  // a dot here catches a name cut at the wrong dot
     const auto records = distinctRecords(2);
     const auto written = plugin::writePointsFiles(folder.folder(), records, 2.5f);
     EXPECT_TRUE(written.points && written.config && written.fallback);
 
-    const auto points = readBytes(folder.file("ov_points.bin"));
+    const auto points = fileText(folder.file("ov_points.bin"));
     ASSERT_EQ(points.size(), 4u + 64u);
     EXPECT_EQ(at<std::uint32_t>(points, 0), 2u);
     EXPECT_EQ(std::memcmp(points.data() + 4, records.data(), 64), 0);
 
-    const auto config = readBytes(folder.file("ov_points_config.bin"));
+    const auto config = fileText(folder.file("ov_points_config.bin"));
     ASSERT_EQ(config.size(), 8u);
     EXPECT_EQ(at<float>(config, 0), 2.5f);
     EXPECT_EQ(at<std::uint32_t>(config, 4), 0u);
 
-    EXPECT_EQ(readBytes(folder.file("Orvalis_points.bin")), points);
+    EXPECT_EQ(fileText(folder.file("Orvalis_points.bin")), points);
     EXPECT_EQ(folder.entryCount(), 3u);
-}
-
-TEST(ExchangeFiles, EachWriteReplacesTheFilesAndAnEmptyCloudIsACountOfZero) {
-    const ScratchFolder folder = dottedFolder();
-    plugin::writePointsFiles(folder.folder(), distinctRecords(50), 1.0f);
-    EXPECT_TRUE(plugin::writePointsFiles(folder.folder(), {}, 3.0f).points);
-    const auto points = readBytes(folder.file("ov_points.bin"));
-    ASSERT_EQ(points.size(), 4u);
-    EXPECT_EQ(at<std::uint32_t>(points, 0), 0u);
-    EXPECT_EQ(at<float>(readBytes(folder.file("ov_points_config.bin")), 0), 3.0f);
 }
 
 TEST(ExchangeFiles, AFolderWithoutSeparatorIsTakenAMissingOneSkipped) {
     ScratchFolder folder;
     const auto records = distinctRecords(2);
     EXPECT_TRUE(plugin::writePointsFiles(folder.str(), records, 1.0f).points);
-    EXPECT_FALSE(readBytes(folder.file("ov_points.bin")).empty());
+    EXPECT_FALSE(fileText(folder.file("ov_points.bin")).empty());
     for (const std::string& missing : {folder.file("no-such-folder") + "/", std::string()}) {
         const auto none = plugin::writePointsFiles(missing, records, 1.0f);
         EXPECT_FALSE(none.points || none.config || none.fallback) << missing;
