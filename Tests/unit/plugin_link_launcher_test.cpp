@@ -9,9 +9,8 @@
 
 #include "Tests/support/file_text.h"
 #include "Tests/support/scratch_folder.h"
+#include "exchange_support.h"
 
-#include <atomic>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -23,6 +22,7 @@ namespace {
 namespace fs = std::filesystem;
 using exchange::PointRecord;
 
+using test_support::fileText;
 using test_support::ScratchFolder;
 
 // Runs the test from another current directory, where the bare name is
@@ -44,25 +44,12 @@ void touch(const fs::path& file) {
     std::ofstream(file) << "stand-in";
 }
 
-std::vector<PointRecord> sampleRecords(std::size_t n) {
-    std::vector<PointRecord> records(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        const float f = static_cast<float>(i);
-        records[i] = {f, f + 0.25f, f + 0.5f, 0.1f * f, 0.2f, 0.3f, {0, 0}};
-    }
-    return records;
-}
-
 // The snapshot must be the points-file layout: u32 count, then the records.
 void expectSnapshot(const std::string& path, const std::vector<PointRecord>& records) {
-    const std::string bytes = test_support::fileText(path);
+    const std::string bytes = fileText(path);
     ASSERT_EQ(bytes.size(), 4 + records.size() * sizeof(PointRecord));
-    std::uint32_t count = 0;
-    std::memcpy(&count, bytes.data(), 4);
-    EXPECT_EQ(count, records.size());
-    if (!records.empty()) {
-        EXPECT_EQ(std::memcmp(bytes.data() + 4, records.data(), records.size() * sizeof(PointRecord)), 0);
-    }
+    EXPECT_EQ(exchange_test::at<std::uint32_t>(bytes, 0), records.size());
+    EXPECT_EQ(bytes.substr(4), std::string(reinterpret_cast<const char*>(records.data()), bytes.size() - 4));
 }
 
 const std::string kExe = viewerExecutableName();
@@ -115,7 +102,7 @@ TEST(LocateViewer, BareNameInTheCurrentDirectoryIsTheLastResort) {
 TEST(LaunchSnapshot, CountThenRecordsAndOnlyTheNewestRemains) {
     LaunchState state;
     EXPECT_EQ(lastLaunchSnapshot(state), "");
-    const std::vector<PointRecord> records = sampleRecords(3);
+    const std::vector<PointRecord> records = exchange_test::distinctRecords(3);
     const std::string first = writeLaunchSnapshot(state, records);
     ASSERT_FALSE(first.empty());
     const std::string name = fs::path(first).filename().string();
@@ -149,7 +136,7 @@ protected:
 
 TEST_F(FailedLaunch, NotFoundAfterTheSnapshotWasWritten) {
     CurrentDirectory cwd(layout.scratch.path());
-    const std::vector<PointRecord> records = sampleRecords(5);
+    const std::vector<PointRecord> records = exchange_test::distinctRecords(5);
     int copies = 0;
     openViewer(
         state,
