@@ -49,14 +49,6 @@ bool systemHasBlock(const std::string& name) {
 }
 #endif
 
-// Tells the helper to end and checks that it ended well.
-void stopHelper(ChildProcess& helper, const ScratchFolder& scratch) {
-    touch(scratch.file("stop"));
-    int code = -1;
-    ASSERT_TRUE(helper.waitForExit(std::chrono::seconds(30), code));
-    EXPECT_EQ(code, 0);
-}
-
 TEST(SharedMemorySharing, OpenSeesTheCreatorsBytesAndRefusesWhatIsNotThere) {
     const std::string name = uniqueName();
     EXPECT_FALSE(SharedMemory::open(name, 4096)) << "no such block yet";
@@ -109,7 +101,10 @@ TEST(SharedMemoryAcrossProcesses, AHolderWithAnotherTemporaryFolderKeepsTheBlock
     EXPECT_EQ(word(*again, 0), kMarker);
     again.reset();
 
-    stopHelper(*helper, scratch);
+    touch(scratch.file("stop"));
+    int code = -1;
+    ASSERT_TRUE(helper->waitForExit(std::chrono::seconds(30), code));
+    EXPECT_EQ(code, 0);
     EXPECT_FALSE(SharedMemory::open(name, 4096)) << "the last holder's leaving frees it";
 }
 

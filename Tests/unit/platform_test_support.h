@@ -24,13 +24,10 @@ using test_support::ScratchFolder;
 using test_support::setEnv;
 using test_support::uniqueName;
 
-// A helper program, built beside the test executables.
-inline std::string helperPath(const std::string& program = "platform_helper_child") {
-    std::string self = modulePath(reinterpret_cast<const void*>(&uniqueName));
-    const auto cut = self.find_last_of("\\/");
-    if (cut == std::string::npos)
-        return {};
-    return self.substr(0, cut + 1) + program + ORVALIS_EXE_SUFFIX;
+// The helper program, built beside the test executables.
+inline std::string helperPath() {
+    const std::string self = modulePath(reinterpret_cast<const void*>(&uniqueName));
+    return self.substr(0, self.find_last_of("\\/") + 1) + "platform_helper_child" ORVALIS_EXE_SUFFIX;
 }
 
 // Starts the helper in the given mode; the helper reads its orders from
