@@ -15,7 +15,6 @@
 #include "Tests/support/unique_name.h"
 
 #include <chrono>
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <functional>
@@ -97,10 +96,7 @@ TEST_F(FeedTest, WatcherHandsAnAttachedViewerToTheInstanceRenderedLastAndPublish
     EXPECT_FALSE(a->isActive());
     EXPECT_EQ(view.u32(exchange::offset::ownerProcess).load(), platform::currentProcessId());
     // The point size is the one read with B's job, not one read at publish time.
-    float size = 0;
-    const std::uint32_t bits = view.u32(exchange::offset::pointSize).load();
-    std::memcpy(&size, &bits, sizeof size);
-    EXPECT_EQ(size, 5.0f);
+    EXPECT_EQ(view.f32(exchange::offset::pointSize).load(), 5.0f);
 }
 
 // The watcher of a dying instance starts a cycle just as the role is given

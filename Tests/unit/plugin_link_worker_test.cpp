@@ -7,9 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include "Tests/support/polling.h"
+
 #include <algorithm>
 #include <stdexcept>
-#include <condition_variable>
 #include <future>
 #include <mutex>
 #include <thread>
@@ -85,9 +86,7 @@ TEST_F(SyncWorkerTest, QueueReleasesEveryImageItDropsOrDiscards) {
 TEST_F(SyncWorkerTest, NewestJobWinsWhileTheWorkerIsBusy) {
     JobQueue queue;
     Gate firstStarted, releaseFirst;
-    std::mutex processedMutex;
-    std::vector<int> processed;
-    std::condition_variable processedCv;
+    std::vector<int> processed;  // by the worker alone; read once it has stopped
     ProcessingWorker worker(
         queue, [] { return 16ms; },
         [&](RenderJob job) {
@@ -96,9 +95,7 @@ TEST_F(SyncWorkerTest, NewestJobWinsWhileTheWorkerIsBusy) {
                 firstStarted.open();
                 releaseFirst.wait();
             }
-            std::lock_guard lock(processedMutex);
             processed.push_back(id);
-            processedCv.notify_all();
         });
     worker.start();
     queue.push(makeJob(1));
@@ -107,10 +104,7 @@ TEST_F(SyncWorkerTest, NewestJobWinsWhileTheWorkerIsBusy) {
         queue.push(makeJob(id));
     }
     releaseFirst.open();
-    {
-        std::unique_lock lock(processedMutex);
-        processedCv.wait(lock, [&] { return processed.size() >= 2; });
-    }
+    ASSERT_TRUE(test_support::eventually([&] { return worker.processedCount() >= 2; }));
     worker.stop();
     EXPECT_EQ(processed, (std::vector<int>{1, 6}));
     EXPECT_EQ(worker.discardedCount(), 4u);
@@ -157,9 +151,7 @@ TEST_F(SyncWorkerTest, StopLetsTheJobInHandCompleteThenEnds) {
         stopReturned.store(true);
     });
     // Jobs arriving while stopping are refused, not processed.
-    while (!queue.stopping()) {
-        std::this_thread::yield();
-    }
+    EXPECT_TRUE(test_support::eventually([&] { return queue.stopping(); }));
     EXPECT_FALSE(queue.push(makeJob(2)));
     finish.open();
     stopper.join();
@@ -182,9 +174,7 @@ TEST_F(SyncWorkerTest, AThrowingJobDoesNotEndTheWorker) {
         });
     worker.start();
     queue.push(makeJob(1));
-    while (worker.processedCount() < 1) {
-        std::this_thread::yield();
-    }
+    ASSERT_TRUE(test_support::eventually([&] { return worker.processedCount() >= 1; }));
     queue.push(makeJob(2));
     second.wait();
     worker.stop();
