@@ -82,12 +82,6 @@ TYPED_TEST(PixelsCubeMap, DefaultMapFillsTheBacking) {
     EXPECT_EQ(pixelAt<T>(out, X + 180, Y), (Px<T>{z, z, z, z}));
     EXPECT_EQ(pixelAt<T>(out, X, Y + 150), (Px<T>{z, z, z, z}));
     EXPECT_EQ(pixelAt<T>(out, X + 199, Y + 169), (Px<T>{z, z, z, z}));
-    // Every pixel of the 180 x 150 rectangle is opaque.
-    for (int y = 0; y < 150; ++y) {
-        for (int x = 0; x < 180; ++x) {
-            ASSERT_EQ(pixelAt<T>(out, X + x, Y + y)[3], o) << x << "," << y;
-        }
-    }
     EXPECT_TRUE(out.paddingIntact());
 }
 
