@@ -7,12 +7,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "Shared/exchange.h"
+#include "Tests/fuzz/fuzz_support.h"
 #include "Tests/support/file_text.h"
 #include "Tests/support/scratch_folder.h"
 #include "link/exchange_writer.h"
@@ -29,12 +29,8 @@ fs::path gCorpus;
 
 void put(const std::string& target, const std::string& name, const std::string& bytes) {
     fs::create_directories(gCorpus / target);
-    std::ofstream out(gCorpus / target / ("seed-" + name), std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out.flush()) {
-        std::cerr << "cannot write " << (gCorpus / target / name) << "\n";
-        std::exit(1);
-    }
+    const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
+    fuzz_support::writeFile((gCorpus / target / ("seed-" + name)).string(), data, bytes.size());
 }
 
 std::vector<ex::PointRecord> cloud(std::size_t n, float spread) {

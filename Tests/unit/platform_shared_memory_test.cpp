@@ -32,11 +32,6 @@ std::uint32_t word(const SharedMemory& block, std::size_t index) {
         .load(std::memory_order_acquire);
 }
 
-bool allZero(const SharedMemory& block) {
-    const auto* bytes = static_cast<const unsigned char*>(block.data());
-    return std::all_of(bytes, bytes + block.size(), [](unsigned char b) { return b == 0; });
-}
-
 #if defined(__linux__)
 // Whether the system still has the block, asked directly.
 bool systemHasBlock(const std::string& name) {
@@ -155,7 +150,8 @@ TEST(SharedMemoryAcrossProcesses, BlockOfACrashedHolderIsMadeAfresh) {
     auto block = SharedMemory::createOrOpen(name, 4096);
     ASSERT_TRUE(block);
     EXPECT_TRUE(block->created());
-    EXPECT_TRUE(allZero(*block));
+    const auto* bytes = static_cast<const unsigned char*>(block->data());
+    EXPECT_TRUE(std::all_of(bytes, bytes + block->size(), [](unsigned char b) { return b == 0; }));
 }
 
 // With a holder throughout, no thread makes the block anew; with none, every
