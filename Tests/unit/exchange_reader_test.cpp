@@ -158,20 +158,15 @@ TEST(ExchangeViewerBlock, AViewerIsNoPlugin) {
 
 class ExchangeFallback : public ::testing::Test {
 protected:
-    // Writes a points file of count n with `records` as its body, or with n
-    // zero records made sparse (so that big counts cost little).
-    void writeFile(std::uint32_t n, const std::vector<PointRecord>& records) {
-        std::vector<std::byte> bytes(4 + records.size() * 32);
-        std::memcpy(bytes.data(), &n, 4);
-        if (!records.empty()) {
-            std::memcpy(bytes.data() + 4, records.data(), records.size() * 32);
-        }
+    // Writes a points file of count n with `records` as its body or, with
+    // none, n zero records made sparse (so that big counts cost little).
+    void writeFile(std::uint32_t n, const std::vector<PointRecord>& records = {}) {
+        std::string bytes(reinterpret_cast<const char*>(&n), 4);
+        bytes.append(reinterpret_cast<const char*>(records.data()), records.size() * 32);
         writeBytes(path, bytes.data(), bytes.size());
-        bumpTime();
-    }
-    void writeZeroFile(std::uint32_t n) {
-        writeBytes(path, &n, 4);
-        std::filesystem::resize_file(fsPath(path), 4 + std::uintmax_t{32} * n);
+        if (records.empty()) {
+            std::filesystem::resize_file(fsPath(path), 4 + std::uintmax_t{32} * n);
+        }
         bumpTime();
     }
     // Each write gets a later time, even where the file system's clock is coarse.
@@ -226,13 +221,13 @@ TEST_F(ExchangeFallback, MissingShortAndOutOfRangeFilesTakeNothing) {
         writeFile(n, n == 0 ? std::vector<PointRecord>{} : records);
         EXPECT_FALSE(viewer::readFallbackFile(path, lastWriteTime, state)) << what;
     }
-    writeZeroFile(10'000'000);
+    writeFile(10'000'000);
     EXPECT_FALSE(viewer::readFallbackFile(path, lastWriteTime, state)) << "above the largest count";
     EXPECT_EQ(state.points.size(), 1u) << "nothing taken";
 }
 
 TEST_F(ExchangeFallback, LargestCountWithAFullBodyIsTaken) {
-    writeZeroFile(9'999'999);
+    writeFile(9'999'999);
     ASSERT_TRUE(viewer::readFallbackFile(path, lastWriteTime, state));
     EXPECT_EQ(state.points.size(), 9'999'999u);
     EXPECT_FALSE(state.hasOutOfRange);

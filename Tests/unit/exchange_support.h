@@ -56,9 +56,7 @@ T at(const std::string& bytes, std::size_t offset) {
     return offset + sizeof(T) <= bytes.size() ? at<T>(reinterpret_cast<const std::byte*>(bytes.data()), offset) : T{};
 }
 
-inline PointRecord record(float x, float y, float z, float r, float g, float b) {
-    return {x, y, z, r, g, b, {0, 0}};
-}
+inline PointRecord record(float x, float y, float z, float r, float g, float b) { return {x, y, z, r, g, b, {0, 0}}; }
 
 // n records whose fields all differ, so that a shifted or partial copy shows.
 inline std::vector<PointRecord> distinctRecords(std::size_t n, float seed = 0.0f) {

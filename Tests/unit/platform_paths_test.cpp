@@ -70,10 +70,7 @@ TEST_F(TempFolderOverride, RefusesALink) {
 
 TEST_F(TempFolderOverride, RefusesAFolderOthersCanEnter) {
     fs::create_directory(own_);
-    fs::permissions(own_,
-                    fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read |
-                        fs::perms::others_exec,
-                    fs::perm_options::replace);
+    fs::permissions(own_, fs::perms(0755), fs::perm_options::replace);
     EXPECT_EQ(tempFolder(), "");
 }
 

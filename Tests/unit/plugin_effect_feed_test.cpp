@@ -32,14 +32,8 @@ bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit 
     return test_support::eventually(done, limit, 1ms);
 }
 
-// A job whose "image" is its render time: the sample hook makes that many
-// points, with the time as their point size.
-RenderJob jobAt(double time) {
-    RenderJob job;
-    job.time = time;
-    return job;
-}
-
+// A job's "image" is its render time: the sample hook makes that many points,
+// with the time as their point size.
 std::optional<SampledCloud> sampleJob(const RenderJob& job) {
     const auto n = static_cast<std::size_t>(job.time);
     PointList points(n);
@@ -86,11 +80,11 @@ TEST_F(FeedTest, WatcherHandsAnAttachedViewerToTheInstanceRenderedLastAndPublish
     auto b = makeFeed();
     view.u32(exchange::offset::viewerAttached).store(1);
 
-    a->queueRender(jobAt(3));
+    a->queueRender(RenderJob{.time = 3});
     ASSERT_TRUE(waitFor([&] { return owner() == a->instanceNumber() && activeCount() == 3; }));
     EXPECT_TRUE(a->isActive());
 
-    b->queueRender(jobAt(5));
+    b->queueRender(RenderJob{.time = 5});
     ASSERT_TRUE(waitFor([&] { return owner() == b->instanceNumber() && activeCount() == 5; }));
     EXPECT_TRUE(b->isActive());
     EXPECT_FALSE(a->isActive());
@@ -124,7 +118,7 @@ protected:
 TEST_F(DyingFeedTest, DestroyingAnInstanceWhileAViewerIsAttachedLeavesNoOwner) {
     auto feed = makeFeed();
     view.u32(exchange::offset::viewerAttached).store(1);
-    feed->queueRender(jobAt(2));
+    feed->queueRender(RenderJob{.time = 2});
     ASSERT_TRUE(waitFor([&] { return owner() == feed->instanceNumber() && activeCount() == 2; }));
     EXPECT_EQ(view.u32(exchange::offset::pluginCount).load(), 2u);
 
@@ -155,7 +149,7 @@ TEST_F(FeedTest, WithoutABlockTheCloudGoesToTheFilesOnly) {
 
     // The files' layout is the exchange writer's test; here, that the feed
     // writes all three with this job's cloud.
-    feed->queueRender(jobAt(4));
+    feed->queueRender(RenderJob{.time = 4});
     const std::size_t size4 = 4 + 4 * sizeof(exchange::PointRecord);
     ASSERT_TRUE(waitFor([&] { return fileText(fallback).size() == size4 && fileText(config).size() == 8; }));
     EXPECT_EQ(fileText(points), fileText(fallback));

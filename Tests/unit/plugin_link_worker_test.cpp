@@ -254,13 +254,11 @@ TEST(ViewerLinkWatcher, CycleLooksUpClaimsAndPublishes) {
     for (const Row& row : rows) {
         std::vector<std::string> calls;
         ViewerLinkWatcher watcher({
-            [&] {
-                WatchInputs in;
-                in.hasBlock = true;
-                in.viewerAttached = row.attached;
-                in.renderedLast = row.renderedLast;
-                in.viewerOwned = row.owned;
-                return in;  // windowFound stays false: the watcher must look it up itself
+            [&] {  // windowFound stays false: the watcher must look it up itself
+                return WatchInputs{.hasBlock = true,
+                                   .viewerAttached = row.attached,
+                                   .renderedLast = row.renderedLast,
+                                   .viewerOwned = row.owned};
             },
             [&] {
                 calls.push_back("find");
