@@ -97,9 +97,7 @@ TEST(SharedMemoryAcrossProcesses, AHolderWithAnotherTemporaryFolderKeepsTheBlock
     again.reset();
 
     touch(scratch.file("stop"));
-    int code = -1;
-    ASSERT_TRUE(helper->waitForExit(std::chrono::seconds(30), code));
-    EXPECT_EQ(code, 0);
+    EXPECT_EQ(exitCode(*helper), 0);
     EXPECT_FALSE(SharedMemory::open(name, 4096)) << "the last holder's leaving frees it";
 }
 
@@ -125,8 +123,7 @@ TEST(SharedMemoryProcesses, LiveAndGoneProcessesAreToldApart) {
     auto helper = startHelper("exit2");
     ASSERT_TRUE(helper);
     const std::uint32_t id = helper->id();
-    int code = -1;
-    ASSERT_TRUE(helper->waitForExit(std::chrono::seconds(30), code));
+    ASSERT_TRUE(exitCode(*helper));
     helper.reset();
     EXPECT_FALSE(processAlive(id)) << "an ended (and reaped) child still counts as running";
     const std::int64_t before = machineMonotonicMilliseconds();
@@ -138,9 +135,7 @@ TEST(SharedMemoryAcrossProcesses, BlockOfACrashedHolderIsMadeAfresh) {
     const std::string name = uniqueName();
     auto helper = startHelper("shm-abandon", {}, name, 4096);
     ASSERT_TRUE(helper);
-    int code = -1;
-    ASSERT_TRUE(helper->waitForExit(std::chrono::seconds(30), code));
-    ASSERT_EQ(code, 0);
+    ASSERT_EQ(exitCode(*helper), 0);
 #if defined(__linux__)
     // Nothing let go of it: the system still has the block.
     EXPECT_TRUE(systemHasBlock(name));

@@ -7,6 +7,7 @@
 
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "Tests/support/file_text.h"
@@ -40,6 +41,12 @@ inline std::unique_ptr<ChildProcess> startHelper(const std::string& mode, const 
     setEnv("ORVALIS_HELPER_SIZE", std::to_string(size));
     int error = 0;
     return ChildProcess::start(helperPath(), error);
+}
+
+// The child's exit code once it ends; nothing when it runs past 30 s.
+inline std::optional<int> exitCode(ChildProcess& child) {
+    int code = -1;
+    return child.waitForExit(std::chrono::seconds(30), code) ? std::optional(code) : std::nullopt;
 }
 
 inline void touch(const std::string& path) { std::ofstream(path, std::ios::binary) << "x"; }
