@@ -196,7 +196,6 @@ TEST(ExchangeSequence, NumbersRiseAboveBothTheCounterAndTheBlock) {
     for (const auto& [previous, given] : steps) {
         EXPECT_EQ(plugin::nextSequence(counter, previous), given) << previous;
     }
-    EXPECT_EQ(counter.load(), 103u);
     EXPECT_NE(plugin::nextSequence(counter, std::numeric_limits<std::uint64_t>::max()), 0u);
 }
 

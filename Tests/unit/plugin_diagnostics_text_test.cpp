@@ -68,26 +68,21 @@ TEST(SystemInfo, BlockLines) {
 
 using Times = platform::ProcessTimes;
 
-TEST(CpuLoad, FirstReadingIsInitThenLoadFromIt) {
+TEST(CpuLoad, InitThenLoadFromTheReadingBeforeAndNoPieceWhileTheWallClockStands) {
     CpuLoadMeter meter;
     EXPECT_EQ(meter.measure(Times{1000, 50, 50}).kind, CpuPiece::Kind::Init);
     const CpuPiece second = meter.measure(Times{2000, 100, 150});  // 150 busy of 1000
     ASSERT_EQ(second.kind, CpuPiece::Kind::Load);
     EXPECT_DOUBLE_EQ(second.loadPercent, 15.0);
-    // Measured from the second reading, not the first.
-    const CpuPiece third = meter.measure(Times{2500, 600, 650});
+    const CpuPiece third = meter.measure(Times{2500, 600, 650});  // from the second reading, not the first
     ASSERT_EQ(third.kind, CpuPiece::Kind::Load);
     EXPECT_DOUBLE_EQ(third.loadPercent, 200.0);
-}
-
-TEST(CpuLoad, UnmovedWallClockGivesNoPieceButRebases) {
-    CpuLoadMeter meter;
-    meter.measure(Times{1000, 0, 0});
-    EXPECT_EQ(meter.measure(Times{1000, 40, 0}).kind, CpuPiece::Kind::None);
-    const CpuPiece next = meter.measure(Times{1100, 50, 0});
+    // An unmoved wall clock gives no piece, but the next load is measured from it.
+    EXPECT_EQ(meter.measure(Times{2500, 640, 650}).kind, CpuPiece::Kind::None);
+    const CpuPiece next = meter.measure(Times{2600, 650, 650});
     ASSERT_EQ(next.kind, CpuPiece::Kind::Load);
     EXPECT_DOUBLE_EQ(next.loadPercent, 10.0);
-    EXPECT_EQ(meter.measure(Times{900, 60, 10}).kind, CpuPiece::Kind::None);  // set back
+    EXPECT_EQ(meter.measure(Times{2400, 660, 660}).kind, CpuPiece::Kind::None);  // set back
     CpuLoadMeter fresh;  // a missing reading keeps the first call pending
     EXPECT_EQ(fresh.measure(std::nullopt).kind, CpuPiece::Kind::None);
     EXPECT_EQ(fresh.measure(Times{1, 0, 0}).kind, CpuPiece::Kind::Init);
