@@ -182,21 +182,13 @@ TEST_F(SyncWorkerTest, AThrowingJobDoesNotEndTheWorker) {
     EXPECT_EQ(released().size(), 2u);
 }
 
-namespace {
-PointList cloudOf(std::size_t n, float marker) {
-    PointList list(n);
-    for (auto& p : list) {
-        p.x = marker;
-    }
-    return list;
-}
-}  // namespace
-
 TEST(ResultHistory, KeepsTheNewestEntriesUpToItsCapacity) {
     ResultHistory history(3);
     EXPECT_FALSE(history.newest());
     for (int i = 1; i <= 5; ++i) {
-        history.append(cloudOf(2, static_cast<float>(i)));
+        PointList cloud(2);
+        cloud[0].x = static_cast<float>(i);  // tells the entries apart
+        history.append(std::move(cloud));
     }
     EXPECT_EQ(history.size(), 3u);
     EXPECT_EQ((*history.newest())[0].x, 5.0f);
