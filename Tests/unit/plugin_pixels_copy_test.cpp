@@ -84,13 +84,16 @@ TEST(PixelsCopy, NothingWhenTheImagesDoNotMatch) {
     TestImage apart(8, 0, 8, 8, PixelDepth::UByte);  // touches, does not overlap
     apart.fillBytes(kFill);
     EXPECT_FALSE(copyPixels(src.view(), apart.mutableView()));
+    // A source without pixels or with rows too short, over a destination it matches.
+    TestImage same(0, 0, 8, 8, PixelDepth::UByte);
+    same.fillBytes(kFill);
     PixelView none = src.view();
     none.data = nullptr;
-    EXPECT_FALSE(copyPixels(none, apart.mutableView()));
+    EXPECT_FALSE(copyPixels(none, same.mutableView()));
     PixelView narrow = src.view();
     narrow.rowBytes = 16;  // less than one row of pixels
-    EXPECT_FALSE(copyPixels(narrow, apart.mutableView()));
-    for (const TestImage* img : {&dst, &other, &apart}) {
+    EXPECT_FALSE(copyPixels(narrow, same.mutableView()));
+    for (const TestImage* img : {&dst, &other, &apart, &same}) {
         for (int y = 0; y < 8; ++y) {
             for (int x = 0; x < 8; ++x) {
                 ASSERT_EQ(img->pixelBytes(x, y)[0], kFill);
