@@ -184,6 +184,14 @@ protected:
     int rootX(double clientX) const { return area_.x + static_cast<int>(clientX); }
     int rootY(double clientY) const { return area_.y + static_cast<int>(clientY); }
 
+    // A click at root coordinates, handled by the server before it returns.
+    void click(int x, int y, unsigned button = 1) {
+        display_->moveTo(x, y);
+        display_->button(button, true);
+        display_->button(button, false);
+        display_->sync();
+    }
+
     // " x y z r g b ..." for the publisher's commands.
     static std::string cloudText(const std::vector<CloudPoint>& points) {
         std::ostringstream text;

@@ -91,8 +91,8 @@ inline bool backgroundIs(const Image& image, Rgb background) {
 }
 
 // A lit sphere of point size 20 near p: its hue, scaled by the lighting (0.4 to 1.03).
-inline bool sphereAt(const Image& image, Pixel p, Colour colour) {
-    return countAround(image, p, 2, [&](Rgb c) { return isShadeOf(c, colour, 0.3, 1.1); }) >= 13;
+inline bool sphereAt(const Image& image, Pixel p, Colour colour, double minScale = 0.3) {
+    return countAround(image, p, 2, [&](Rgb c) { return isShadeOf(c, colour, minScale, 1.1); }) >= 13;
 }
 
 // Every non-black corner of the cube that lies 6 pixels or more inside the

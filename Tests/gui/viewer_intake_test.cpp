@@ -50,9 +50,7 @@ TEST_F(ViewerIntake, FileThenTheBlockWhereTheCameraPutsItUntilThePlugInsGo) {
     })) << "the block's cloud in the start view";
 
     // One wheel step away from the user brings the camera 10 % nearer.
-    display_->moveTo(rootX(area_.w / 2.0), rootY(area_.h - 40));
-    display_->press(4);
-    display_->release(4);
+    click(rootX(area_.w / 2.0), rootY(area_.h - 40), 4);
     const Camera nearer{35.0, 20.0, 0.9};
     EXPECT_TRUE(waitForPicture([&](const Image& image) {
         return cornersAt(image, nearer) && sphereAt(image, where(kPoint, nearer), kPointColour);
@@ -61,10 +59,10 @@ TEST_F(ViewerIntake, FileThenTheBlockWhereTheCameraPutsItUntilThePlugInsGo) {
     // A drag of 40 pixels to the right turns the cube by 20 degrees of yaw.
     const int y = area_.h - 60;
     display_->moveTo(rootX(80), rootY(y));
-    display_->press(1);
+    display_->button(1, true);
     for (int step = 1; step <= 4; ++step)
         display_->moveTo(rootX(80 + 10 * step), rootY(y));
-    display_->release(1);
+    display_->button(1, false);
     const Camera turned{55.0, 20.0, 0.9};
     EXPECT_TRUE(waitForPicture([&](const Image& image) {
         return cornersAt(image, turned) && sphereAt(image, where(kPoint, turned), kPointColour);
@@ -72,11 +70,8 @@ TEST_F(ViewerIntake, FileThenTheBlockWhereTheCameraPutsItUntilThePlugInsGo) {
            "moved on before the viewer handles the press)";
 
     // A double click, away from where the drag began, restores the start view.
-    display_->moveTo(rootX(area_.w - 70), rootY(area_.h - 50));
-    for (int click = 0; click < 2; ++click) {
-        display_->press(1);
-        display_->release(1);
-    }
+    for (int i = 0; i < 2; ++i)
+        click(rootX(area_.w - 70), rootY(area_.h - 50));
     EXPECT_TRUE(waitForPicture([&](const Image& image) {
         return cornersAt(image, start) && sphereAt(image, where(kPoint), kPointColour);
     })) << "after the double click";

@@ -14,6 +14,7 @@ constexpr Colour kInsideColour{0.3, 0.6, 0.9};
 constexpr Vec3 kOutside{1.2, 0.5, 0.5};  // beyond the cube's x = 1 face
 constexpr Colour kOutsideColour{0.95, 0.6, 0.1};
 constexpr Colour kMagenta{1.0, 0.0, 0.9};
+constexpr double kLitHighlight = 0.82;  // a highlighted sphere is lit at 85 % or more
 
 constexpr Rgb kBlack{0, 0, 0};
 constexpr Rgb kGrey{51, 51, 51};
@@ -28,11 +29,6 @@ enum Item { kStayOnTop = 0, kGreyBackground = 1, kHighlight = 2, kIndicator = 3 
 // A pixel whose darkest channel reaches `minimum`.
 auto light(int minimum) {
     return [minimum](Rgb c) { return std::min({c.r, c.g, c.b}) >= minimum; };
-}
-
-// A highlighted sphere is magenta and lit at 85 % or more.
-bool magentaAt(const Image& image, Pixel p) {
-    return countAround(image, p, 2, [](Rgb c) { return isShadeOf(c, kMagenta, 0.82, 1.1); }) >= 13;
 }
 
 // The badge for a scene of at most 720 rows (interface scale 1): 22 high,
@@ -196,13 +192,6 @@ protected:
         return seen;
     }
 
-    void click(int x, int y, unsigned button = 1) {
-        display_->moveTo(x, y);
-        display_->press(button);
-        display_->release(button);
-        display_->sync();
-    }
-
     // Opens the popup from "View", the first item on the menu bar.
     void openFromBar() {
         click(menuBar_.x + 12, menuBar_.y + menuBar_.h / 2);
@@ -266,7 +255,8 @@ TEST_F(ViewerMenu, ChoicesChangeThePictureAndTheStoreAndComeBackAtTheNextStart) 
     EXPECT_EQ(checkMarks("1100"), "1100");
     choose(kHighlight);
     EXPECT_TRUE(waitForPicture([&](const Image& image) {
-        return magentaAt(image, where(kOutside)) && sphereAt(image, where(kInside), kInsideColour);
+        return sphereAt(image, where(kOutside), kMagenta, kLitHighlight) &&
+               sphereAt(image, where(kInside), kInsideColour);
     })) << "the out-of-cube point in magenta";
     EXPECT_EQ(storedSettings(), settings(1, 1, 0));
 
@@ -310,7 +300,7 @@ TEST_F(ViewerMenu, ChoicesChangeThePictureAndTheStoreAndComeBackAtTheNextStart) 
 
     tell(outsideCloud);
     EXPECT_TRUE(waitForPicture([&](const Image& image) {
-        return magentaAt(image, where(kOutside)) && badgeShows(image, true, kGrey);
+        return sphereAt(image, where(kOutside), kMagenta, kLitHighlight) && badgeShows(image, true, kGrey);
     })) << "stored settings at the next start";
 }
 

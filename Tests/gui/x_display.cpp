@@ -160,13 +160,8 @@ void XDisplay::moveTo(int rootX, int rootY) {
     XFlush(display_);
 }
 
-void XDisplay::press(unsigned button) {
-    XTestFakeButtonEvent(display_, button, True, CurrentTime);
-    XFlush(display_);
-}
-
-void XDisplay::release(unsigned button) {
-    XTestFakeButtonEvent(display_, button, False, CurrentTime);
+void XDisplay::button(unsigned number, bool down) {
+    XTestFakeButtonEvent(display_, number, down ? True : False, CurrentTime);
     XFlush(display_);
 }
 

@@ -57,8 +57,7 @@ public:
 
     // Pointer and key events (a key by its keysym, "Escape"), each flushed.
     void moveTo(int rootX, int rootY);
-    void press(unsigned button);
-    void release(unsigned button);
+    void button(unsigned number, bool down);
     void tap(const char* keysymName);
     // Waits until the server has handled everything sent so far.
     void sync();

@@ -235,7 +235,6 @@ TEST(RenderShaders, PathPicksOneGenerationForAllFourTexts) {
     const Case cases[] = {
         {3, 0, "#version 130\n", true},
         {3, 3, "#version 150 core\n", false},
-        {4, 6, "#version 150 core\n", false},
         {2, 1, "#version 120\n", true},
     };
     for (const Case& c : cases) {

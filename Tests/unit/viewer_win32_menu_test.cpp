@@ -92,12 +92,6 @@ TEST(Win32MenuItem, DrawsBackgroundBoldTextAndCheckMark) {
     drawItem(canvas, record, ODS_SELECTED);
     EXPECT_EQ(canvas.at(1, 1), kSelected);
     EXPECT_EQ(canvas.count(kWhite, 170, 0, 200, 24), 0) << "no check mark";
-
-    canvas.fill(Canvas::kUntouched);
-    record.enabled = false;
-    drawItem(canvas, record, 0);
-    EXPECT_EQ(canvas.count(kText, 0, 0, 200, 24), 0);
-    EXPECT_GT(canvas.count(kGreyText, 12, 0, 170, 24), 0) << "a disabled record is grey";
 }
 
 // Message 0x0092 with its block built at the offsets the system uses.
