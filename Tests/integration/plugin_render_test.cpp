@@ -25,11 +25,13 @@ std::array<T, 4> raw(const ImageBuffer& image, int x, int y) {
 using B4 = std::array<std::uint8_t, 4>;
 using S4 = std::array<std::uint16_t, 4>;
 
-// An instance in CubeMap mode (the default 30 steps) with a source and an output.
+// An instance in CubeMap mode with a source and an output.
 struct CubeMapRig {
-    std::unique_ptr<ofxhost::Instance> instance = newInstance({{"pluginMode", {kCubeMap}}});
+    std::unique_ptr<ofxhost::Instance> instance;
     std::shared_ptr<ImageBuffer> output;
-    CubeMapRig(Depth depth, RectI bounds) : output(solidImage(depth, bounds, 0.4f, 0.4f, 0.4f, 0.4f)) {
+    CubeMapRig(Depth depth, RectI bounds, double steps = 30)
+        : instance(newInstance({{"pluginMode", {kCubeMap}}, {"cubeMapSize", {steps}}})),
+          output(solidImage(depth, bounds, 0.4f, 0.4f, 0.4f, 0.4f)) {
         instance->setClipImage("Source", solidImage(depth, bounds, 0.2f, 0.4f, 0.6f, 0.8f));
         instance->setClipImage("Output", output);
     }
@@ -38,29 +40,19 @@ struct CubeMapRig {
 
 }  // namespace
 
-TEST(CubeMapRender, EightBitCornersOfTheDefaultMap) {
-    CubeMapRig rig(Depth::UByte, {0, 0, 256, 200});
-    ASSERT_EQ(rig.render({0, 0, 256, 200}), kOfxStatOK);
+// The map's colours per size and depth are the pixel unit tests'; here what
+// the instance hands them: its size, its source, the host's window and bounds.
+TEST(CubeMapRender, TheSizeTheSourceAndTheRenderWindowReachTheMap) {
+    CubeMapRig rig(Depth::UShort, {10, 20, 266, 220}, 8);  // 8 steps: a 24 x 24 map from the bounds origin
+    ASSERT_EQ(rig.render({10, 20, 200, 40}), kOfxStatOK);
     const auto& out = *rig.output;
-    EXPECT_EQ(raw<std::uint8_t>(out, 0, 0), (B4{0, 0, 0, 255}));
-    EXPECT_EQ(raw<std::uint8_t>(out, 29, 0), (B4{255, 0, 0, 255}));
-    EXPECT_EQ(raw<std::uint8_t>(out, 0, 29), (B4{0, 255, 0, 255}));
-    EXPECT_EQ(raw<std::uint8_t>(out, 150, 120), (B4{0, 0, 255, 255}));  // tile 29, top right
-    EXPECT_EQ(raw<std::uint8_t>(out, 179, 149), (B4{255, 255, 255, 255}));
-    // Beyond the 180 x 150 map the source shows through, alpha included.
-    EXPECT_EQ(raw<std::uint8_t>(out, 180, 0), (B4{51, 102, 153, 204}));
-    EXPECT_EQ(raw<std::uint8_t>(out, 0, 150), (B4{51, 102, 153, 204}));
-    EXPECT_EQ(rig.instance->outstandingImages(), 0);
-}
-
-TEST(CubeMapRender, OnlyTheRenderWindowIsWrittenFromTheBoundsOrigin) {
-    CubeMapRig rig(Depth::UShort, {10, 20, 266, 220});
-    ASSERT_EQ(rig.render({10, 30, 110, 40}), kOfxStatOK);
+    EXPECT_EQ(raw<std::uint16_t>(out, 17, 20), (S4{65535, 0, 0, 65535}));
+    EXPECT_EQ(raw<std::uint16_t>(out, 10, 27), (S4{0, 65535, 0, 65535}));
+    EXPECT_EQ(raw<std::uint16_t>(out, 190, 20), (S4{13107, 26214, 39321, 52428}));  // beyond the backing: the source
     const S4 untouched{26214, 26214, 26214, 26214};
-    EXPECT_EQ(raw<std::uint16_t>(*rig.output, 39, 29), untouched);
-    EXPECT_EQ(raw<std::uint16_t>(*rig.output, 39, 40), untouched);
-    EXPECT_EQ(raw<std::uint16_t>(*rig.output, 110, 35), untouched);
-    EXPECT_EQ(raw<std::uint16_t>(*rig.output, 39, 30), (S4{65535, 22598, 0, 65535}));  // green 10/29
+    EXPECT_EQ(raw<std::uint16_t>(out, 10, 40), untouched);
+    EXPECT_EQ(raw<std::uint16_t>(out, 200, 30), untouched);
+    EXPECT_EQ(rig.instance->outstandingImages(), 0);
 }
 
 TEST(CubeMapRender, AnAbortedRenderLeavesTheRowsUnwritten) {
