@@ -35,7 +35,7 @@ constexpr Ms kDeadline{60'000};
 class Process : public test_support::StartedProgram {
 public:
     explicit Process(const std::vector<std::string>& args, std::string stopFile = {})
-        : StartedProgram(programFolder() + EXCHANGE_HOST, args), stopFile_(std::move(stopFile)) {}
+        : StartedProgram(test_support::besideThisProgram(EXCHANGE_HOST), args), stopFile_(std::move(stopFile)) {}
     std::optional<int> stop() {
         std::ofstream(stopFile_) << "stop";
         const std::optional<int> code = wait(kDeadline);

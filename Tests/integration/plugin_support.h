@@ -16,10 +16,10 @@
 #include <functional>
 
 #include "Shared/exchange.h"
+#include "Tests/support/beside_program.h"
 #include "Tests/support/polling.h"
 #include "Tests/support/run_program.h"
 #include "ofxhost/host.h"
-#include "orvalis/platform/paths.h"
 #include "orvalis/platform/shared_memory.h"
 
 #ifndef ORVALIS_BUNDLE_RELATIVE
@@ -34,17 +34,8 @@ namespace off = orvalis::exchange::offset;
 inline constexpr char kFilter[] = "OfxImageEffectContextFilter";
 inline constexpr char kGeneral[] = "OfxImageEffectContextGeneral";
 
-// Folder of this test executable, ending in a separator (helper programs
-// are built beside it).
-inline std::string programFolder() {
-    static int anchor = 0;
-    const std::string self = orvalis::platform::modulePath(&anchor);
-    const auto cut = self.find_last_of("/\\");
-    return cut == std::string::npos ? std::string() : self.substr(0, cut + 1);
-}
-
 // The built bundle (the test programs live in a folder beside it).
-inline std::string bundlePath() { return programFolder() + ORVALIS_BUNDLE_RELATIVE; }
+inline std::string bundlePath() { return test_support::besideThisProgram(ORVALIS_BUNDLE_RELATIVE); }
 
 // The bundle, loaded once per test process and unloaded when the tests are
 // done (before static destruction, where the host's own statics may already

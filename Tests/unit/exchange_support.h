@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "Tests/support/beside_program.h"
 #include "Tests/support/file_text.h"
 #include "Tests/support/run_program.h"
 #include "Tests/support/scratch_folder.h"
 #include "Tests/support/unique_name.h"
 #include "Shared/exchange.h"
-#include "orvalis/platform/paths.h"
 
 namespace exchange_test {
 
@@ -71,9 +71,7 @@ inline std::vector<PointRecord> distinctRecords(std::size_t n, float seed = 0.0f
 
 // Runs a program built beside this one; returns its exit code.
 inline int runProgram(const std::string& program, const std::vector<std::string>& arguments) {
-    static const int anchor = 0;
-    const std::string self = orvalis::platform::modulePath(&anchor);
-    return test_support::runProgramAt(self.substr(0, self.find_last_of("/\\") + 1) + program, arguments);
+    return test_support::runProgramAt(test_support::besideThisProgram(program), arguments);
 }
 
 }  // namespace exchange_test

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "Tests/support/beside_program.h"
 #include "Tests/support/file_text.h"
 #include "Tests/support/polling.h"
 #include "Tests/support/scoped_env.h"
@@ -26,10 +27,7 @@ using test_support::setEnv;
 using test_support::uniqueName;
 
 // The helper program, built beside the test executables.
-inline std::string helperPath() {
-    const std::string self = modulePath(reinterpret_cast<const void*>(&uniqueName));
-    return self.substr(0, self.find_last_of("\\/") + 1) + "platform_helper_child" ORVALIS_EXE_SUFFIX;
-}
+inline std::string helperPath() { return test_support::besideThisProgram("platform_helper_child" ORVALIS_EXE_SUFFIX); }
 
 // Starts the helper in the given mode; the helper reads its orders from
 // the environment, as it takes no arguments.
