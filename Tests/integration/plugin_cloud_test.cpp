@@ -36,11 +36,14 @@ protected:
 
 }  // namespace
 
-TEST_F(PluginCloud, AnHdFramePublishes49766PointsWithTheInstancesPointSize) {
+// The counts per choice and crop are the sampling unit tests'; here that the
+// instance's choices reach the sampling.
+TEST_F(PluginCloud, AFrameReachesTheBlockWithTheInstancesChoices) {
     ASSERT_EQ(inst_->setValue("pointSize", {7.5}), kOfxStatOK);
+    ASSERT_EQ(inst_->setValue("downsample", {0}), kOfxStatOK);
     auto frame = solidImage(Depth::Float, {0, 0, 1920, 1080}, 0.25f, 0.5f, 0.75f);
     ASSERT_TRUE(renderAndTake(*inst_, block_, state_, frame)) << "no cloud reached the block";
-    ASSERT_EQ(state_.points.size(), 49'766u);
+    ASSERT_EQ(state_.points.size(), 99'777u);
     const auto& p = state_.points.front();
     // Position blue, green, red; colour red, green, blue.
     EXPECT_EQ((std::array{p.x, p.y, p.z, p.r, p.g, p.b}), (std::array{0.75f, 0.5f, 0.25f, 0.25f, 0.5f, 0.75f}));
@@ -49,13 +52,6 @@ TEST_F(PluginCloud, AnHdFramePublishes49766PointsWithTheInstancesPointSize) {
     EXPECT_GE(state_.lastSequence, 2u);
     // The points files that go with each publish are the exchange writer's
     // unit test (publishCloud) and, for their folder, the environment test's.
-}
-
-TEST_F(PluginCloud, DownsampleAndCropChooseTheCount) {
-    ASSERT_EQ(inst_->setValue("downsample", {0}), kOfxStatOK);
-    auto hd = solidImage(Depth::UByte, {0, 0, 1920, 1080}, 0.5f, 0.5f, 0.5f);
-    ASSERT_TRUE(renderAndTake(*inst_, block_, state_, hd));
-    EXPECT_EQ(state_.points.size(), 99'777u);
 
     ASSERT_EQ(inst_->setValue("cropToCubeMap", {1}), kOfxStatOK);
     ASSERT_TRUE(renderAndTake(*inst_, block_, state_, solidImage(Depth::UShort, {0, 0, 400, 300}, 0.5f, 0.5f, 0.5f)));
