@@ -4,10 +4,12 @@
 #pragma once
 
 #include "link/launcher.h"
+#include "Tests/support/beside_program.h"
 #include "Tests/support/launcher_notifier.h"
 #include "Tests/support/polling.h"
 #include "Tests/support/scratch_folder.h"
 
+#include <orvalis/platform/c_runtime.h>
 #include <orvalis/platform/paths.h>
 #include <orvalis/platform/process.h>
 
@@ -27,11 +29,9 @@ namespace fs = std::filesystem;
 using test_support::Message;
 using test_support::RecordingNotifier;
 
-// The stand-in is built beside the test program, which holds the launcher.
+// The stand-in is built beside the test program.
 inline fs::path fakeViewerProgram() {
-    const std::string exe = viewerExecutableName();
-    const std::string suffix = exe.ends_with(".exe") ? ".exe" : "";
-    return fs::path(launcherModulePath()).parent_path() / ("fake_viewer" + suffix);
+    return fs::path(test_support::besideThisProgram("fake_viewer" + std::string(platform::executableSuffix())));
 }
 
 inline std::vector<std::string> linesIn(const fs::path& file) {

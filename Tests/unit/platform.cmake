@@ -4,8 +4,6 @@ add_executable(platform_helper_child ${CMAKE_CURRENT_LIST_DIR}/platform_helper_c
 target_link_libraries(platform_helper_child PRIVATE OrvalisPlatform)
 orvalis_warnings(platform_helper_child)
 
-set(_platform_test_definitions ORVALIS_EXE_SUFFIX="${CMAKE_EXECUTABLE_SUFFIX}")
-
 orvalis_add_test(NAME platform_shared_memory_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/platform_shared_memory_test.cpp
   LIBS OrvalisPlatform LABELS threads DEPENDS_ON platform_helper_child)
@@ -21,6 +19,3 @@ orvalis_add_test(NAME platform_window_test
 orvalis_add_test(NAME platform_system_info_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/platform_system_info_test.cpp
   LIBS OrvalisPlatform)
-foreach(_t platform_shared_memory_test platform_paths_test platform_process_test platform_window_test)
-  target_compile_definitions(${_t} PRIVATE ${_platform_test_definitions})
-endforeach()

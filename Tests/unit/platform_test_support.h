@@ -2,6 +2,7 @@
 // environment it reads; names, folders and waiting come from Tests/support.
 #pragma once
 
+#include <orvalis/platform/c_runtime.h>
 #include <orvalis/platform/paths.h>
 #include <orvalis/platform/process.h>
 
@@ -27,7 +28,9 @@ using test_support::setEnv;
 using test_support::uniqueName;
 
 // The helper program, built beside the test executables.
-inline std::string helperPath() { return test_support::besideThisProgram("platform_helper_child" ORVALIS_EXE_SUFFIX); }
+inline std::string helperPath() {
+    return test_support::besideThisProgram("platform_helper_child" + std::string(executableSuffix()));
+}
 
 // Starts the helper in the given mode; the helper reads its orders from
 // the environment, as it takes no arguments.
