@@ -2,6 +2,8 @@
 // records that differ field by field, and running a helper program.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -44,6 +46,14 @@ inline void writeBytes(const std::string& path, const void* data, std::size_t si
     out.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
 }
 
+// A points file written here, not by the plug-in's writer, so that a reader
+// test does not lean on it: the count, then `records` (which may disagree).
+inline void writePointsFile(const std::string& path, std::uint32_t count, const std::vector<PointRecord>& records) {
+    std::string bytes(reinterpret_cast<const char*>(&count), sizeof count);
+    bytes.append(reinterpret_cast<const char*>(records.data()), records.size() * sizeof(PointRecord));
+    writeBytes(path, bytes.data(), bytes.size());
+}
+
 // The value of type T stored at byte offset `at`.
 template <typename T>
 T at(const std::byte* base, std::size_t offset) {
@@ -54,6 +64,13 @@ T at(const std::byte* base, std::size_t offset) {
 template <typename T>
 T at(const std::string& bytes, std::size_t offset) {
     return offset + sizeof(T) <= bytes.size() ? at<T>(reinterpret_cast<const std::byte*>(bytes.data()), offset) : T{};
+}
+
+// Checks that `bytes` are a points file of `records`: the count, then the records.
+inline void expectPointsFile(const std::string& bytes, const std::vector<PointRecord>& records) {
+    ASSERT_EQ(bytes.size(), sizeof(std::uint32_t) + records.size() * sizeof(PointRecord));
+    EXPECT_EQ(at<std::uint32_t>(bytes, 0), records.size());
+    EXPECT_EQ(records.empty() ? 0 : std::memcmp(bytes.data() + 4, records.data(), bytes.size() - 4), 0);
 }
 
 inline PointRecord record(float x, float y, float z, float r, float g, float b) { return {x, y, z, r, g, b, {0, 0}}; }

@@ -262,10 +262,7 @@ TEST_F(ExchangePublish, LargeCloudIsCutInTheBlockButWholeInTheFile) {
     EXPECT_EQ(std::memcmp(view.buffer(1), records.data(), 1'000'000 * 32), 0);
 
     ASSERT_TRUE(result.files.points);
-    const auto file = fileText(folder.file("ov_points.bin"));
-    ASSERT_EQ(file.size(), 4u + 32u * 1'200'000u);
-    EXPECT_EQ(at<std::uint32_t>(file, 0), 1'200'000u);
-    EXPECT_EQ(std::memcmp(file.data() + 4, records.data(), records.size() * 32), 0);
+    expectPointsFile(fileText(folder.file("ov_points.bin")), records);
 }
 
 TEST(ExchangeFiles, PointsConfigAndFallbackLayout) {
@@ -275,9 +272,7 @@ TEST(ExchangeFiles, PointsConfigAndFallbackLayout) {
     EXPECT_TRUE(written.points && written.config && written.fallback);
 
     const auto points = fileText(folder.file("ov_points.bin"));
-    ASSERT_EQ(points.size(), 4u + 64u);
-    EXPECT_EQ(at<std::uint32_t>(points, 0), 2u);
-    EXPECT_EQ(std::memcmp(points.data() + 4, records.data(), 64), 0);
+    expectPointsFile(points, records);
 
     const auto config = fileText(folder.file("ov_points_config.bin"));
     ASSERT_EQ(config.size(), 8u);

@@ -44,14 +44,6 @@ void touch(const fs::path& file) {
     std::ofstream(file) << "stand-in";
 }
 
-// The snapshot must be the points-file layout: u32 count, then the records.
-void expectSnapshot(const std::string& path, const std::vector<PointRecord>& records) {
-    const std::string bytes = fileText(path);
-    ASSERT_EQ(bytes.size(), 4 + records.size() * sizeof(PointRecord));
-    EXPECT_EQ(exchange_test::at<std::uint32_t>(bytes, 0), records.size());
-    EXPECT_EQ(bytes.substr(4), std::string(reinterpret_cast<const char*>(records.data()), bytes.size() - 4));
-}
-
 const std::string kExe = viewerExecutableName();
 
 // The module lies three folders down, so every entry of the list has room.
@@ -109,13 +101,13 @@ TEST(LaunchSnapshot, CountThenRecordsAndOnlyTheNewestRemains) {
     EXPECT_EQ(name.rfind("qvt", 0), 0u) << name;
     EXPECT_TRUE(name.ends_with(".tmp")) << name;
     EXPECT_EQ(first.rfind(platform::tempFolder(), 0), 0u);
-    expectSnapshot(first, records);
+    exchange_test::expectPointsFile(fileText(first), records);
     EXPECT_EQ(lastLaunchSnapshot(state), first);
 
     const std::string second = writeLaunchSnapshot(state, {});  // an empty cloud: count 0
     ASSERT_FALSE(second.empty());
     EXPECT_FALSE(fs::exists(fs::path(first)));
-    expectSnapshot(second, {});
+    exchange_test::expectPointsFile(fileText(second), {});
     EXPECT_EQ(lastLaunchSnapshot(state), second);
     platform::removeFile(second);
 }
@@ -154,7 +146,7 @@ TEST_F(FailedLaunch, NotFoundAfterTheSnapshotWasWritten) {
 #endif
     EXPECT_EQ(notifier.messages[0].title, "Orvalis");
     EXPECT_EQ(notifier.messages[0].icon, platform::MessageIcon::Error);
-    expectSnapshot(lastLaunchSnapshot(state), records);
+    exchange_test::expectPointsFile(fileText(lastLaunchSnapshot(state)), records);
 }
 
 TEST_F(FailedLaunch, StartFailureNamesPathAndSystemError) {

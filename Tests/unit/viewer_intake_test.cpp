@@ -4,7 +4,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <cstring>
 #include <filesystem>
 
 #include "Tests/support/polling.h"
@@ -103,11 +102,7 @@ class ViewerIntakeLoop : public ::testing::Test {
 protected:
     // The fallback file with a chosen count and last-write time (seconds on from base).
     void writeFallback(const std::vector<PointRecord>& records, int second, std::uint32_t count) {
-        std::vector<std::byte> bytes(4 + records.size() * 32);
-        std::memcpy(bytes.data(), &count, 4);
-        if (!records.empty())
-            std::memcpy(bytes.data() + 4, records.data(), records.size() * 32);
-        writeBytes(file, bytes.data(), bytes.size());
+        writePointsFile(file, count, records);
         std::filesystem::last_write_time(fsPath(file), base + std::chrono::seconds(second));
     }
     void writeFallback(std::size_t records, int second) {
