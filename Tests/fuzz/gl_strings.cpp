@@ -4,7 +4,6 @@
 // texts separated by zero bytes; a text the input does not reach is null,
 // as a driver without it answers.
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <string>

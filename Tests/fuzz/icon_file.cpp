@@ -2,7 +2,6 @@
 // size asked for (1 to 256), the rest is the file.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <span>
 
 #include "Tests/fuzz/fuzz_support.h"

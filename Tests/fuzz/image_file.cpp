@@ -2,7 +2,6 @@
 // to --input. What reads back is written out again as PAM and must read
 // back at the same size.
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 
 #include "Tests/fuzz/fuzz_support.h"

@@ -1,7 +1,6 @@
 // The host's --param NAME=VALUE, as a user types it, against a plug-in with
 // one parameter of each kind; a value taken is then clamped to its range.
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 
 #include "Tests/fuzz/fuzz_support.h"

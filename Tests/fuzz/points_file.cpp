@@ -1,6 +1,5 @@
 // The viewer's fallback points file, as any program could have written it.
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 

@@ -1,7 +1,6 @@
 // The viewer's Linux settings file, which the user (or anything running as
 // the user) may have edited.
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 
 #include "Tests/fuzz/fuzz_support.h"

@@ -3,7 +3,6 @@
 // A container or a kernel module may put anything there.
 #include <cctype>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 
 #include "Platform/internal.h"
