@@ -145,7 +145,6 @@ TEST_F(ProcessLogTest, FolderNamesAreUtf8) {
     const fs::path folder = scratch.path() / fs::path(u8"Caf\u00e9 \u65e5\u672c");
     const std::u8string utf8 = folder.u8string();
     ASSERT_TRUE(log.SetupOVLoggingIn(std::string(utf8.begin(), utf8.end())));
-    EXPECT_TRUE(fs::exists(folder / kLogFileName));
     EXPECT_NE(fileText(folder / kLogFileName).find("Orvalis Plugin Log Started"), std::string::npos);
 }
 

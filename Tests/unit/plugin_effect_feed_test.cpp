@@ -19,7 +19,6 @@
 #include <string>
 #include <functional>
 #include <thread>
-#include <vector>
 
 namespace orvalis::plugin {
 namespace {

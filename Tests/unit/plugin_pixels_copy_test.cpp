@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <cstring>
 
 namespace orvalis::plugin {
 namespace {
