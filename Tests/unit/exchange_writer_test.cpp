@@ -22,17 +22,13 @@ constexpr std::uint32_t kThisProcess = 4242;
 constexpr std::uint32_t kOtherProcess = 4343;
 
 // A zeroed block, a fresh sequence counter and an empty folder for the files.
-class BlockTest : public ::testing::Test {
+class ExchangeBlock : public ::testing::Test {
 protected:
     HeapBlock block;
     const BlockView view = block.view();
     std::atomic<std::uint64_t> counter{1};
     ScratchFolder folder;
 };
-using ExchangeHeader = BlockTest;
-using ExchangeOwnership = BlockTest;
-using ExchangeWriterLock = BlockTest;
-using ExchangePublish = BlockTest;
 
 TEST(ExchangeAttach, HoldersCountThemselvesInAndOutAndTheLastTakesTheBlock) {
     const std::string name = uniqueName("OrvalisExchangeTest");
@@ -73,7 +69,7 @@ TEST(ExchangeAttach, HoldersCountThemselvesInAndOutAndTheLastTakesTheBlock) {
 
 // The creator's values, on a zeroed block, where nobody wrote first. The
 // plug-in's processes test sees them in a block made by the real plug-in.
-TEST_F(ExchangeHeader, InitialisingWritesTheCreatorValuesWhereNobodyWroteFirst) {
+TEST_F(ExchangeBlock, InitialisingWritesTheCreatorValuesWhereNobodyWroteFirst) {
     view.u32(off::viewerAttached).store(1);
     view.u32(off::pluginCount).store(1);
     view.f32(off::pointSize).store(4.0f);
@@ -94,7 +90,7 @@ TEST_F(ExchangeHeader, InitialisingWritesTheCreatorValuesWhereNobodyWroteFirst) 
     }
 }
 
-TEST_F(ExchangeOwnership, OwnerIsTheInstanceOfTheProcessAndOnlyItClears) {
+TEST_F(ExchangeBlock, OwnerIsTheInstanceOfTheProcessAndOnlyItClears) {
     EXPECT_FALSE(plugin::isOwner(view, 0, 0)) << "0 never names an instance";
     plugin::setOwner(view, 3, kThisProcess);
     EXPECT_EQ(at<std::uint64_t>(block.bytes(), 8), 3u);
@@ -114,7 +110,7 @@ TEST_F(ExchangeOwnership, OwnerIsTheInstanceOfTheProcessAndOnlyItClears) {
 // within one: only from no owner, a gone owner, or one that has not claimed
 // for 240 ms. Within one process the registry has decided already. That each
 // render's claim keeps the other process out is the processes test's.
-TEST_F(ExchangeOwnership, AnotherProcessTakesTheBlockOnlyAsTheRoleIsTaken) {
+TEST_F(ExchangeBlock, AnotherProcessTakesTheBlockOnlyAsTheRoleIsTaken) {
     struct Case {
         const char* what;
         std::uint32_t ownerProcess;
@@ -148,7 +144,7 @@ TEST_F(ExchangeOwnership, AnotherProcessTakesTheBlockOnlyAsTheRoleIsTaken) {
     }
 }
 
-TEST_F(ExchangeWriterLock, ALiveHolderKeepsItAGoneOneLosesIt) {
+TEST_F(ExchangeBlock, ALiveWriterKeepsTheLockAGoneOneLosesIt) {
     bool holderAlive = true;
     const plugin::ProcessProbe alive = [&](std::uint32_t) { return holderAlive; };
     view.u32(off::writerProcess).store(kOtherProcess);
@@ -172,7 +168,7 @@ TEST_F(ExchangeWriterLock, ALiveHolderKeepsItAGoneOneLosesIt) {
     EXPECT_EQ(view.u32(off::writerProcess).load(), 0u);
 }
 
-TEST_F(ExchangeWriterLock, OneThreadOfAProcessAtATimeAndOwnLeftoverTaken) {
+TEST_F(ExchangeBlock, WriterLockIsHeldByOneThreadAtATimeAndOwnLeftoverIsTaken) {
     const plugin::ProcessProbe alive = [](std::uint32_t) { return true; };
     const auto lock = [&] {
         return std::make_unique<plugin::BlockWriterLock>(view, kThisProcess, std::chrono::milliseconds(5), alive);
@@ -199,7 +195,7 @@ TEST(ExchangeSequence, NumbersRiseAboveBothTheCounterAndTheBlock) {
     EXPECT_NE(plugin::nextSequence(counter, std::numeric_limits<std::uint64_t>::max()), 0u);
 }
 
-TEST_F(ExchangePublish, BlockHeaderAndBufferAfterOnePublish) {
+TEST_F(ExchangeBlock, BlockHeaderAndBufferAfterOnePublish) {
     plugin::initialiseBlockHeader(view);
     const auto records = distinctRecords(1000);
     plugin::publishToBlock(view, records, 6.5f, 2);
@@ -220,7 +216,7 @@ TEST_F(ExchangePublish, BlockHeaderAndBufferAfterOnePublish) {
     EXPECT_EQ(at<float>(b, 96), 0.0f) << "buffer 0 untouched";
 }
 
-TEST_F(ExchangePublish, BuffersAlternateAndSequenceRisesAboveTheBlocks) {
+TEST_F(ExchangeBlock, BuffersAlternateAndSequenceRisesAboveTheBlocks) {
     plugin::initialiseBlockHeader(view);
     plugin::setOwner(view, 1, kThisProcess);
     view.u64(off::sequence).store(100);  // left by an earlier process
@@ -239,7 +235,7 @@ TEST_F(ExchangePublish, BuffersAlternateAndSequenceRisesAboveTheBlocks) {
     }
 }
 
-TEST_F(ExchangePublish, NonOwnerDoesNothing) {
+TEST_F(ExchangeBlock, NonOwnerPublishesNothing) {
     plugin::initialiseBlockHeader(view);
     plugin::setOwner(view, 1, kOtherProcess);
     view.u64(off::sequence).store(9);
@@ -252,7 +248,7 @@ TEST_F(ExchangePublish, NonOwnerDoesNothing) {
     EXPECT_EQ(folder.entryCount(), 0u);
 }
 
-TEST_F(ExchangePublish, LargeCloudIsCutInTheBlockButWholeInTheFile) {
+TEST_F(ExchangeBlock, LargeCloudIsCutInTheBlockButWholeInTheFile) {
     plugin::setOwner(view, 1, kThisProcess);
 
     const auto records = distinctRecords(1'200'000);

@@ -27,7 +27,6 @@ using test_support::ScratchFolder;
 using test_support::setEnv;
 using test_support::uniqueName;
 
-// The helper program, built beside the test executables.
 inline std::string helperPath() {
     return test_support::besideThisProgram("platform_helper_child" + std::string(executableSuffix()));
 }

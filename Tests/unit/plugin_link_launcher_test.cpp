@@ -46,49 +46,47 @@ void touch(const fs::path& file) {
 
 const std::string kExe = viewerExecutableName();
 
-// The module lies three folders down, so every entry of the list has room.
-struct Layout {
+// The module lies three folders down, so every entry of the list has room;
+// the scratch folder is the current directory.
+class LocateViewer : public ::testing::Test {
+protected:
+    LocateViewer() { fs::create_directories(b / "c"); }
     ScratchFolder scratch;
+    CurrentDirectory cwd{scratch.path()};
     fs::path a = scratch.path() / "a";
     fs::path b = a / "b";
     fs::path module = b / "c" / "Orvalis.ofx";
     std::string base = (b / "c").string();
     std::string sep = std::string(1, platform::pathSeparator());
-    Layout() { fs::create_directories(b / "c"); }
 };
 
-TEST(LocateViewer, EarlierEntriesWin) {
-    Layout l;
-    CurrentDirectory cwd(l.scratch.path());
+TEST_F(LocateViewer, EarlierEntriesWin) {
     // Filled from the last entry to the first; each new one takes over.
     const std::vector<std::pair<fs::path, std::string>> entries = {
-        {l.a / "Viewer" / "Debug" / kExe,
-         l.base + l.sep + ".." + l.sep + ".." + l.sep + "Viewer" + l.sep + "Debug" + l.sep + kExe},
-        {l.a / "Viewer" / "Release" / kExe,
-         l.base + l.sep + ".." + l.sep + ".." + l.sep + "Viewer" + l.sep + "Release" + l.sep + kExe},
-        {l.b / "Viewer" / kExe, l.base + l.sep + ".." + l.sep + "Viewer" + l.sep + kExe},
-        {l.b / kExe, l.base + l.sep + ".." + l.sep + kExe},
-        {l.b / "c" / kExe, l.base + l.sep + kExe},
+        {a / "Viewer" / "Debug" / kExe, base + sep + ".." + sep + ".." + sep + "Viewer" + sep + "Debug" + sep + kExe},
+        {a / "Viewer" / "Release" / kExe,
+         base + sep + ".." + sep + ".." + sep + "Viewer" + sep + "Release" + sep + kExe},
+        {b / "Viewer" / kExe, base + sep + ".." + sep + "Viewer" + sep + kExe},
+        {b / kExe, base + sep + ".." + sep + kExe},
+        {b / "c" / kExe, base + sep + kExe},
     };
-    EXPECT_FALSE(locateViewerExe(l.module.string()));
+    EXPECT_FALSE(locateViewerExe(module.string()));
     for (const auto& [file, expected] : entries) {
         touch(file);
-        const std::optional<std::string> found = locateViewerExe(l.module.string());
+        const std::optional<std::string> found = locateViewerExe(module.string());
         ASSERT_TRUE(found) << file;
         EXPECT_EQ(*found, expected);
         EXPECT_TRUE(fs::equivalent(fs::path(*found), file));
     }
 }
 
-TEST(LocateViewer, BareNameInTheCurrentDirectoryIsTheLastResort) {
-    Layout l;
-    CurrentDirectory cwd(l.scratch.path());
-    EXPECT_FALSE(locateViewerExe(l.module.string()));
-    touch(l.scratch.path() / kExe);
-    EXPECT_EQ(locateViewerExe(l.module.string()), kExe);
+TEST_F(LocateViewer, BareNameInTheCurrentDirectoryIsTheLastResort) {
+    EXPECT_FALSE(locateViewerExe(module.string()));
+    touch(scratch.path() / kExe);
+    EXPECT_EQ(locateViewerExe(module.string()), kExe);
     EXPECT_EQ(locateViewerExe(""), kExe);  // module unknown
-    touch(l.b / kExe);
-    EXPECT_NE(locateViewerExe(l.module.string()), kExe);
+    touch(b / kExe);
+    EXPECT_NE(locateViewerExe(module.string()), kExe);
 }
 
 TEST(LaunchSnapshot, CountThenRecordsAndOnlyTheNewestRemains) {
@@ -112,7 +110,7 @@ TEST(LaunchSnapshot, CountThenRecordsAndOnlyTheNewestRemains) {
     platform::removeFile(second);
 }
 
-class FailedLaunch : public ::testing::Test {
+class FailedLaunch : public LocateViewer {
 protected:
     void SetUp() override { ASSERT_FALSE(findViewerWindow()) << "a viewer window is open; these tests need none"; }
     void TearDown() override {
@@ -121,13 +119,11 @@ protected:
         }
     }
     LaunchState state;
-    Layout layout;
     RecordingNotifier notifier;
-    LaunchOptions options{layout.module.string()};
+    LaunchOptions options{module.string()};
 };
 
 TEST_F(FailedLaunch, NotFoundAfterTheSnapshotWasWritten) {
-    CurrentDirectory cwd(layout.scratch.path());
     const std::vector<PointRecord> records = exchange_test::distinctRecords(5);
     int copies = 0;
     openViewer(
@@ -150,14 +146,13 @@ TEST_F(FailedLaunch, NotFoundAfterTheSnapshotWasWritten) {
 }
 
 TEST_F(FailedLaunch, StartFailureNamesPathAndSystemError) {
-    CurrentDirectory cwd(layout.scratch.path());
-    fs::create_directories(layout.b / "c" / kExe);  // found, but a folder cannot run
+    fs::create_directories(b / "c" / kExe);  // found, but a folder cannot run
     openViewer(state, nullptr, notifier, options);
     ASSERT_EQ(notifier.messages.size(), 1u);
     const Message& m = notifier.messages[0];
     EXPECT_EQ(m.title, "Orvalis");
     EXPECT_EQ(m.icon, platform::MessageIcon::Error);
-    const std::string head = "Failed to launch viewer: " + layout.base + layout.sep + kExe + "\nError ";
+    const std::string head = "Failed to launch viewer: " + base + sep + kExe + "\nError ";
     ASSERT_EQ(m.text.rfind(head, 0), 0u) << m.text;
     const std::string rest = m.text.substr(head.size());
     const std::size_t colon = rest.find(": ");

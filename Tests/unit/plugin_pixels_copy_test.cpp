@@ -28,7 +28,6 @@ TestImage patterned(int x1, int y1, int w, int h, PixelDepth depth, int pad = 0,
 
 constexpr unsigned char kFill = 0xEE;
 
-// Checks dst against src over their common area and against kFill elsewhere.
 void expectCopied(const TestImage& src, const TestImage& dst) {
     const PixelView s = src.view();
     testing::expectWrittenOnlyIn(dst, s.x1, s.y1, s.x2, s.y2, src, kFill);

@@ -41,7 +41,6 @@ Px<T> pixelAt(const TestImage& img, int x, int y) {
     return p;
 }
 
-// Renders the map over the window into out, with src (when given) beside it.
 bool render(TestImage& out, const TestImage* src, const RenderWindow& window, int steps,
             const std::function<bool()>& shouldAbort = {}) {
     const PixelView s = src != nullptr ? src->view() : PixelView{};

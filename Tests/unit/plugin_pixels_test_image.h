@@ -76,14 +76,12 @@ public:
         return true;
     }
 
-    // Fills every pixel byte with b.
     void fillBytes(unsigned char b) {
         for (int py = 0; py < height_; ++py) {
             std::memset(rowAddress(py), b, static_cast<std::size_t>(width_) * bytesPerPixel(depth_));
         }
     }
 
-    // The raw bytes of pixel (px, py).
     const unsigned char* pixelBytes(int px, int py) const {
         return rowAddress(py) + static_cast<std::size_t>(px) * bytesPerPixel(depth_);
     }
