@@ -161,7 +161,7 @@ protected:
     // Writes a points file of count n with `records` as its body or, with
     // none, n zero records made sparse (so that big counts cost little).
     void writeFile(std::uint32_t n, const std::vector<PointRecord>& records = {}) {
-        writePointsFile(path, n, records);
+        writePointsFileByHand(path, n, records);
         if (records.empty()) {
             std::filesystem::resize_file(fsPath(path), 4 + std::uintmax_t{32} * n);
         }

@@ -48,7 +48,8 @@ inline void writeBytes(const std::string& path, const void* data, std::size_t si
 
 // A points file written here, not by the plug-in's writer, so that a reader
 // test does not lean on it: the count, then `records` (which may disagree).
-inline void writePointsFile(const std::string& path, std::uint32_t count, const std::vector<PointRecord>& records) {
+inline void writePointsFileByHand(const std::string& path, std::uint32_t count,
+                                  const std::vector<PointRecord>& records) {
     std::string bytes(reinterpret_cast<const char*>(&count), sizeof count);
     bytes.append(reinterpret_cast<const char*>(records.data()), records.size() * sizeof(PointRecord));
     writeBytes(path, bytes.data(), bytes.size());

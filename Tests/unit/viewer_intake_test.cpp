@@ -102,7 +102,7 @@ class ViewerIntakeLoop : public ::testing::Test {
 protected:
     // The fallback file with a chosen count and last-write time (seconds on from base).
     void writeFallback(const std::vector<PointRecord>& records, int second, std::uint32_t count) {
-        writePointsFile(file, count, records);
+        writePointsFileByHand(file, count, records);
         std::filesystem::last_write_time(fsPath(file), base + std::chrono::seconds(second));
     }
     void writeFallback(std::size_t records, int second) {
