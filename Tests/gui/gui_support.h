@@ -19,7 +19,6 @@
 #include <string>
 #include <vector>
 
-#include "Shared/exchange.h"
 #include "Tests/support/file_text.h"
 #include "Tests/support/polling.h"
 #include "Tests/support/run_program.h"

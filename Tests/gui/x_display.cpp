@@ -6,8 +6,6 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 
-#include <poll.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
