@@ -188,7 +188,6 @@ protected:
         display_->moveTo(x, y);
         display_->button(button, true);
         display_->button(button, false);
-        display_->sync();
     }
 
     // " x y z r g b ..." for the publisher's commands.
