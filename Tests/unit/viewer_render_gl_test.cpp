@@ -87,8 +87,7 @@ TEST(RenderCapabilities, TextsAreBoundedAndKeptWhenTheDriverHasNone) {
     EXPECT_EQ(std::strlen(caps.versionText), 255u);
     EXPECT_STREQ(caps.rendererText, "llvmpipe");
     EXPECT_STREQ(caps.vendorText, "Mesa");
-    EXPECT_EQ(caps.glMajor, 3);
-    EXPECT_EQ(caps.renderPath, RenderPath::Core32);
+    EXPECT_EQ(caps.renderPath, RenderPath::Core32) << "the version is kept";
 
     const std::string report = capabilityReport(caps);
     EXPECT_NE(report.find("  Renderer: llvmpipe\n  Vendor: Mesa\n  Render Path: GL 3.2+ Core\n"), std::string::npos);
