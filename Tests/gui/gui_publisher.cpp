@@ -38,7 +38,6 @@
 namespace {
 
 using namespace orvalis;
-namespace off = exchange::offset;
 
 constexpr std::uint64_t kInstance = 1;
 
@@ -188,8 +187,6 @@ int main() {
     Publisher pub;
     bool quit = false;
     for (std::string line; !quit && std::getline(std::cin, line);) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
         if (!line.empty())
             std::printf("%s\n", handle(pub, line, quit).c_str());
     }

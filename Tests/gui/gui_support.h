@@ -19,7 +19,6 @@
 #include <string>
 #include <vector>
 
-#include "Shared/exchange.h"
 #include "Tests/support/file_text.h"
 #include "Tests/support/polling.h"
 #include "Tests/support/run_program.h"
@@ -189,7 +188,6 @@ protected:
         display_->moveTo(x, y);
         display_->button(button, true);
         display_->button(button, false);
-        display_->sync();
     }
 
     // " x y z r g b ..." for the publisher's commands.

@@ -151,56 +151,53 @@ protected:
         return {popup.x + margin, popup.y + margin + index * itemHeight, popup.w - 2 * margin, itemHeight};
     }
 
-    // Per item of the popup in the last picture, '1' when the part of it that
-    // `part` picks holds `least` pixels or more that are light(minimum).
-    std::string litItems(const std::optional<Rect>& popup, int minimum, int least, Rect (*part)(const Rect&)) const {
+    // Per item of the popup, '1' when the part of it that `part` picks holds
+    // `least` pixels or more that are light(minimum), once that reads
+    // `expected` or at the deadline; popup_ is the popup last found.
+    std::string litItems(const std::string& expected, int minimum, int least, Rect (*part)(const Rect&)) {
         std::string lit;
-        for (int i = 0; popup && i < 4; ++i) {
-            const Rect r = part(itemRect(*popup, i));  // root coordinates; the picture starts at the scene's
-            lit += countIn(*popupImage_, {r.x - area_.x, r.y - area_.y, r.w, r.h}, light(minimum)) >= least ? '1' : '0';
-        }
+        waitFor([&] {
+            popup_ = findPopup();
+            lit.clear();
+            for (int i = 0; popup_ && i < 4; ++i) {
+                const Rect r = part(itemRect(*popup_, i));  // root coordinates; the picture starts at the scene's
+                const int count = countIn(*popupImage_, {r.x - area_.x, r.y - area_.y, r.w, r.h}, light(minimum));
+                lit += count >= least ? '1' : '0';
+            }
+            return lit == expected;
+        });
         return lit;
     }
 
-    // The open popup once its four items show their light text (Wine maps
+    // The popup is open once its four items show their light text (Wine maps
     // the popup window before it paints the items).
-    std::optional<Rect> waitForPopup() {
-        std::optional<Rect> popup;
-        const bool shown = waitFor([&] {
-            popup = findPopup();
-            return litItems(popup, 200, 10, [](const Rect& item) {
-                       return Rect{item.x + 10, item.y + 4, item.w / 2, item.h - 8};
-                   }) == "1111";
-        });
-        return shown ? popup : std::nullopt;
+    bool waitForPopup() {
+        return litItems("1111", 200, 10, [](const Rect& item) {
+                   return Rect{item.x + 10, item.y + 4, item.w / 2, item.h - 8};
+               }) == "1111";
     }
 
     bool waitForNoPopup() {
         return waitFor([&] { return !findPopup(); });
     }
 
-    // The open popup's check marks ("1" for a white stroke about 13 pixels
-    // left of an item's right edge) once they are as expected, or at the deadline.
+    // The open popup's check marks: "1" for a white stroke about 13 pixels
+    // left of an item's right edge.
     std::string checkMarks(const std::string& expected) {
-        std::string seen;
-        waitFor([&] {
-            seen = litItems(findPopup(), 230, 6, [](const Rect& item) {
-                return Rect{item.x + item.w - 22, item.y + item.h / 2 - 6, 16, 12};
-            });
-            return seen == expected;
+        return litItems(expected, 230, 6, [](const Rect& item) {
+            return Rect{item.x + item.w - 22, item.y + item.h / 2 - 6, 16, 12};
         });
-        return seen;
     }
 
     // Opens the popup from "View", the first item on the menu bar.
     void openFromBar() {
         click(menuBar_.x + 12, menuBar_.y + menuBar_.h / 2);
-        popup_ = waitForPopup();
-        ASSERT_TRUE(popup_) << "no popup with light item text after a click on View";
+        ASSERT_TRUE(waitForPopup()) << "no popup with light item text after a click on View";
     }
 
     // Points at the item, waits for it to show selected, and clicks it.
     void choose(int index) {
+        ASSERT_TRUE(popup_) << "no popup to choose from";
         const Rect item = itemRect(*popup_, index);
         display_->moveTo(item.x + 30, item.y + item.h / 2);
         const bool selected = waitFor([&] {
@@ -216,8 +213,7 @@ protected:
     void openAtPointer(int clientX, int clientY) {
         const int x = rootX(clientX), y = rootY(clientY);
         click(x, y, 3);
-        popup_ = waitForPopup();
-        ASSERT_TRUE(popup_) << "no popup with light item text after a right click";
+        ASSERT_TRUE(waitForPopup()) << "no popup with light item text after a right click";
         EXPECT_LE(std::abs(popup_->x - x), 4) << "popup left " << popup_->x << ", pointer " << x;
         EXPECT_LE(std::abs(popup_->y - y), 4) << "popup top " << popup_->y << ", pointer " << y;
     }

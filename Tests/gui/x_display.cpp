@@ -6,8 +6,6 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 
-#include <poll.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
@@ -23,18 +21,17 @@ namespace {
 // counted.
 int ignoreErrors(::Display*, XErrorEvent*) { return 0; }
 
-std::vector<Atom> atomList(::Display* d, ::Window w, Atom property, bool& present) {
+// The window's list of atoms in `property`; empty when it has none.
+std::optional<std::vector<Atom>> atomList(::Display* d, ::Window w, Atom property) {
     Atom type = 0;
     int format = 0;
     unsigned long count = 0, after = 0;
     unsigned char* data = nullptr;
-    std::vector<Atom> atoms;
-    present =
-        XGetWindowProperty(d, w, property, 0, 1024, False, XA_ATOM, &type, &format, &count, &after, &data) == Success &&
-        type == XA_ATOM && format == 32;
-    if (present && data != nullptr) {
+    std::optional<std::vector<Atom>> atoms;
+    if (XGetWindowProperty(d, w, property, 0, 1024, False, XA_ATOM, &type, &format, &count, &after, &data) == Success &&
+        type == XA_ATOM && format == 32) {
         const auto* values = reinterpret_cast<const unsigned long*>(data);  // Xlib hands 32-bit items as longs
-        atoms.assign(values, values + count);
+        atoms.emplace(values, values + count);
     }
     if (data != nullptr)
         XFree(data);
@@ -162,7 +159,7 @@ void XDisplay::moveTo(int rootX, int rootY) {
 
 void XDisplay::button(unsigned number, bool down) {
     XTestFakeButtonEvent(display_, number, down ? True : False, CurrentTime);
-    XFlush(display_);
+    XSync(display_, False);
 }
 
 void XDisplay::tap(const char* keysymName) {
@@ -174,8 +171,6 @@ void XDisplay::tap(const char* keysymName) {
     XFlush(display_);
 }
 
-void XDisplay::sync() { XSync(display_, False); }
-
 // Each _NET_WM_STATE request since the last call applied to its window's
 // property, as a window manager would: action 0 removes, 1 adds, 2 toggles.
 void XDisplay::applyWmStateRequests() {
@@ -186,8 +181,7 @@ void XDisplay::applyWmStateRequests() {
         const XClientMessageEvent& request = event.xclient;
         if (event.type != ClientMessage || request.message_type != netWmState || request.format != 32)
             continue;
-        bool present = false;
-        std::vector<Atom> states = atomList(display_, request.window, netWmState, present);
+        std::vector<Atom> states = atomList(display_, request.window, netWmState).value_or(std::vector<Atom>{});
         for (int i = 1; i <= 2; ++i) {
             const auto state = static_cast<Atom>(request.data.l[i]);
             const auto at = std::find(states.begin(), states.end(), state);
@@ -205,11 +199,10 @@ void XDisplay::applyWmStateRequests() {
 
 std::optional<bool> XDisplay::hasWmState(std::uint64_t window, const char* stateName) {
     applyWmStateRequests();
-    bool present = false;
-    const std::vector<Atom> states = atomList(display_, window, XInternAtom(display_, "_NET_WM_STATE", False), present);
-    if (!present)
+    const auto states = atomList(display_, window, XInternAtom(display_, "_NET_WM_STATE", False));
+    if (!states)
         return std::nullopt;
-    return std::find(states.begin(), states.end(), XInternAtom(display_, stateName, False)) != states.end();
+    return std::find(states->begin(), states->end(), XInternAtom(display_, stateName, False)) != states->end();
 }
 
 }  // namespace gui_test

@@ -55,12 +55,11 @@ public:
     // What the server shows in this part of the screen; empty on failure.
     std::optional<Image> grab(const Rect& area);
 
-    // Pointer and key events (a key by its keysym, "Escape"), each flushed.
+    // Pointer and key events (a key by its keysym, "Escape"), each flushed;
+    // a button returns once the server has handled it.
     void moveTo(int rootX, int rootY);
     void button(unsigned number, bool down);
     void tap(const char* keysymName);
-    // Waits until the server has handled everything sent so far.
-    void sync();
 
     // Whether the window's _NET_WM_STATE holds this state atom
     // ("_NET_WM_STATE_ABOVE"); empty when the window has no such property.
