@@ -175,12 +175,10 @@ TEST_P(HostRenderLayouts, CopiesEveryPixelAndReleasesEveryImage) {
     // Time, scale and field reach the effect and its images (the effect checks them).
     ASSERT_EQ(instance->render(12.5, bounds, 0.5, 0.25), kOfxStatOK) << firstError(*instance);
     EXPECT_EQ(instance->outstandingImages(), 0);
-    const int bpc = bytesPerComponent(layout.depth);
+    const auto rowBytes = static_cast<std::size_t>(40 * 4 * bytesPerComponent(layout.depth));
     for (int y = bounds.y1; y < bounds.y2; ++y)
-        for (int x = bounds.x1; x < bounds.x2; ++x)
-            ASSERT_EQ(std::memcmp(src->pixelAddress(x, y), dst->pixelAddress(x, y), static_cast<std::size_t>(4 * bpc)),
-                      0)
-                << "pixel " << x << "," << y;
+        ASSERT_EQ(std::memcmp(src->pixelAddress(bounds.x1, y), dst->pixelAddress(bounds.x1, y), rowBytes), 0)
+            << "row " << y;
     EXPECT_EQ(instance->messages().back().text,
               std::string("source frame-1 t=12.5 scale=0.5,0.25 field=") + kOfxImageFieldNone);
 }
