@@ -25,9 +25,7 @@ bool renderAndTake(ofxhost::Instance& inst, const BlockReader& block, viewer::In
 
 class PluginCloud : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(block_.attached());
-    }
+    void SetUp() override { ASSERT_TRUE(block_.attached()); }
     std::unique_ptr<ofxhost::Instance> inst_ = newInstance();
     BlockReader block_;  // opened once inst_ made it
     viewer::IntakeState state_;

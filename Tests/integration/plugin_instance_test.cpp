@@ -16,9 +16,7 @@ constexpr int kCubeMap = 1;
 // nodes would; the reader opens it after the anchor made it.
 class PluginInstance : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(block_.attached()) << "the first instance must have made the shared block";
-    }
+    void SetUp() override { ASSERT_TRUE(block_.attached()) << "the first instance must have made the shared block"; }
     BlockReader& block() { return block_; }
 
     std::unique_ptr<ofxhost::Instance> anchor_ = newInstance();

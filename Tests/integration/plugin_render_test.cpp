@@ -1,5 +1,5 @@
 // Renders through the host: the cube map's wiring (its colours per depth are
-// the pixel unit tests'), and the pass-through in all three depths with
+// the pixel unit tests'), and the pass-through of the host's images with
 // exact pixel values.
 #include "plugin_support.h"
 
