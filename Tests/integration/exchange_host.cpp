@@ -1,6 +1,6 @@
 // Another process on a shared block, for the tests that start, stop and
 // kill them:
-//   exchange_host host <bundle> <ms> <colour> <W>x<H> <8|16|float> <downsample> [stop file]
+//   exchange_host host <bundle> <ms> <colour> <W>x<H> <8|16|float> <downsample> <stop file>
 //     a host: one instance of the bundle rendering a uniform frame of its
 //     colour 60 times a second for <ms> or until the stop file appears
 //     (or it is killed), then it ends normally (instances destroyed).
@@ -35,8 +35,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-int host(int argc, char** argv) {
-    const std::string stopFile = argc > 8 ? argv[8] : "";
+int host(char** argv) {
+    const std::string stopFile = argv[8];
     const auto lifetime = std::chrono::milliseconds(std::atoll(argv[3]));
     const int colour = std::atoi(argv[4]);
     int width = 0, height = 0;
@@ -70,7 +70,7 @@ int host(int argc, char** argv) {
     auto next = start;
     auto stopped = [&] {
         std::error_code ignored;
-        return !stopFile.empty() && std::filesystem::exists(stopFile, ignored);
+        return std::filesystem::exists(stopFile, ignored);
     };
     for (double t = 0; Clock::now() - start < lifetime && !stopped(); t += 1) {
         if (colour >= 0 && instance->render(t, bounds) != kOfxStatOK)
@@ -78,8 +78,6 @@ int host(int argc, char** argv) {
         next += std::chrono::microseconds(16'667);
         std::this_thread::sleep_until(next);
     }
-    instance.reset();
-    bundle.reset();
     return failed == 0 ? 0 : 5;
 }
 
@@ -138,15 +136,12 @@ int publish(char** argv) {
 
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
-    if (mode == "host" && (argc == 8 || argc == 9))
-        return host(argc, argv);
+    if (mode == "host" && argc == 9)
+        return host(argv);
     if (mode == "view" && argc == 4)
         return view(argv);
     if (mode == "publish" && argc == 4)
         return publish(argv);
-    std::fprintf(stderr,
-                 "usage: exchange_host host <bundle> <ms> <colour> <W>x<H> <8|16|float> <downsample> [stop]\n"
-                 "       exchange_host view <colour> <ms>\n"
-                 "       exchange_host publish <block name> <ms>\n");
+    std::fprintf(stderr, "exchange_host: no such mode, or the wrong arguments for it (see its source)\n");
     return 2;
 }

@@ -30,7 +30,7 @@ namespace {
 
 constexpr Ms kDeadline{60'000};
 
-// A host or viewer process of the helper program. A host may be given a stop
+// A host or viewer process of the helper program. A host is given a stop
 // file, which stop() makes (and then waits for the host's end).
 class Process : public test_support::StartedProgram {
 public:
@@ -55,14 +55,12 @@ struct HostRun {
     int lifetimeMs = 60'000;
 };
 
-std::unique_ptr<Process> startHost(const HostRun& h, bool stoppable = false) {
-    std::vector<std::string> args{"host", bundlePath(), std::to_string(h.lifetimeMs), std::to_string(h.colour),
-                                  h.size, h.depth,      std::to_string(h.downsample)};
-    if (stoppable) {
-        args.push_back(orvalis::platform::tempFolder() + "stop-" + std::to_string(h.colour));
-        std::filesystem::remove(args.back());
-    }
-    auto p = std::make_unique<Process>(args, stoppable ? args.back() : "");
+std::unique_ptr<Process> startHost(const HostRun& h) {
+    const std::string stop = orvalis::platform::tempFolder() + "stop-" + std::to_string(h.colour);
+    std::filesystem::remove(stop);
+    const std::vector<std::string> args{"host", bundlePath(), std::to_string(h.lifetimeMs), std::to_string(h.colour),
+                                        h.size, h.depth,      std::to_string(h.downsample), stop};
+    auto p = std::make_unique<Process>(args, stop);
     EXPECT_TRUE(p->started());
     return p;
 }
@@ -88,10 +86,6 @@ public:
     std::vector<int> runs() const {
         std::lock_guard lock(mutex_);
         return runs_;
-    }
-    int lastColour() const {
-        std::lock_guard lock(mutex_);
-        return runs_.empty() ? exchange_colours::kEmpty : runs_.back();
     }
 
 private:
@@ -121,19 +115,16 @@ TEST(ExchangeProcesses, CreatorValuesOnceAndPluginCountAcrossProcesses) {
     BlockReader block;
     ASSERT_TRUE(first && block.attached());
     const BlockView view = block.view();
-    // The creator's values (all of them are the writer unit test's).
+    // A creator's value (all of them are the writer unit test's).
     EXPECT_EQ(view.f32(off::pointSize).load(), 1.0f);
-    EXPECT_EQ(view.f32(off::ambient).load(), 0.3f);
     EXPECT_EQ(block.pluginCount(), 1u);
 
-    // Markers a second creator would overwrite.
+    // A marker a second creator would overwrite.
     view.f32(off::pointSize).store(9.25f);
-    view.f32(off::ambient).store(0.75f);
-    auto holder = startHost({-1}, true);
+    auto holder = startHost({-1});
     EXPECT_TRUE(waitFor([&] { return block.pluginCount() == 2u; }, kDeadline))
         << "the second process did not make its instance";
     EXPECT_EQ(view.f32(off::pointSize).load(), 9.25f) << "the second process must not re-initialise the header";
-    EXPECT_EQ(view.f32(off::ambient).load(), 0.75f);
     EXPECT_EQ(holder->stop(), 0);
     EXPECT_EQ(block.pluginCount(), 1u);
     first.reset();
@@ -180,7 +171,7 @@ TEST(ExchangeProcesses, ChurningHostsNeverMixACloud) {
 TEST(ExchangeProcesses, TwoSteadyHostsTakeTurnsOnlyWhenOneStops) {
     Follower follower;
     ASSERT_TRUE(follower.attached());
-    auto first = startHost({3}, true);
+    auto first = startHost({3});
     ASSERT_TRUE(waitFor([&] { return follower.takenOf(3) > 0; }, kDeadline));
     auto second = startHost({4, "640x360", "float", 1});
     // Both render for a good while; then the first stops.
@@ -202,7 +193,7 @@ TEST(ExchangeProcesses, HostKilledWhilePublishing) {
     ASSERT_TRUE(waitFor([&] { return follower.takenOf(5) > 5; }, kDeadline));
     first->kill();
     ASSERT_TRUE(first->wait(kDeadline).has_value());
-    EXPECT_EQ(follower.lastColour(), 5) << "the reader keeps the last whole cloud";
+    EXPECT_EQ(follower.runs().back(), 5) << "the reader keeps the last whole cloud";
 
     auto next = startHost({6});
     EXPECT_TRUE(waitFor([&] { return follower.takenOf(6) > 0; }, kDeadline)) << "the next host was not followed";
@@ -241,7 +232,7 @@ TEST(ExchangeProcesses, HostKilledHoldingTheBlock) {
     ASSERT_TRUE(waitFor([&] { return std::filesystem::exists(pointsFile); }, kDeadline));
     first->kill();
     ASSERT_TRUE(first->wait(kDeadline).has_value());  // its block stays behind (the platform unit test's)
-    auto next = startHost({9}, true);
+    auto next = startHost({9});
     Process viewerProcess({"view", "9", "60000"});
     EXPECT_EQ(viewerProcess.wait(kDeadline), 0) << "the viewer did not see the next host's clouds";
     {
@@ -260,7 +251,7 @@ TEST(ExchangeProcesses, HostKilledHoldingTheBlock) {
 // platform unit tests'.)
 TEST(ExchangeProcesses, AnotherUserCanOpenNothing) {
     const std::string folder = orvalis::platform::tempFolder();
-    auto host = startHost({10}, true);
+    auto host = startHost({10});
     const std::string points = folder + orvalis::exchange::kPointsFileName;
     std::filesystem::remove(points);
     ASSERT_TRUE(waitFor([&] { return std::filesystem::exists(points); }, kDeadline));

@@ -106,11 +106,8 @@ int runWindow(const fs::path& folder) {
     const Window root = DefaultRootWindow(display);
     const Window window = XCreateSimpleWindow(display, root, 10, 10, 200, 150, 0, 0, 0);
     XStoreName(display, window, "Vantorel");
-    XClassHint hint;
-    char name[] = "vantorel";
-    char className[] = "OrvalisViewer";
-    hint.res_name = name;
-    hint.res_class = className;
+    char name[] = "vantorel", className[] = "OrvalisViewer";
+    XClassHint hint{name, className};
     XSetClassHint(display, window, &hint);
     XMapWindow(display, window);
     // The launcher asks for activation with a client message to the root

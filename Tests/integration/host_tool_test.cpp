@@ -93,15 +93,13 @@ TEST(HostToolParams, ChoicesByIndexOrTextBooleansAndNumbers) {
 TEST(HostToolImages, MalformedFilesAreErrors) {
     TempDir dir;
     std::string error;
-    {
-        std::ofstream(dir.file("short.pam"), std::ios::binary)
-            << "P7\nWIDTH 100\nHEIGHT 100\nDEPTH 4\nMAXVAL 255\nENDHDR\nxx";
-    }
+    std::ofstream(dir.file("short.pam"), std::ios::binary)
+        << "P7\nWIDTH 100\nHEIGHT 100\nDEPTH 4\nMAXVAL 255\nENDHDR\nxx";
     EXPECT_FALSE(readImage(dir.file("short.pam"), error));
     EXPECT_NE(error.find("truncated"), std::string::npos) << error;
-    { std::ofstream(dir.file("huge.ppm"), std::ios::binary) << "P6\n99999999 99999999\n255\n"; }
+    std::ofstream(dir.file("huge.ppm"), std::ios::binary) << "P6\n99999999 99999999\n255\n";
     EXPECT_FALSE(readImage(dir.file("huge.ppm"), error));
-    { std::ofstream(dir.file("junk.pfm"), std::ios::binary) << "hello"; }
+    std::ofstream(dir.file("junk.pfm"), std::ios::binary) << "hello";
     EXPECT_FALSE(readImage(dir.file("junk.pfm"), error));
     EXPECT_FALSE(readImage(dir.file("missing.pam"), error));
 }

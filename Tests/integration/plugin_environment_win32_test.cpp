@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "Tests/support/beside_program.h"
 #include "Tests/support/scratch_folder.h"
 #include "block_peek.h"
 
@@ -59,11 +60,8 @@ std::wstring environmentWithTemp(const std::wstring& temp) {
 // Renders one frame with the host program beside this test, as its debugger.
 Outcome renderAsDebugger(const fs::path& root, const std::wstring& temp) {
     Outcome out;
-    wchar_t self[MAX_PATH] = {};
-    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-    const fs::path bin = fs::path(self).parent_path();
-    std::wstring line = L"\"" + (bin / L"orvalis-host.exe").wstring() + L"\" render \"" +
-                        (bin.parent_path() / L"Orvalis.ofx.bundle").wstring() +
+    const auto beside = [](const char* name) { return fs::u8path(test_support::besideThisProgram(name)).wstring(); };
+    std::wstring line = L"\"" + beside("orvalis-host.exe") + L"\" render \"" + beside("../Orvalis.ofx.bundle") +
                         L"\" --sample 640x360 --depth 8 --keep-alive 1000 --output \"" + (root / L"out.ppm").wstring() +
                         L"\"";
     std::wstring environment = environmentWithTemp(temp);

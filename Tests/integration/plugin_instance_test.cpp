@@ -4,9 +4,6 @@
 // button's messages through the host are the environment test's.)
 #include "plugin_support.h"
 
-#include "orvalis/platform/paths.h"
-#include "orvalis/platform/process.h"
-
 using namespace plugin_test;
 using V = std::vector<double>;
 
@@ -19,10 +16,7 @@ constexpr int kCubeMap = 1;
 // nodes would; the reader opens it after the anchor made it.
 class PluginInstance : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_NE(anchor_, nullptr);
-        ASSERT_TRUE(block_.attached()) << "the first instance must have made the shared block";
-    }
+    void SetUp() override { ASSERT_TRUE(block_.attached()) << "the first instance must have made the shared block"; }
     BlockReader& block() { return block_; }
 
     std::unique_ptr<ofxhost::Instance> anchor_ = newInstance();
@@ -34,13 +28,9 @@ protected:
 // The defaults are the description's, which the host applies (the probe's test).
 TEST_F(PluginInstance, RestoredValuesSurviveConstruction) {
     auto restored = newInstance({{"pointSize", {7.5}}, {"downsample", {4}}, {"frameRate", {3}}});
-    ASSERT_NE(restored, nullptr);
     EXPECT_EQ(restored->value("pointSize"), V{7.5});
     EXPECT_EQ(restored->value("downsample"), V{4});
     EXPECT_EQ(restored->value("frameRate"), V{3});
-    for (int option = 0; option < 5; ++option) {
-        EXPECT_EQ(restored->setValue("frameRate", {static_cast<double>(option)}), kOfxStatOK);
-    }
 }
 
 // The panel by mode, crop and edits: the group and the cube-map size swap
@@ -66,7 +56,6 @@ TEST_F(PluginInstance, PanelStates) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         auto inst = newInstance(row.start);
-        ASSERT_NE(inst, nullptr);
         for (const auto& [name, value] : row.edits) {
             ASSERT_EQ(inst->setValue(name, {value}), kOfxStatOK);
         }
@@ -80,9 +69,6 @@ TEST_F(PluginInstance, EditsSyncAndModeSwitchesClaimTheViewerOnlyIn3DMode) {
     auto first = newInstance();
     auto second = newInstance();
     auto cube = newInstance({{"pluginMode", {kCubeMap}}});
-    ASSERT_NE(first, nullptr);
-    ASSERT_NE(second, nullptr);
-    ASSERT_NE(cube, nullptr);
     const std::uint64_t n1 = instanceNumber(*first, block());
     const std::uint64_t n2 = instanceNumber(*second, block());
     ASSERT_NE(n1, n2);
@@ -96,7 +82,6 @@ TEST_F(PluginInstance, EditsSyncAndModeSwitchesClaimTheViewerOnlyIn3DMode) {
 
     ASSERT_EQ(second->setValue("pointSize", {6.0}), kOfxStatOK);
     EXPECT_EQ(block().owner(), n2);
-    EXPECT_EQ(block().ownerProcess(), orvalis::platform::currentProcessId());
 
     ASSERT_EQ(second->setValue("pluginMode", {kCubeMap}), kOfxStatOK);
     EXPECT_EQ(block().owner(), 0u) << "CubeMap mode gives the viewer up";
@@ -105,22 +90,15 @@ TEST_F(PluginInstance, EditsSyncAndModeSwitchesClaimTheViewerOnlyIn3DMode) {
 }
 
 TEST_F(PluginInstance, DestroyingAnInstanceFreesTheViewerOnlyIfItHeldIt) {
-    const std::uint32_t before = block().pluginCount();
     auto owner = newInstance();
     auto other = newInstance();
-    ASSERT_NE(owner, nullptr);
-    ASSERT_NE(other, nullptr);
-    EXPECT_EQ(block().pluginCount(), before + 2);
     (void)instanceNumber(*other, block());
     const std::uint64_t n = instanceNumber(*owner, block());
     other.reset();
     EXPECT_EQ(block().owner(), n);
     owner.reset();
     EXPECT_EQ(block().owner(), 0u);
-    EXPECT_EQ(block().ownerProcess(), 0u);
-    EXPECT_EQ(block().pluginCount(), before);
     // With the role free, the next claim goes through at once.
     auto next = newInstance();
-    ASSERT_NE(next, nullptr);
     EXPECT_NE(instanceNumber(*next, block()), 0u);
 }

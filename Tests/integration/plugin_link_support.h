@@ -5,6 +5,7 @@
 
 #include "link/launcher.h"
 #include "Tests/support/beside_program.h"
+#include "Tests/support/file_text.h"
 #include "Tests/support/launcher_notifier.h"
 #include "Tests/support/polling.h"
 #include "Tests/support/scratch_folder.h"
@@ -15,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -34,15 +36,6 @@ inline fs::path fakeViewerProgram() {
     return fs::path(test_support::besideThisProgram("fake_viewer" + std::string(platform::executableSuffix())));
 }
 
-inline std::vector<std::string> linesIn(const fs::path& file) {
-    std::ifstream in(file);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) {
-        lines.push_back(line);
-    }
-    return lines;
-}
-
 inline bool waitUntil(const std::function<bool()>& done) {
     return test_support::eventually(done, std::chrono::seconds(20), std::chrono::milliseconds(20));
 }
@@ -55,7 +48,6 @@ protected:
         fs::create_directories(pluginFolder());
         ASSERT_TRUE(fs::exists(fakeViewerProgram())) << fakeViewerProgram();
         ASSERT_FALSE(findViewerWindow()) << "a viewer window is already open";
-        closeLaunchedViewerHandles(launches);
         options.moduleFilePath = (pluginFolder() / "Orvalis.ofx").string();
     }
 
@@ -70,7 +62,6 @@ protected:
             }
             return left == 0 && countRunningViewers(launches) == 0;
         })) << "a stand-in did not stop";
-        closeLaunchedViewerHandles(launches);
         if (const std::string left = lastLaunchSnapshot(launches); !left.empty()) {
             platform::removeFile(left);
         }
@@ -88,7 +79,9 @@ protected:
         installed_.push_back(folder);
     }
 
-    static std::size_t starts(const fs::path& folder) { return linesIn(folder / "starts.txt").size(); }
+    static std::size_t starts(const fs::path& folder) {
+        return std::ranges::count(test_support::fileText(folder / "starts.txt"), '\n');
+    }
 
     // Copies of the stand-in in `folder` that run now.
     static std::size_t alive(const fs::path& folder) {

@@ -1,5 +1,5 @@
 // Renders through the host: the cube map's wiring (its colours per depth are
-// the pixel unit tests'), and the pass-through in all three depths with
+// the pixel unit tests'), and the pass-through of the host's images with
 // exact pixel values.
 #include "plugin_support.h"
 
@@ -75,7 +75,6 @@ struct PassCase {
 
 void expectPassThrough(const PassCase& c) {
     auto inst = newInstance();
-    ASSERT_NE(inst, nullptr);
     const RectI bounds{0, 0, 64, 48};
     auto source = std::make_shared<ImageBuffer>(c.depth, bounds, c.sourcePadding, c.sourceBottomUp);
     for (int y = 0; y < 48; ++y) {
@@ -117,7 +116,6 @@ TEST(PassThrough, HostImagesAreCopiedExactlyAtAnyScale) {
 // depth hears of the failure instead of a success over an unwritten output.
 TEST(PassThrough, AnOutputOfAnotherDepthIsAFailure) {
     auto inst = newInstance();
-    ASSERT_NE(inst, nullptr);
     inst->setClipImage("Source", solidImage(Depth::UByte, {0, 0, 8, 8}, 0.5f, 0.5f, 0.5f, 1.0f));
     auto output = solidImage(Depth::Float, {0, 0, 8, 8}, 0.25f, 0.25f, 0.25f, 0.25f);
     inst->setClipImage("Output", output);
@@ -128,7 +126,6 @@ TEST(PassThrough, AnOutputOfAnotherDepthIsAFailure) {
 
 TEST(PassThrough, WithoutSourceNothingIsWritten) {
     auto inst = newInstance();
-    ASSERT_NE(inst, nullptr);
     auto output = solidImage(Depth::UByte, {0, 0, 8, 8}, 0.4f, 0.4f, 0.4f, 0.4f);
     inst->setClipImage("Source", nullptr);
     inst->setClipImage("Output", output);

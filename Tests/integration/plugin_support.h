@@ -8,12 +8,12 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
-#include <map>
-#include <vector>
-#include <memory>
-#include <string>
 #include <functional>
+#include <map>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "Shared/exchange.h"
 #include "Tests/support/beside_program.h"
@@ -64,11 +64,12 @@ public:
 };
 inline const bool kBundleEnvironmentAdded = (::testing::AddGlobalTestEnvironment(new BundleEnvironment), true);
 
-// A new instance in the filter context; fails the test when there is none.
-inline std::unique_ptr<ofxhost::Instance> newInstance(const std::map<std::string, std::vector<double>>& restored = {},
-                                                      const std::string& context = kFilter) {
-    auto instance = bundle().createInstance(0, context, restored);
-    EXPECT_NE(instance, nullptr) << bundle().lastError();
+// A new instance in the filter context; throws, and so fails the test, when
+// there is none.
+inline std::unique_ptr<ofxhost::Instance> newInstance(const std::map<std::string, std::vector<double>>& restored = {}) {
+    auto instance = bundle().createInstance(0, kFilter, restored);
+    if (!instance)
+        throw std::runtime_error("no instance: " + bundle().lastError());
     return instance;
 }
 
@@ -91,7 +92,6 @@ public:
     bool attached() const { return memory_ != nullptr; }
     BlockView view() const { return BlockView(memory_->data()); }
     std::uint64_t owner() const { return view().u64(off::ownerInstance).load(); }
-    std::uint32_t ownerProcess() const { return view().u32(off::ownerProcess).load(); }
     std::uint32_t pluginCount() const { return view().u32(off::pluginCount).load(); }
     std::uint64_t sequence() const { return view().u64(off::sequence).load(std::memory_order_acquire); }
 
