@@ -16,7 +16,6 @@ TEST_F(ViewerEndToEnd, OpenViewerShowsTheFrameAndClosesWithTheInstance) {
     ::setenv("XDG_CONFIG_HOME", scratch_.file("config").c_str(), 1);
     ::setenv("XDG_STATE_HOME", scratch_.file("state").c_str(), 1);
     auto instance = plugin_test::newInstance();
-    ASSERT_NE(instance, nullptr);
     ASSERT_EQ(instance->setValue("pluginMode", {0}), kOfxStatOK);
     ASSERT_EQ(instance->setValue("pointSize", {10}), kOfxStatOK);
     // A uniform frame: every sample lands on one point, at (b, g, r).

@@ -47,24 +47,6 @@ TEST(OfxDispatch, MissingSuitesGiveAStatusNotACrash) {
     EXPECT_EQ(plugin->mainEntry(nullptr, nullptr, nullptr, nullptr), kOfxStatErrBadHandle);
 }
 
-// Every value survives its string and back; the strings are the exact ones
-// hosts compare (the short depth is "Short", not "UShort").
-TEST(OfxEnumStrings, EveryValueRoundTripsThroughTheStandardString) {
-    for (ContextEnum c :
-         {eContextGenerator, eContextFilter, eContextTransition, eContextPaint, eContextGeneral, eContextRetimer})
-        EXPECT_EQ(mapContextStringToEnum(mapContextEnumToString(c)), c);
-    for (BitDepthEnum d : {eBitDepthNone, eBitDepthUByte, eBitDepthUShort, eBitDepthHalf, eBitDepthFloat})
-        EXPECT_EQ(mapBitDepthStringToEnum(mapBitDepthEnumToString(d)), d);
-    for (PixelComponentEnum c : {ePixelComponentNone, ePixelComponentRGBA, ePixelComponentRGB, ePixelComponentAlpha})
-        EXPECT_EQ(mapPixelComponentStringToEnum(mapPixelComponentEnumToString(c)), c);
-    for (InstanceChangeReason r : {eChangeUserEdit, eChangePluginEdit, eChangeTime})
-        EXPECT_EQ(mapChangeReasonStringToEnum(mapChangeReasonEnumToString(r)), r);
-    for (RenderSafetyEnum s : {eRenderUnsafe, eRenderInstanceSafe, eRenderFullySafe})
-        EXPECT_EQ(mapRenderSafetyStringToEnum(mapRenderSafetyEnumToString(s)), s);
-    EXPECT_STREQ(mapBitDepthEnumToString(eBitDepthUShort), "OfxBitDepthShort");
-    EXPECT_STREQ(mapMessageTypeEnumToString(eMessageQuestion), kOfxMessageQuestion);
-}
-
 TEST(OfxEnumStrings, UnknownStringsAndValuesMapToNoneCustomOrText) {
     EXPECT_EQ(mapContextStringToEnum("OfxImageEffectContextNope"), eContextNone);
     EXPECT_EQ(mapContextStringToEnum(""), eContextNone);

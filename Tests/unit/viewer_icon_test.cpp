@@ -99,18 +99,6 @@ TEST(ViewerIcon, PicksTheEntryAndTurnsItsRowsAndColours) {
     }
 }
 
-TEST(ViewerIcon, ScalingAveragesWithoutDarkeningSoftEdges) {
-    // 32 to 15 pixels: output row 7 covers two half-transparent red rows and
-    // one clear row. Averaged as they are, the red would fall to 170.
-    auto image = decodeIcon(icoFile({bmpEntry(32, 0x80FF0000, 0)}, {32}), 15);
-    ASSERT_TRUE(image);
-    ASSERT_EQ(image->rgba.size(), 15u * 15u * 4u);
-    EXPECT_EQ((pixel(*image, 7, 7) >> 16) & 0xFF, 255u);
-    EXPECT_NEAR(pixel(*image, 7, 7) >> 24, 85, 1);
-    EXPECT_EQ(pixel(*image, 7, 2) >> 24, 128u);
-    EXPECT_EQ(pixel(*image, 7, 13) >> 24, 0u);
-}
-
 TEST(ViewerIcon, RefusesFilesThatDoNotHoldWhatTheySayAndTheShippedOneLoads) {
     const auto good = icoFile({bmpEntry(16, kRed, kRed)}, {16});
     ASSERT_TRUE(decodeIcon(good, 16));

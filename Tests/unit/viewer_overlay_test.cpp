@@ -58,17 +58,6 @@ TEST(OverlayScale, IsOneUpTo720ThenGrowsToFourAt2880AndSizesTheLabels) {
     EXPECT_EQ(labelPixelHeight(0.25f), 22);
 }
 
-TEST(OverlayLabels, TexturesAreRebuiltOnlyWhenTheScaleMovesMoreThanFivePercentOfOne) {
-    EXPECT_TRUE(labelsNeedRebuild(0.0f, interfaceScale(480))) << "first frame";
-    const float at720 = interfaceScale(720);
-    const float at760 = interfaceScale(760);
-    EXPECT_FALSE(labelsNeedRebuild(at720, interfaceScale(750)));
-    EXPECT_TRUE(labelsNeedRebuild(at720, at760));
-    EXPECT_FALSE(labelsNeedRebuild(at760, interfaceScale(750)));
-    EXPECT_TRUE(labelsNeedRebuild(at760, at720));
-    EXPECT_FALSE(labelsNeedRebuild(interfaceScale(2880), interfaceScale(6000)));
-}
-
 TEST(OverlayBadge, SitsInTheTopRightCornerWithItsPartsScaled) {
     const struct {
         int width, height;

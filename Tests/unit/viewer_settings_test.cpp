@@ -102,20 +102,6 @@ TEST(ViewerMenu, StayOnTopIsNotStoredAndTheOthersSaveAllThree) {
     EXPECT_EQ(store.writes, 4) << "any other id changes nothing";
 }
 
-TEST(ViewerMenu, CheckMarkSitsThirteenLeftOfTheRightEdgeAndCentred) {
-    auto points = checkMarkPoints(0, 10, 200, 34);
-    const int want[3][2] = {{183, 22}, {186, 25}, {191, 19}};
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(points[i].x, want[i][0]) << i;
-        EXPECT_EQ(points[i].y, want[i][1]) << i;
-    }
-    // An odd height rounds the centre down; the left edge plays no part.
-    points = checkMarkPoints(40, 0, 151, 25);
-    EXPECT_EQ(points[0].x, 138 - 4);
-    EXPECT_EQ(points[0].y, 12);
-    EXPECT_EQ(points[2].y, 12 - 3);
-}
-
 // The system's store at a location of the test's own: a key under HKCU on
 // Windows (deleted afterwards), a file in a scratch folder on Linux.
 class SystemSettingsStore : public ::testing::Test {
