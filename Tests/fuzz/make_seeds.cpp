@@ -61,7 +61,7 @@ void blockSeeds() {
     take("created");
     orvalis::plugin::publishToBlock(view, cloud(5, 1.0f), 4.0f, 2);
     take("publish-5");
-    orvalis::plugin::publishToBlock(view, cloud(3, 1.5f), 2.5f, 3);  // out of range, buffer 0
+    orvalis::plugin::publishToBlock(view, cloud(3, 2.0f), 2.5f, 3);  // z up to 1.33: out of range, buffer 0
     take("publish-3-out-of-range");
     orvalis::plugin::publishToBlock(view, {}, 4.0f, 4);
     take("publish-empty");
