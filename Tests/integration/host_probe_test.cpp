@@ -2,7 +2,7 @@
 // parameter values and change notifications, images of every depth and row
 // layout, concurrent renders and failures inside the effect; a fault in
 // either the host or the layer shows here. Then the suites as any plug-in
-// sees them: fetching, property rules, threads, mutexes, messages and memory.
+// sees them: fetching, handles that are not the host's, and threads.
 #include <gtest/gtest.h>
 
 #include <algorithm>
