@@ -17,7 +17,6 @@
 #include "ofxImageEffect.h"
 #include "ofxMessage.h"
 #include "ofxMultiThread.h"
-#include "ofxParam.h"
 #include "ofxProperty.h"
 #include "ofxhost/host.h"
 #include "ofxhost/property_set.h"
